@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the player and its tests need; does nothing when all are there.
+# install-deps.sh [--xvfb|--tests]
+set -euo pipefail
+
+packages=(build-essential cmake pkg-config
+          qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev libqt6svg6 libqt6sql6-sqlite
+          qt6-qpa-plugins libmpv-dev ffmpeg libgl1-mesa-dri libglx-mesa0 fonts-noto-cjk)
+case "${1:-}" in
+    --xvfb) packages+=(xvfb xauth) ;;
+    --tests) packages+=(xvfb xauth clang libclang-rt-14-dev) ;;
+esac
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class QApplication;
+
+// Names the process is known by: the application object, the settings store and the
+// single-instance hand-over all have to agree on them.
+namespace AppIdentity {
+
+inline constexpr auto kApplicationName = "Velmoran";
+inline constexpr auto kVersion = VELMORAN_VERSION; // from the project version in CMake
+inline constexpr auto kOrganisation = "Velmoran";
+inline constexpr auto kSettingsApplication = "VelmoranPlayer";
+inline constexpr auto kWindowIcon = ":/icons/velmoran.ico";
+
+inline constexpr auto kInstanceMemoryKey = "Velmoran_Instance";
+inline constexpr auto kHandoverServerName = "VelmoranIPC_v1";
+
+// Must run right after the application object exists, before anything reads settings.
+void apply(QApplication &app);
+
+// OpenGL 3.3 core, triple-buffered, vsync: installed before the application object so
+// every GL widget, the video surface above all, gets it.
+void installDefaultSurfaceFormat();
+
+} // namespace AppIdentity

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+
+class QCoreApplication;
+
+struct StartupArguments {
+    bool newWindow = false;
+    QStringList files; // positional arguments as given, unfiltered
+};
+
+// Parses the process arguments; "--help" and unknown options end the process here, as the
+// parser does for any command-line tool.
+StartupArguments parseStartupArguments(const QCoreApplication &app);
+
+// What the player itself opens at start: stream URLs as they are, local paths only if they exist.
+QStringList playableStartupArguments(const QStringList &arguments);

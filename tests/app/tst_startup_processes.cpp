@@ -1,0 +1,210 @@
+// Real player processes: the single-instance decision, the hand-over between two starts, the
+// command line and termination by signal, observed through exit codes, console lines and the
+// settings file.
+#include "app/AppIdentity.h"
+#include "app/SettingsKeys.h"
+#include "TestMedia.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+constexpr auto kPendingLine = "[MainWindow] openFiles: MPV 초기화 전 → pendingStartupFiles_에 저장 ";
+
+// The line names the list as the framework's debug stream prints it, e.g. "QList(a, b)".
+bool isPendingLineFor(const QString &line, const QStringList &files)
+{
+    return line.startsWith(QString::fromUtf8(kPendingLine))
+           && line.endsWith(QLatin1Char('(') + files.join(QStringLiteral(", ")) + QLatin1Char(')'));
+}
+
+class PlayerProcess
+{
+public:
+    explicit PlayerProcess(const QStringList &arguments)
+    {
+        process_.setProgram(TestMedia::playerBinary());
+        process_.setArguments(arguments);
+        process_.start();
+    }
+    ~PlayerProcess()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+
+    QString console()
+    {
+        output_ += QString::fromUtf8(process_.readAllStandardError() + process_.readAllStandardOutput());
+        return output_;
+    }
+    bool waitForPendingFiles(const QStringList &files, int timeoutMs = 10000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        const auto matches = [&files](const QString &line) { return isPendingLineFor(line, files); };
+        while (std::ranges::none_of(console().split(QLatin1Char('\n')), matches)) {
+            if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
+                return false;
+            process_.waitForReadyRead(100);
+        }
+        return true;
+    }
+    QProcess &process() { return process_; }
+
+private:
+    QProcess process_;
+    QString output_;
+};
+
+// The player listens once its window is up; the socket appears in the private TMPDIR.
+bool waitUntilListening(int timeoutMs = 15000)
+{
+    const QString socketPath = QDir::tempPath() + QLatin1Char('/') + QLatin1String(AppIdentity::kHandoverServerName);
+    QDeadlineTimer deadline(timeoutMs);
+    while (!QFile::exists(socketPath)) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+QSettings store()
+{
+    return QSettings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication));
+}
+} // namespace
+
+class StartupProcessesTest : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir media_;
+    QString fileA_, fileB_;
+
+    QString makeFile(const QString &name)
+    {
+        const QString path = media_.filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        return path;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        fileA_ = makeFile(QStringLiteral("첫번째.mp4"));
+        fileB_ = makeFile(QStringLiteral("second.mkv"));
+    }
+
+    void cleanup()
+    {
+        QDir(QDir::tempPath()).remove(QLatin1String(AppIdentity::kHandoverServerName));
+    }
+
+    void helpIsKorean()
+    {
+        QProcess help;
+        help.start(TestMedia::playerBinary(), {QStringLiteral("--help")});
+        QVERIFY(help.waitForFinished(10000));
+        QCOMPARE(help.exitCode(), 0);
+        const QString text = QString::fromUtf8(help.readAllStandardOutput());
+        QVERIFY2(text.contains(QStringLiteral("새 창에서 실행합니다.")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("재생할 파일 경로")));
+        QVERIFY(text.contains(QStringLiteral("--new-window")));
+    }
+
+    void startupFilesAreFiltered()
+    {
+        PlayerProcess first({media_.filePath(QStringLiteral("missing.mp4")), QStringLiteral("rtsp://cam/1"), fileA_,
+                             QStringLiteral("ftp://x/y")});
+        QVERIFY2(first.waitForPendingFiles({QStringLiteral("rtsp://cam/1"), fileA_}), qPrintable(first.console()));
+    }
+
+    void secondStartHandsOverItsFilesInOrder()
+    {
+        PlayerProcess first({});
+        QVERIFY(waitUntilListening());
+
+        QProcess second;
+        second.start(TestMedia::playerBinary(), {fileA_, fileB_});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY2(first.waitForPendingFiles({fileA_, fileB_}), qPrintable(first.console()));
+
+        // Without files the second start only leaves; the first is not disturbed.
+        QProcess empty;
+        empty.start(TestMedia::playerBinary(), {});
+        QVERIFY(empty.waitForFinished(10000));
+        QCOMPARE(empty.exitCode(), 0);
+        QTest::qWait(500);
+        QCOMPARE(first.console().count(QString::fromUtf8(kPendingLine).trimmed()), 1);
+        QCOMPARE(first.process().state(), QProcess::Running);
+    }
+
+    void newWindowFlagOpensItsOwnWindow()
+    {
+        PlayerProcess first({});
+        QVERIFY(waitUntilListening());
+        PlayerProcess own({QStringLiteral("-n"), fileB_});
+        QVERIFY2(own.waitForPendingFiles({fileB_}), qPrintable(own.console()));
+        QTest::qWait(300);
+        QCOMPARE(own.process().state(), QProcess::Running);
+        QVERIFY(!first.console().contains(fileB_));
+    }
+
+    void killedFirstInstanceDoesNotBlockTheNextStart()
+    {
+        {
+            PlayerProcess crashed({});
+            QVERIFY(waitUntilListening());
+            ::kill(crashed.process().processId(), SIGKILL);
+            QVERIFY(crashed.process().waitForFinished(5000));
+        }
+        // The marker segment and the socket file of the dead instance are both still there.
+        PlayerProcess next({fileA_});
+        QVERIFY2(next.waitForPendingFiles({fileA_}), qPrintable(next.console()));
+
+        // The recovered instance is a proper first instance: later starts hand over to it.
+        QVERIFY(waitUntilListening());
+        QProcess third;
+        third.start(TestMedia::playerBinary(), {fileB_});
+        QVERIFY(third.waitForFinished(10000));
+        QCOMPARE(third.exitCode(), 0);
+        QVERIFY2(next.waitForPendingFiles({fileB_}), qPrintable(next.console()));
+    }
+
+    void terminationSignalClosesAndSavesTheWindowState()
+    {
+        {
+            QSettings settings = store();
+            settings.clear();
+            writeSetting(settings, SettingsKeys::windowSize, QSize(900, 600));
+            writeSetting(settings, SettingsKeys::windowPos, QPoint(-1, -1));
+        }
+        PlayerProcess player({});
+        QVERIFY(waitUntilListening());
+        QCOMPARE(readSetting(store(), SettingsKeys::windowPos), QPoint(-1, -1));
+
+        ::kill(player.process().processId(), SIGTERM);
+        QVERIFY(player.process().waitForFinished(10000));
+        QCOMPARE(player.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(player.process().exitCode(), 0);
+        const QSettings settings = store();
+        QCOMPARE(readSetting(settings, SettingsKeys::windowSize), QSize(900, 600));
+        QVERIFY(readSetting(settings, SettingsKeys::windowPos).x() >= 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(StartupProcessesTest)
+#include "tst_startup_processes.moc"

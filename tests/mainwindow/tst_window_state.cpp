@@ -1,0 +1,96 @@
+#include "app/AppIdentity.h"
+#include "app/SettingsKeys.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/WindowPlacement.h"
+
+#include <QScreen>
+#include <QTest>
+
+namespace Keys = SettingsKeys;
+
+class WindowStateTest : public QObject
+{
+    Q_OBJECT
+
+    static QSettings store()
+    {
+        return QSettings(QLatin1StringView(AppIdentity::kOrganisation),
+                         QLatin1StringView(AppIdentity::kSettingsApplication));
+    }
+
+private slots:
+    void init() { store().clear(); }
+
+    void placement_data()
+    {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QSize>("storedSize");
+        QTest::addColumn<QPoint>("storedPos");
+        QTest::addColumn<QRect>("expected");
+        QTest::addColumn<bool>("replaced");
+        const QRect qhd(0, 0, 2560, 1440);
+        const QRect fhd(0, 0, 1920, 1080);
+        const QRect fhdDefault(384, 216, 1152, 648);
+        QTest::newRow("first start") << qhd << QSize() << QPoint(-1, -1) << QRect(512, 288, 1536, 864) << true;
+        QTest::newRow("larger than the screen") << fhd << QSize(3000, 2000) << QPoint(0, 0) << fhdDefault << true;
+        QTest::newRow("empty size") << fhd << QSize(0, 0) << QPoint(10, 10) << fhdDefault << true;
+        QTest::newRow("negative x centres") << fhd << QSize(1000, 600) << QPoint(-1, -1)
+                                            << QRect(460, 240, 1000, 600) << false;
+        QTest::newRow("off screen") << fhd << QSize(800, 600) << QPoint(5000, 5000) << fhdDefault << true;
+        QTest::newRow("partly on screen") << fhd << QSize(800, 600) << QPoint(1800, 900)
+                                          << QRect(1800, 900, 800, 600) << false;
+        QTest::newRow("exactly the screen") << fhd << QSize(1920, 1080) << QPoint(0, 0) << fhd << false;
+        QTest::newRow("work area below a panel") << QRect(0, 40, 1920, 1040) << QSize() << QPoint(-1, -1)
+                                                 << QRect(384, 248, 1152, 624) << true;
+    }
+    void placement()
+    {
+        QFETCH(QRect, available);
+        QFETCH(QSize, storedSize);
+        QFETCH(QPoint, storedPos);
+        QFETCH(QRect, expected);
+        QFETCH(bool, replaced);
+        const WindowPlacement placement = chooseWindowPlacement(available, storedSize, storedPos);
+        QCOMPARE(placement.geometry, expected);
+        QCOMPARE(placement.replacesStored, replaced);
+    }
+
+    void firstStartWritesTheDefaultAtOnce()
+    {
+        MainWindow window;
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        const QSize expected(available.width() * 3 / 5, available.height() * 3 / 5);
+        QCOMPARE(window.size(), expected);
+        const QSettings settings = store();
+        QCOMPARE(readSetting(settings, Keys::windowSize), expected);
+        QCOMPARE(readSetting(settings, Keys::windowPos), window.pos());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran"));
+        QCOMPARE(window.minimumSize(), QSize(800, 540));
+        QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(!window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    }
+
+    void closingStoresGeometryAndItComesBack()
+    {
+        {
+            MainWindow window;
+            window.show();
+            window.resize(820, 560);
+            window.move(30, 20);
+            QVERIFY(window.close());
+        }
+        {
+            auto settings = store();
+            QCOMPARE(readSetting(settings, Keys::windowSize), QSize(820, 560));
+            writeSetting(settings, Keys::windowAlwaysOnTop, true);
+        }
+        MainWindow reopened;
+        QCOMPARE(reopened.size(), QSize(820, 560));
+        QCOMPARE(reopened.pos(), readSetting(store(), Keys::windowPos));
+        QVERIFY(reopened.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(reopened.windowFlags().testFlag(Qt::FramelessWindowHint));
+    }
+};
+
+QTEST_MAIN(WindowStateTest)
+#include "tst_window_state.moc"
