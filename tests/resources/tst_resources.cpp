@@ -1,0 +1,56 @@
+#include <QIcon>
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+// Every picture the widgets ask for by resource path must be there and draw something: a
+// missing or broken one would only show up as an empty button.
+class ResourcesTest : public QObject
+{
+    Q_OBJECT
+
+    static bool hasVisiblePixels(const QImage &image)
+    {
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) > 128)
+                    return true;
+        return false;
+    }
+
+private slots:
+    void iconsDrawAtButtonSize_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"open", "prev", "play", "pause", "next", "stop", "volume", "mute", "settings", "pin",
+                                 "pin_off", "minimize", "maximize", "restore", "expand", "fullscreen_exit", "close",
+                                 "audio", "video_file", "audio_file"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void iconsDrawAtButtonSize()
+    {
+        QFETCH(QString, name);
+        const QIcon icon(QStringLiteral(":/icons/%1.svg").arg(name));
+        QVERIFY(!icon.isNull());
+        QVERIFY(hasVisiblePixels(icon.pixmap(20, 20).toImage()));
+    }
+
+    void productPictures()
+    {
+        const QIcon windowIcon(QStringLiteral(":/icons/velmoran.ico"));
+        QVERIFY(windowIcon.availableSizes().contains(QSize(16, 16)));
+        QVERIFY(windowIcon.availableSizes().contains(QSize(64, 64)));
+        QVERIFY(hasVisiblePixels(windowIcon.pixmap(16, 16).toImage()));
+
+        const QImage app(QStringLiteral(":/velmoran-app.png"));
+        QCOMPARE(app.size(), QSize(256, 256));
+        QVERIFY(app.hasAlphaChannel());
+        // The idle logo is shown 320 px wide, so it must not be scaled up.
+        const QImage logo(QStringLiteral(":/velmoran-logo-center.png"));
+        QVERIFY(logo.width() >= 320);
+        QVERIFY(hasVisiblePixels(logo));
+    }
+};
+
+QTEST_MAIN(ResourcesTest)
+#include "tst_resources.moc"
