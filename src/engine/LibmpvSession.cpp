@@ -1,0 +1,319 @@
+#include "engine/LibmpvSession.h"
+
+#include "engine/EngineDialect.h"
+
+#include <mpv/client.h>
+
+namespace {
+mpv_format toMpvFormat(EngineEvent::Format format)
+{
+    switch (format) {
+    case EngineEvent::Format::String:
+        return MPV_FORMAT_STRING;
+    case EngineEvent::Format::Flag:
+        return MPV_FORMAT_FLAG;
+    case EngineEvent::Format::Int64:
+        return MPV_FORMAT_INT64;
+    case EngineEvent::Format::Double:
+        return MPV_FORMAT_DOUBLE;
+    case EngineEvent::Format::Node:
+        return MPV_FORMAT_NODE;
+    case EngineEvent::Format::Unavailable:
+        break;
+    }
+    return MPV_FORMAT_NONE;
+}
+
+void readProperty(const mpv_event_property &property, EngineEvent &event)
+{
+    switch (property.format) {
+    case MPV_FORMAT_STRING:
+        event.format = EngineEvent::Format::String;
+        event.value = QString::fromUtf8(*static_cast<char **>(property.data));
+        break;
+    case MPV_FORMAT_FLAG:
+        event.format = EngineEvent::Format::Flag;
+        event.value = *static_cast<int *>(property.data) != 0;
+        break;
+    case MPV_FORMAT_INT64:
+        event.format = EngineEvent::Format::Int64;
+        event.value = qint64(*static_cast<int64_t *>(property.data));
+        break;
+    case MPV_FORMAT_DOUBLE:
+        event.format = EngineEvent::Format::Double;
+        event.value = *static_cast<double *>(property.data);
+        break;
+    case MPV_FORMAT_NODE:
+        event.format = EngineEvent::Format::Node;
+        event.value = nodeToVariant(static_cast<mpv_node *>(property.data));
+        break;
+    default:
+        event.format = EngineEvent::Format::Unavailable;
+        break;
+    }
+}
+
+EngineEvent::EndReason toEndReason(int reason)
+{
+    switch (reason) {
+    case MPV_END_FILE_REASON_EOF:
+        return EngineEvent::EndReason::Eof;
+    case MPV_END_FILE_REASON_STOP:
+        return EngineEvent::EndReason::Stop;
+    case MPV_END_FILE_REASON_QUIT:
+        return EngineEvent::EndReason::Quit;
+    case MPV_END_FILE_REASON_ERROR:
+        return EngineEvent::EndReason::Error;
+    default:
+        return EngineEvent::EndReason::Redirect;
+    }
+}
+} // namespace
+
+QVariant nodeToVariant(const mpv_node *node)
+{
+    switch (node->format) {
+    case MPV_FORMAT_STRING:
+        return QString::fromUtf8(node->u.string);
+    case MPV_FORMAT_FLAG:
+        return node->u.flag != 0;
+    case MPV_FORMAT_INT64:
+        return qint64(node->u.int64);
+    case MPV_FORMAT_DOUBLE:
+        return node->u.double_;
+    case MPV_FORMAT_NODE_ARRAY: {
+        QVariantList list;
+        for (int i = 0; i < node->u.list->num; ++i)
+            list << nodeToVariant(&node->u.list->values[i]);
+        return list;
+    }
+    case MPV_FORMAT_NODE_MAP: {
+        QVariantMap map;
+        for (int i = 0; i < node->u.list->num; ++i)
+            map.insert(QString::fromUtf8(node->u.list->keys[i]), nodeToVariant(&node->u.list->values[i]));
+        return map;
+    }
+    default:
+        return {};
+    }
+}
+
+std::unique_ptr<LibmpvSession> LibmpvSession::create()
+{
+    mpv_handle *handle = mpv_create();
+    return handle ? std::unique_ptr<LibmpvSession>(new LibmpvSession(handle)) : nullptr;
+}
+
+LibmpvSession::~LibmpvSession()
+{
+    mpv_terminate_destroy(handle_);
+}
+
+std::optional<QByteArray> LibmpvSession::translate(const QString &name, const QString &value)
+{
+    const std::optional<QString> engineValue = engineValueFor(name, value);
+    if (!engineValue)
+        return std::nullopt;
+    if (*engineValue != value)
+        translations_.insert(name, {value, *engineValue});
+    else
+        translations_.remove(name);
+    return engineValue->toUtf8();
+}
+
+int LibmpvSession::setOption(const QString &name, const QString &value)
+{
+    const auto engineValue = translate(name, value);
+    if (!engineValue)
+        return 0;
+    if (name == QLatin1String("vo") && value == QLatin1String("gpu")) {
+        // Embedded output probes skip software OpenGL (virtual machines, remote desktops) and
+        // would end every file with an error there; a slow picture beats none.
+        mpv_set_option_string(handle_, "gpu-sw", "yes");
+    }
+    return mpv_set_option_string(handle_, name.toUtf8().constData(), engineValue->constData());
+}
+
+int LibmpvSession::initialize()
+{
+    return mpv_initialize(handle_);
+}
+
+void LibmpvSession::requestLogMessages(const char *minLevel)
+{
+    mpv_request_log_messages(handle_, minLevel);
+}
+
+void LibmpvSession::observe(const QString &name, EngineEvent::Format format)
+{
+    mpv_observe_property(handle_, 0, engineReadName(name).toUtf8().constData(), toMpvFormat(format));
+}
+
+void LibmpvSession::setWakeupCallback(void (*callback)(void *), void *context)
+{
+    mpv_set_wakeup_callback(handle_, callback, context);
+}
+
+EngineEvent LibmpvSession::nextEvent()
+{
+    const mpv_event *raw = mpv_wait_event(handle_, 0);
+    EngineEvent event;
+    if (!raw)
+        return event;
+    switch (raw->event_id) {
+    case MPV_EVENT_NONE:
+        return event;
+    case MPV_EVENT_LOG_MESSAGE: {
+        const auto *message = static_cast<const mpv_event_log_message *>(raw->data);
+        event.type = EngineEvent::Type::LogMessage;
+        event.logPrefix = QString::fromUtf8(message->prefix);
+        event.logText = QString::fromUtf8(message->text).trimmed();
+        event.logLevel = EngineEvent::LogLevel(message->log_level);
+        break;
+    }
+    case MPV_EVENT_START_FILE:
+        event.type = EngineEvent::Type::StartFile;
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto *end = static_cast<const mpv_event_end_file *>(raw->data);
+        event.type = EngineEvent::Type::EndFile;
+        event.endReason = toEndReason(end->reason);
+        event.error = end->error;
+        break;
+    }
+    case MPV_EVENT_FILE_LOADED:
+        event.type = EngineEvent::Type::FileLoaded;
+        break;
+    case MPV_EVENT_SEEK:
+        event.type = EngineEvent::Type::Seek;
+        break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        event.type = EngineEvent::Type::PlaybackRestart;
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto *property = static_cast<const mpv_event_property *>(raw->data);
+        event.type = EngineEvent::Type::PropertyChange;
+        event.propertyName = playerReadName(QString::fromUtf8(property->name));
+        readProperty(*property, event);
+        break;
+    }
+    default:
+        event.type = EngineEvent::Type::Other;
+        break;
+    }
+    return event;
+}
+
+QString LibmpvSession::errorString(int code) const
+{
+    return QString::fromUtf8(mpv_error_string(code));
+}
+
+int LibmpvSession::setString(const QString &name, const QString &value)
+{
+    const auto engineValue = translate(name, value);
+    return engineValue ? mpv_set_property_string(handle_, name.toUtf8().constData(), engineValue->constData()) : 0;
+}
+
+int LibmpvSession::setFlag(const QString &name, int value)
+{
+    return mpv_set_property(handle_, name.toUtf8().constData(), MPV_FORMAT_FLAG, &value);
+}
+
+int LibmpvSession::setDouble(const QString &name, double value)
+{
+    return mpv_set_property(handle_, name.toUtf8().constData(), MPV_FORMAT_DOUBLE, &value);
+}
+
+int LibmpvSession::setInt64(const QString &name, qint64 value)
+{
+    int64_t engineValue = value;
+    return mpv_set_property(handle_, name.toUtf8().constData(), MPV_FORMAT_INT64, &engineValue);
+}
+
+void LibmpvSession::setFlagAsync(const QString &name, bool value)
+{
+    int flag = value ? 1 : 0;
+    mpv_set_property_async(handle_, 0, name.toUtf8().constData(), MPV_FORMAT_FLAG, &flag);
+}
+
+void LibmpvSession::setDoubleAsync(const QString &name, double value)
+{
+    mpv_set_property_async(handle_, 0, name.toUtf8().constData(), MPV_FORMAT_DOUBLE, &value);
+}
+
+void LibmpvSession::setInt64Async(const QString &name, qint64 value)
+{
+    int64_t engineValue = value;
+    mpv_set_property_async(handle_, 0, name.toUtf8().constData(), MPV_FORMAT_INT64, &engineValue);
+}
+
+int LibmpvSession::commandAsync(const QStringList &arguments)
+{
+    QList<QByteArray> utf8;
+    utf8.reserve(arguments.size());
+    for (const QString &argument : arguments)
+        utf8 << argument.toUtf8();
+    QList<const char *> argv;
+    argv.reserve(utf8.size() + 1);
+    for (const QByteArray &argument : utf8)
+        argv << argument.constData();
+    argv << nullptr;
+    return mpv_command_async(handle_, 0, argv.data());
+}
+
+std::optional<QString> LibmpvSession::getString(const QString &name) const
+{
+    char *raw = mpv_get_property_string(handle_, engineReadName(name).toUtf8().constData());
+    if (!raw)
+        return std::nullopt;
+    QString value = QString::fromUtf8(raw);
+    mpv_free(raw);
+    if (name == QLatin1String("audio-channels"))
+        return playerChannelText(value);
+    return playerValue(name, value);
+}
+
+QString LibmpvSession::playerValue(const QString &name, const QString &engineValue) const
+{
+    const auto translation = translations_.constFind(name);
+    if (translation != translations_.cend() && translation->engineValue == engineValue)
+        return translation->playerValue;
+    return engineValue;
+}
+
+std::optional<bool> LibmpvSession::getFlag(const QString &name) const
+{
+    int flag = 0;
+    if (mpv_get_property(handle_, engineReadName(name).toUtf8().constData(), MPV_FORMAT_FLAG, &flag) < 0)
+        return std::nullopt;
+    return flag != 0;
+}
+
+std::optional<qint64> LibmpvSession::getInt64(const QString &name) const
+{
+    int64_t value = 0;
+    if (mpv_get_property(handle_, engineReadName(name).toUtf8().constData(), MPV_FORMAT_INT64, &value) < 0)
+        return std::nullopt;
+    return qint64(value);
+}
+
+std::optional<double> LibmpvSession::getDouble(const QString &name) const
+{
+    double value = 0;
+    if (mpv_get_property(handle_, engineReadName(name).toUtf8().constData(), MPV_FORMAT_DOUBLE, &value) < 0)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<QVariant> LibmpvSession::getNode(const QString &name) const
+{
+    mpv_node node;
+    if (mpv_get_property(handle_, engineReadName(name).toUtf8().constData(), MPV_FORMAT_NODE, &node) < 0)
+        return std::nullopt;
+    QVariant value = nodeToVariant(&node);
+    mpv_free_node_contents(&node);
+    if (value.typeId() == QMetaType::QString)
+        return playerValue(name, value.toString());
+    return value;
+}

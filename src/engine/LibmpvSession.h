@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/EngineSession.h"
+
+#include <QHash>
+
+#include <memory>
+
+struct mpv_node;
+
+// The engine session backed by a real libmpv handle.
+class LibmpvSession : public EngineSession
+{
+public:
+    // Null when libmpv cannot create a handle.
+    static std::unique_ptr<LibmpvSession> create();
+    ~LibmpvSession() override;
+
+    mpv_handle *handle() const override { return handle_; }
+    int setOption(const QString &name, const QString &value) override;
+    int initialize() override;
+    void requestLogMessages(const char *minLevel) override;
+    void observe(const QString &name, EngineEvent::Format format) override;
+    void setWakeupCallback(void (*callback)(void *), void *context) override;
+    EngineEvent nextEvent() override;
+    QString errorString(int code) const override;
+    int setString(const QString &name, const QString &value) override;
+    int setFlag(const QString &name, int value) override;
+    int setDouble(const QString &name, double value) override;
+    int setInt64(const QString &name, qint64 value) override;
+    void setFlagAsync(const QString &name, bool value) override;
+    void setDoubleAsync(const QString &name, double value) override;
+    void setInt64Async(const QString &name, qint64 value) override;
+    int commandAsync(const QStringList &arguments) override;
+    std::optional<QString> getString(const QString &name) const override;
+    std::optional<bool> getFlag(const QString &name) const override;
+    std::optional<qint64> getInt64(const QString &name) const override;
+    std::optional<double> getDouble(const QString &name) const override;
+    std::optional<QVariant> getNode(const QString &name) const override;
+
+private:
+    explicit LibmpvSession(mpv_handle *handle) : handle_(handle) {}
+    // Translates through the dialect and remembers the pair, so that reading the property back
+    // gives the player's own value again.
+    std::optional<QByteArray> translate(const QString &name, const QString &value);
+    QString playerValue(const QString &name, const QString &engineValue) const;
+
+    mpv_handle *handle_;
+    struct Translation {
+        QString playerValue;
+        QString engineValue;
+    };
+    QHash<QString, Translation> translations_;
+};
+
+// Converts an engine node into Qt values: strings, bools, qint64, doubles, lists and maps.
+QVariant nodeToVariant(const mpv_node *node);

@@ -1,0 +1,620 @@
+#include "engine/MpvCore.h"
+
+#include "app/AppIdentity.h"
+#include "app/AppLog.h"
+#include "app/SettingsKeys.h"
+#include "engine/AudioFormat.h"
+#include "engine/LibmpvSession.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QTimer>
+
+#include <clocale>
+#include <stdexcept>
+
+namespace {
+constexpr int kPollIntervalMs = 16;
+constexpr int kStreamRefreshDelayMs = 300;
+constexpr int kWatchdogDelayMs = 2000;
+constexpr auto kDefaultSpdifCodecs = "ac3,eac3,dts,dts-hd,truehd";
+
+using Format = EngineEvent::Format;
+
+QString yesNo(bool on)
+{
+    return on ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
+QString shortest(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+std::unique_ptr<EngineSession> createLibmpvSession()
+{
+    // libmpv parses numbers with the C library and needs the "C" numeric locale.
+    std::setlocale(LC_NUMERIC, "C");
+    auto session = LibmpvSession::create();
+    if (!session)
+        throw std::runtime_error("mpv_create() failed");
+    return session;
+}
+} // namespace
+
+MpvCore::MpvCore(QObject *parent) : MpvCore(createLibmpvSession(), parent) {}
+
+MpvCore::MpvCore(std::unique_ptr<EngineSession> session, QObject *parent)
+    : QObject(parent), session_(std::move(session)), detectEnvironment_(detectRenderEnvironment)
+{
+    qRegisterMetaType<RenderProfile>();
+    pollTimer_ = new QTimer(this);
+    pollTimer_->setInterval(kPollIntervalMs);
+    connect(pollTimer_, &QTimer::timeout, this, &MpvCore::onMpvEvents);
+}
+
+MpvCore::~MpvCore()
+{
+    pollTimer_->stop();
+    session_.reset(); // terminates the engine; no callback can reach this object afterwards
+}
+
+mpv_handle *MpvCore::handle() const
+{
+    return session_ ? session_->handle() : nullptr;
+}
+
+void MpvCore::setEnvironmentDetector(EnvironmentDetector detector)
+{
+    detectEnvironment_ = std::move(detector);
+}
+
+int MpvCore::check(int result) const
+{
+    if (result < 0)
+        qWarning().noquote() << "[MPV] Error:" << session_->errorString(result);
+    return result;
+}
+
+void MpvCore::setInitialOption(const QString &name, const QString &value)
+{
+    check(session_->setOption(name, value));
+}
+
+void MpvCore::setInitialProperty(const QString &name, const QString &value)
+{
+    check(session_->setString(name, value));
+}
+
+QString MpvCore::readString(const QString &name, const QString &fallback) const
+{
+    return session_->getString(name).value_or(fallback);
+}
+
+bool MpvCore::initialize(qint64 wid)
+{
+    if (initialized_)
+        return true;
+
+    if (wid != 0) {
+        setInitialOption(QStringLiteral("wid"), QString::number(wid));
+        setInitialOption(QStringLiteral("vo"), QStringLiteral("gpu"));
+    } else {
+        setInitialOption(QStringLiteral("vo"), QStringLiteral("libmpv"));
+        const QSettings settings(QLatin1StringView(AppIdentity::kOrganisation),
+                                 QLatin1StringView(AppIdentity::kSettingsApplication));
+        const QString gpuApi = readSetting(settings, SettingsKeys::videoGpuApi);
+        setInitialOption(QStringLiteral("gpu-api"), gpuApi);
+        qInfo().noquote() << "[MPV] gpu-api:" << gpuApi;
+        if (gpuApi == QLatin1String("d3d12")) {
+            setInitialOption(QStringLiteral("scale"), QStringLiteral("ewa_lanczossharp"));
+            setInitialOption(QStringLiteral("dscale"), QStringLiteral("mitchell"));
+            qInfo().noquote() << "[MPV] libplacebo 렌더러 활성화 (D3D12)";
+        }
+    }
+    if (qEnvironmentVariableIsSet("VELMORAN_DEBUG")) {
+        QDir().mkpath(debugLogDirectory());
+        setInitialOption(QStringLiteral("log-file"), debugLogDirectory() + QStringLiteral("/velmoran_mpv.log"));
+    }
+    session_->requestLogMessages("error");
+    setInitialOption(QStringLiteral("osc"), QStringLiteral("no"));
+    setInitialOption(QStringLiteral("idle"), QStringLiteral("yes"));
+    // The last entry stays open on its final frame; earlier queued entries still advance
+    // ("always" would hold every entry, so a queue never moved on and no end was reported).
+    setInitialOption(QStringLiteral("keep-open"), QStringLiteral("yes"));
+    setInitialOption(QStringLiteral("pause"), QStringLiteral("no"));
+
+    const int result = session_->initialize();
+    if (result < 0) {
+        qCritical().noquote() << "[MPV] mpv_initialize 실패:" << session_->errorString(result);
+        return false;
+    }
+
+    setInitialProperty(QStringLiteral("opengl-swapinterval"), QStringLiteral("0"));
+    setInitialProperty(QStringLiteral("hwdec"), QStringLiteral("auto-safe"));
+    setInitialProperty(QStringLiteral("framedrop"), QStringLiteral("vo"));
+    setInitialProperty(QStringLiteral("vd-lavc-threads"), QStringLiteral("0"));
+    setInitialProperty(QStringLiteral("video-sync"), QStringLiteral("audio"));
+    setInitialProperty(QStringLiteral("keepaspect"), QStringLiteral("yes"));
+    setInitialProperty(QStringLiteral("keepaspect-window"), QStringLiteral("no"));
+
+    renderEnv_ = detectEnvironment_();
+    applyEnvironmentProperties();
+
+    const QSettings settings(QLatin1StringView(AppIdentity::kOrganisation),
+                             QLatin1StringView(AppIdentity::kSettingsApplication));
+    const bool exclusive = readSetting(settings, SettingsKeys::audioExclusive);
+    setInitialProperty(QStringLiteral("ao"), QStringLiteral("wasapi"));
+    setInitialProperty(QStringLiteral("audio-exclusive"), yesNo(exclusive));
+    setInitialProperty(QStringLiteral("audio-spdif"), QLatin1String(kDefaultSpdifCodecs));
+    qInfo().noquote() << "[MPV] 오디오 모드:" << (exclusive ? "독점 (Exclusive)" : "공유 (Shared)");
+
+    setInitialProperty(QStringLiteral("audio-fallback-to-null"), QStringLiteral("yes"));
+    setInitialProperty(QStringLiteral("audio-channels"), QStringLiteral("auto"));
+    setInitialProperty(QStringLiteral("af"), QString());
+    setInitialProperty(QStringLiteral("demuxer-readahead-secs"), QStringLiteral("2"));
+    setInitialProperty(QStringLiteral("cache"), QStringLiteral("yes"));
+    setInitialProperty(QStringLiteral("cache-secs"), QStringLiteral("10"));
+    setInitialProperty(QStringLiteral("ytdl"), QStringLiteral("yes"));
+    setInitialProperty(QStringLiteral("ytdl-format"),
+                       QStringLiteral("bestvideo[ext=mp4]+bestaudio[ext=m4a]/bestvideo+bestaudio/best"));
+    setInitialProperty(QStringLiteral("demuxer-max-bytes"), QStringLiteral("150MiB"));
+    setInitialProperty(QStringLiteral("demuxer-max-back-bytes"), QStringLiteral("75MiB"));
+
+    observeProperties();
+    session_->setWakeupCallback(&MpvCore::wakeupCallback, this);
+    pollTimer_->start();
+    initialized_ = true;
+    qInfo().noquote() << "[MPV] 초기화 완료 WID:" << wid;
+    return true;
+}
+
+void MpvCore::applyEnvironmentProperties()
+{
+    const RenderEnvironment &env = renderEnv_;
+    setInitialProperty(QStringLiteral("scale"), env.scale);
+    setInitialProperty(QStringLiteral("dscale"), env.dscale);
+    setInitialProperty(QStringLiteral("cscale"), env.cscale);
+    setInitialProperty(QStringLiteral("sigmoid-upscaling"), yesNo(env.sigmoidUpscaling));
+    const QString antiring = env.displayClass == DisplayClass::Uhd5KPlus ? QStringLiteral("0.0") : QStringLiteral("0.7");
+    setInitialProperty(QStringLiteral("scale-antiring"), antiring);
+    setInitialProperty(QStringLiteral("cscale-antiring"), antiring);
+    setInitialProperty(QStringLiteral("tone-mapping"), env.hdrDisplay ? QStringLiteral("auto") : QStringLiteral("bt.2446a"));
+    qInfo().noquote() << "[MPV] HDR 디스플레이:"
+                      << (env.hdrDisplay ? "ON → tone-mapping=auto" : "OFF → tone-mapping=bt.2446a");
+    setInitialProperty(QStringLiteral("hdr-compute-peak"), yesNo(env.hdrComputePeak));
+    setInitialProperty(QStringLiteral("target-colorspace-hint"), QStringLiteral("yes"));
+    setInitialProperty(QStringLiteral("icc-profile-auto"), QStringLiteral("yes"));
+    setInitialProperty(QStringLiteral("icc-intent"), QStringLiteral("relative-colorimetric"));
+    setInitialProperty(QStringLiteral("linear-upscaling"), yesNo(env.linearUpscaling));
+    setInitialProperty(QStringLiteral("correct-downscaling"), yesNo(env.correctDownscaling));
+    setInitialProperty(QStringLiteral("deband"), yesNo(env.deband));
+    if (env.deband) {
+        setInitialProperty(QStringLiteral("deband-iterations"), QString::number(env.debandIterations));
+        setInitialProperty(QStringLiteral("deband-threshold"), QStringLiteral("48"));
+        setInitialProperty(QStringLiteral("deband-range"), QStringLiteral("16"));
+        setInitialProperty(QStringLiteral("deband-grain"), QStringLiteral("24"));
+    }
+    setInitialProperty(QStringLiteral("dither-depth"), QStringLiteral("auto"));
+    setInitialProperty(QStringLiteral("dither"), env.dither);
+}
+
+void MpvCore::observeProperties()
+{
+    static const std::pair<const char *, Format> observedProperties[] = {
+        {"time-pos", Format::Double},          {"duration", Format::Double},
+        {"pause", Format::Flag},               {"volume", Format::Double},
+        {"mute", Format::Flag},                {"track-list", Format::Node},
+        {"audio-codec-name", Format::String},  {"audio-channels", Format::String},
+        {"audio-samplerate", Format::Int64},   {"audio-out-detected-device", Format::String},
+        {"video-params/w", Format::Int64},     {"video-params/h", Format::Int64},
+        {"container-fps", Format::Double},     {"video-codec", Format::String},
+        // A file held open at its end reports no end-of-file event; this is how its end shows.
+        {"eof-reached", Format::Flag},
+    };
+    for (const auto &[name, format] : observedProperties)
+        session_->observe(QLatin1String(name), format);
+}
+
+void MpvCore::wakeupCallback(void *context)
+{
+    // Called on a libmpv thread: only hand the drain over to the GUI thread.
+    QTimer::singleShot(0, static_cast<MpvCore *>(context), &MpvCore::onMpvEvents);
+}
+
+void MpvCore::onMpvEvents()
+{
+    while (session_) {
+        const EngineEvent event = session_->nextEvent();
+        if (event.type == EngineEvent::Type::None)
+            break;
+        handleEvent(event);
+    }
+}
+
+void MpvCore::handleEvent(const EngineEvent &event)
+{
+    using Type = EngineEvent::Type;
+    switch (event.type) {
+    case Type::LogMessage:
+        handleLogMessage(event);
+        break;
+    case Type::StartFile:
+        appLog(QStringLiteral("EVENT START_FILE"));
+        break;
+    case Type::EndFile:
+        handleEndFile(event);
+        break;
+    case Type::FileLoaded:
+        handleFileLoaded();
+        break;
+    case Type::Seek:
+        if (initialized_) {
+            lastDropCount_ = int(session_->getInt64(QStringLiteral("frame-drop-count")).value_or(0));
+            dropStreak_ = 0;
+            qInfo().noquote() << "[MPV] seek 감지 → 프레임 드롭 카운터 리셋";
+        }
+        break;
+    case Type::PlaybackRestart:
+        qInfo().noquote() << "[MPV] PLAYBACK_RESTART - 재생 시작";
+        appLog(QStringLiteral("EVENT PLAYBACK_RESTART"));
+        emit playbackStarted();
+        if (frameDropTimer_) {
+            resetFrameDropState();
+            frameDropTimer_->start();
+        }
+        break;
+    case Type::PropertyChange:
+        handlePropertyChange(event);
+        break;
+    case Type::None:
+    case Type::Other:
+        break;
+    }
+}
+
+void MpvCore::handleLogMessage(const EngineEvent &event)
+{
+    using Level = EngineEvent::LogLevel;
+    if (event.logLevel <= Level::Warn)
+        qWarning().noquote() << "[MPV]" << event.logPrefix << event.logText;
+    if (event.logLevel > Level::Error)
+        return;
+    if (event.logText.contains(QLatin1String("Failed to initialize audio driver")))
+        recoverAudioDriver();
+}
+
+void MpvCore::stopFrameDropMonitor()
+{
+    if (frameDropTimer_ && frameDropTimer_->isActive()) {
+        frameDropTimer_->stop();
+        qInfo().noquote() << "[MPV] 재생 종료 → frameDropTimer 정지";
+    }
+    resetFrameDropState();
+}
+
+void MpvCore::handleEndFile(const EngineEvent &event)
+{
+    stopFrameDropMonitor();
+    if (event.endReason == EngineEvent::EndReason::Eof) {
+        emit playbackEnded();
+    } else if (event.endReason == EngineEvent::EndReason::Error) {
+        const QString errorText = session_->errorString(event.error);
+        qWarning().noquote() << "[MPV] END_FILE error:" << errorText;
+        fallBackFromExclusive(errorText);
+    }
+}
+
+void MpvCore::handleFileLoaded()
+{
+    const QString path = readString(QStringLiteral("path"));
+    qInfo().noquote() << "[MPV] FILE_LOADED:" << path;
+    appLog(QStringLiteral("EVENT FILE_LOADED: %1").arg(path));
+    // Unpaused both ways: a file loaded into a paused engine would otherwise sit still.
+    session_->setFlag(QStringLiteral("pause"), 0);
+    session_->commandAsync({QStringLiteral("set"), QStringLiteral("pause"), QStringLiteral("no")});
+    emit fileLoaded(path);
+    QTimer::singleShot(kStreamRefreshDelayMs, this, &MpvCore::refreshStreamInfo);
+    QTimer::singleShot(kWatchdogDelayMs, this, &MpvCore::checkPlaybackStall);
+}
+
+void MpvCore::handlePropertyChange(const EngineEvent &event)
+{
+    const QString &name = event.propertyName;
+    if (name == QLatin1String("time-pos")) {
+        if (event.format != Format::Double)
+            return;
+        static int loggedPositions = 0;
+        const double seconds = event.value.toDouble();
+        if (loggedPositions < 5) {
+            ++loggedPositions;
+            appLog(QStringLiteral("PROP time-pos=%1").arg(shortest(seconds)));
+        }
+        emit positionChanged(seconds);
+    } else if (name == QLatin1String("duration")) {
+        if (event.format == Format::Double)
+            emit durationChanged(event.value.toDouble());
+    } else if (name == QLatin1String("pause")) {
+        if (event.format != Format::Flag)
+            return;
+        const bool paused = event.value.toBool();
+        appLog(QStringLiteral("PROP pause=%1").arg(yesNo(paused)));
+        if (paused)
+            emit playbackPaused();
+        else
+            emit playbackStarted();
+    } else if (name == QLatin1String("volume")) {
+        if (event.format == Format::Double)
+            emit volumeChanged(int(event.value.toDouble()));
+    } else if (name == QLatin1String("eof-reached")) {
+        if (event.format == Format::Flag && event.value.toBool()) {
+            stopFrameDropMonitor();
+            emit playbackEnded();
+        }
+    } else if (name == QLatin1String("track-list")) {
+        emit tracksChanged();
+    } else if (name == QLatin1String("audio-codec-name") || name == QLatin1String("audio-channels")
+               || name == QLatin1String("audio-samplerate")) {
+        emitAudioFormat();
+    } else if (name == QLatin1String("video-params/w") || name == QLatin1String("video-params/h")
+               || name == QLatin1String("container-fps") || name == QLatin1String("video-codec")) {
+        handleVideoPropertyChange();
+    }
+}
+
+void MpvCore::emitAudioFormat()
+{
+    const QString codec = readString(QStringLiteral("audio-codec-name"));
+    const int channels = channelCountFromText(readString(QStringLiteral("audio-channels")));
+    const int sampleRate = int(session_->getInt64(QStringLiteral("audio-samplerate")).value_or(0));
+    QString output = readString(QStringLiteral("audio-out-params/format"));
+    if (output.isEmpty())
+        output = readString(QStringLiteral("current-ao"));
+    emit audioFormatChanged(codec, channels, sampleRate, output);
+}
+
+void MpvCore::handleVideoPropertyChange()
+{
+    const int width = int(session_->getInt64(QStringLiteral("video-params/w")).value_or(0));
+    const int height = int(session_->getInt64(QStringLiteral("video-params/h")).value_or(0));
+    const double fps = session_->getDouble(QStringLiteral("container-fps")).value_or(0.0);
+    const QString codec = readString(QStringLiteral("video-codec"));
+    if (width < 1 || height < 1)
+        return;
+
+    emit videoInfoChanged(width, height, fps, codec);
+    if (fps > 0)
+        chooseVideoSync(fps);
+    if (initialized_) {
+        videoWidth_ = width;
+        videoHeight_ = height;
+        const QString scale = scaleForVideo(width, height, renderEnv_);
+        if (!scale.isEmpty())
+            check(session_->setString(QStringLiteral("scale"), scale));
+        if (const auto current = session_->getString(QStringLiteral("scale")))
+            savedScale_ = *current;
+    }
+    if (!codec.isEmpty())
+        applyHwdecForCodec(codec);
+}
+
+void MpvCore::refreshStreamInfo()
+{
+    if (!session_ || !initialized_)
+        return;
+    const double duration = session_->getDouble(QStringLiteral("duration")).value_or(0.0);
+    if (duration > 0)
+        emit durationChanged(duration);
+
+    if (const auto codec = session_->getString(QStringLiteral("audio-codec-name"))) {
+        const int channels = channelCountFromText(readString(QStringLiteral("audio-channels")));
+        const int sampleRate = int(session_->getInt64(QStringLiteral("audio-samplerate")).value_or(0));
+        emit audioFormatChanged(*codec, channels, sampleRate, readString(QStringLiteral("audio-out-params/format")));
+    }
+    emit tracksChanged();
+    qInfo().noquote() << "[MPV] 속성 강제 갱신 완료 - duration:" << duration;
+}
+
+void MpvCore::loadFile(const QString &path, bool append)
+{
+    if (!initialized_) {
+        qWarning().noquote() << "[MPV] loadFile 호출되었지만 초기화 안됨!";
+        return;
+    }
+    const QString mode = append ? QStringLiteral("append") : QStringLiteral("replace");
+    qInfo().noquote() << "[MPV] loadFile:" << path << "| mode:" << mode;
+    appLog(QStringLiteral("loadFile: %1 mode=%2").arg(path, mode));
+    if (!append) {
+        check(session_->setString(QStringLiteral("audio-channels"), QStringLiteral("auto")));
+        applyPassthroughDecision();
+    }
+    session_->setFlag(QStringLiteral("pause"), 0);
+    const int result = session_->commandAsync(
+        {QStringLiteral("loadfile"), path, append ? QStringLiteral("append-play") : QStringLiteral("replace")});
+    qInfo().noquote() << "[MPV] mpv_command_async result:" << result;
+}
+
+void MpvCore::play()
+{
+    if (initialized_)
+        session_->setFlagAsync(QStringLiteral("pause"), false);
+}
+
+void MpvCore::pause()
+{
+    if (initialized_)
+        session_->setFlagAsync(QStringLiteral("pause"), true);
+}
+
+void MpvCore::togglePause()
+{
+    if (initialized_)
+        session_->commandAsync({QStringLiteral("cycle"), QStringLiteral("pause")});
+}
+
+void MpvCore::stop()
+{
+    if (!initialized_)
+        return;
+    session_->commandAsync({QStringLiteral("stop")});
+    emit playbackStopped();
+}
+
+void MpvCore::seek(double seconds, bool relative)
+{
+    if (initialized_)
+        session_->commandAsync({QStringLiteral("seek"), QString::number(seconds, 'f', 3),
+                                relative ? QStringLiteral("relative") : QStringLiteral("absolute")});
+}
+
+void MpvCore::setVolume(int percent)
+{
+    if (initialized_)
+        session_->setDoubleAsync(QStringLiteral("volume"), percent);
+}
+
+int MpvCore::volume() const
+{
+    if (!initialized_)
+        return 100;
+    return int(session_->getDouble(QStringLiteral("volume")).value_or(100.0));
+}
+
+void MpvCore::setMute(bool muted)
+{
+    if (initialized_)
+        session_->setFlagAsync(QStringLiteral("mute"), muted);
+}
+
+void MpvCore::setSpeed(double speed)
+{
+    if (initialized_)
+        session_->setDoubleAsync(QStringLiteral("speed"), speed);
+}
+
+void MpvCore::setAudioTrack(int id)
+{
+    if (initialized_)
+        session_->setInt64Async(QStringLiteral("aid"), id);
+}
+
+void MpvCore::setSubtitleTrack(int id)
+{
+    if (initialized_)
+        session_->setInt64Async(QStringLiteral("sid"), id);
+}
+
+double MpvCore::position() const
+{
+    return initialized_ ? session_->getDouble(QStringLiteral("time-pos")).value_or(0.0) : 0.0;
+}
+
+double MpvCore::duration() const
+{
+    return initialized_ ? session_->getDouble(QStringLiteral("duration")).value_or(0.0) : 0.0;
+}
+
+bool MpvCore::isPaused() const
+{
+    return initialized_ ? session_->getFlag(QStringLiteral("pause")).value_or(true) : true;
+}
+
+QString MpvCore::currentPath() const
+{
+    return initialized_ ? readString(QStringLiteral("path")) : QString();
+}
+
+void MpvCore::command(const QStringList &arguments)
+{
+    if (initialized_)
+        session_->commandAsync(arguments);
+}
+
+void MpvCore::setMpvProperty(const QString &name, const QVariant &value)
+{
+    if (!initialized_)
+        return;
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        session_->setString(name, value.toString());
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        session_->setDouble(name, value.toDouble());
+        break;
+    case QMetaType::Bool:
+        session_->setFlag(name, value.toBool() ? 1 : 0);
+        break;
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        // Integer properties (track ids, volume...) only accept the integer format; as a flag
+        // the engine would reject every value but 0 and 1.
+        session_->setInt64(name, value.toLongLong());
+        break;
+    default:
+        break;
+    }
+}
+
+QVariant MpvCore::getMpvProperty(const QString &name) const
+{
+    if (!initialized_)
+        return {};
+    if (auto node = session_->getNode(name))
+        return *node;
+    if (auto text = session_->getString(name))
+        return *text;
+    return {};
+}
+
+QList<MediaTrack> MpvCore::tracksOfType(const QString &type) const
+{
+    QList<MediaTrack> tracks;
+    if (!initialized_)
+        return tracks;
+    const QVariantList list = getMpvProperty(QStringLiteral("track-list")).toList();
+    for (const QVariant &entry : list) {
+        const QVariantMap track = entry.toMap();
+        if (track.value(QStringLiteral("type")).toString() != type)
+            continue;
+        tracks << MediaTrack{track.value(QStringLiteral("id")).toInt(), track.value(QStringLiteral("lang")).toString(),
+                             track.value(QStringLiteral("title")).toString(),
+                             track.value(QStringLiteral("codec")).toString()};
+    }
+    return tracks;
+}
+
+QList<MediaTrack> MpvCore::audioTracks() const
+{
+    return tracksOfType(QStringLiteral("audio"));
+}
+
+QList<MediaTrack> MpvCore::subtitleTracks() const
+{
+    return tracksOfType(QStringLiteral("sub"));
+}
+
+void MpvCore::setSpectrumEnabled(bool on)
+{
+    if (!on) {
+        if (spectrumTimer_)
+            spectrumTimer_->stop();
+        return;
+    }
+    if (!spectrumTimer_) {
+        spectrumTimer_ = new QTimer(this);
+        spectrumTimer_->setInterval(kPollIntervalMs);
+        connect(spectrumTimer_, &QTimer::timeout, this, &MpvCore::onSpectrumTick);
+    }
+    spectrum_.prepare();
+    spectrumTimer_->start();
+}
+
+void MpvCore::onSpectrumTick()
+{
+    if (!session_ || !initialized_)
+        return;
+    const double volume = session_->getDouble(QStringLiteral("volume")).value_or(0.0);
+    const bool paused = session_->getFlag(QStringLiteral("pause")).value_or(false);
+    emit spectrumReady(spectrum_.tick(volume, paused));
+}

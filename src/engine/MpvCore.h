@@ -1,0 +1,166 @@
+#pragma once
+
+#include "engine/EngineSession.h"
+#include "engine/MediaTrack.h"
+#include "engine/RenderEnvironment.h"
+#include "engine/RenderProfile.h"
+#include "engine/SpectrumSynthesizer.h"
+
+#include <QObject>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+class QTimer;
+
+// The one way into the playback engine: options, commands, property reads, and the engine's
+// events turned into signals on the GUI thread. Every operation is a no-op (or returns its
+// neutral value) until initialize() has succeeded.
+class MpvCore : public QObject
+{
+    Q_OBJECT
+public:
+    using EnvironmentDetector = std::function<RenderEnvironment()>;
+
+    // Creates a libmpv session; throws std::runtime_error("mpv_create() failed") if it cannot.
+    explicit MpvCore(QObject *parent = nullptr);
+    MpvCore(std::unique_ptr<EngineSession> session, QObject *parent = nullptr);
+    ~MpvCore() override;
+
+    // wid 0: render-API mode, drawn by the video surface. Returns true when already initialised.
+    bool initialize(qint64 wid);
+    bool isInitialized() const { return initialized_; }
+    // For the video surface's render context.
+    mpv_handle *handle() const;
+    // Detection needs the surface's GL context; tests substitute a fixed environment.
+    void setEnvironmentDetector(EnvironmentDetector detector);
+    const RenderEnvironment &renderEnvironment() const { return renderEnv_; }
+
+    // Playback
+    void loadFile(const QString &path, bool append = false);
+    void play();
+    void pause();
+    void togglePause();
+    void stop();
+    void seek(double seconds, bool relative = false);
+    void setVolume(int percent);
+    int volume() const;
+    void setMute(bool muted);
+    void setSpeed(double speed);
+    void setAudioTrack(int id);
+    void setSubtitleTrack(int id);
+    double position() const;
+    double duration() const;
+    bool isPaused() const;
+    QString currentPath() const;
+    void command(const QStringList &arguments);
+    void setMpvProperty(const QString &name, const QVariant &value);
+    QVariant getMpvProperty(const QString &name) const;
+    void setSpectrumEnabled(bool on);
+    QList<MediaTrack> audioTracks() const;
+    QList<MediaTrack> subtitleTracks() const;
+
+    // Audio output
+    QVariantList audioDevices() const;
+    void setAudioDevice(const QString &name);
+    void setAudioExclusive(bool on);
+    void setPassthrough(bool on);
+    void setPassthroughCodecs(const QStringList &codecs);
+    bool isPassthroughCapableDevice() const;
+
+    // Per-video render decisions
+    void chooseVideoSync(double fps);
+    void applyHwdecForCodec(const QString &codec);
+    void setHwdec(const QString &value);
+
+    // Render quality
+    void applyRenderProfile(RenderProfile profile);
+    RenderProfile renderProfile() const { return renderProfile_; }
+    void redetectGpu();
+    void setInterpolation(bool on);
+
+signals:
+    void fileLoaded(const QString &path);
+    void playbackStarted();
+    void playbackPaused();
+    void playbackStopped();
+    void playbackEnded();
+    void positionChanged(double seconds);
+    void durationChanged(double seconds);
+    void volumeChanged(int vol);
+    void tracksChanged();
+    void audioFormatChanged(const QString &codec, int channels, int sampleRate, const QString &output);
+    void videoInfoChanged(int width, int height, double fps, const QString &codec);
+    void errorOccurred(const QString &message);
+    void renderProfileChanged(RenderProfile profile);
+    void spectrumReady(const QList<float> &bins);
+    void renderQualityDegraded(const QString &reason);
+    void renderQualityRestored();
+
+public slots:
+    void onMpvEvents();
+    void onFrameDropCheck();
+    void onSpectrumTick();
+
+private:
+    static void wakeupCallback(void *context);
+
+    // Set-up
+    void setInitialOption(const QString &name, const QString &value);
+    void setInitialProperty(const QString &name, const QString &value);
+    void applyEnvironmentProperties();
+    void observeProperties();
+
+    // Events
+    void handleEvent(const EngineEvent &event);
+    void handleLogMessage(const EngineEvent &event);
+    void handleEndFile(const EngineEvent &event);
+    void stopFrameDropMonitor();
+    void handleFileLoaded();
+    void handlePropertyChange(const EngineEvent &event);
+    void emitAudioFormat();
+    void handleVideoPropertyChange();
+    void refreshStreamInfo();
+    QList<MediaTrack> tracksOfType(const QString &type) const;
+
+    // Audio output and its recoveries
+    void applyPassthroughDecision();
+    void recoverAudioDriver();
+    void fallBackFromExclusive(const QString &errorText);
+    void checkPlaybackStall();
+
+    // Frame-drop monitor
+    void resetFrameDropState();
+    void ensureFrameDropTimer();
+    void restoreQuality();
+    void degradeQuality();
+
+    int check(int result) const;
+    QString readString(const QString &name, const QString &fallback = QString()) const;
+
+    std::unique_ptr<EngineSession> session_;
+    QTimer *pollTimer_ = nullptr;
+    bool initialized_ = false;
+    bool passthroughEnabled_ = true;
+    QString spdifCodecs_ = QStringLiteral("ac3,eac3,dts,dts-hd,truehd");
+    RenderProfile renderProfile_ = RenderProfile::Quality;
+    RenderEnvironment renderEnv_;
+    EnvironmentDetector detectEnvironment_;
+
+    QTimer *frameDropTimer_ = nullptr;
+    int lastDropCount_ = 0;
+    int dropStreak_ = 0;
+    int cleanStreak_ = 0;
+    bool qualityDegraded_ = false;
+    QString savedScale_;
+    bool savedDeband_ = true;
+
+    int videoWidth_ = 0;
+    int videoHeight_ = 0;
+    double videoFps_ = 0.0;
+    QString videoCodec_;
+
+    QTimer *spectrumTimer_ = nullptr;
+    SpectrumSynthesizer spectrum_;
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QString>
+
+// What the player knows about the display and the GPU, and the render decisions derived from it.
+// Detection runs where the video surface's OpenGL context is current.
+
+enum class GpuTier : int { Ultra = 0, High = 1, Medium = 2, Low = 3, Integrated = 4 };
+
+enum class GpuFamily : int {
+    Unknown = 0,
+    NvidiaRtx = 1,
+    NvidiaGtx = 2,
+    NvidiaLegacy = 3,
+    AmdRx6000Plus = 4,
+    AmdRx5000 = 5,
+    AmdLegacy = 6,
+    IntelArc = 7,
+    IntelXe = 8,
+    IntelLegacy = 9,
+};
+
+enum class DisplayClass : int { Fhd = 0, Qhd = 1, Uhd4K = 2, Uhd5KPlus = 3 };
+
+struct RenderEnvironment {
+    double devicePixelRatio = 1.0;
+    int width = 1920;
+    int height = 1080;
+    double refreshRate = 60.0;
+    bool hiDpi = false;
+    GpuFamily gpuFamily = GpuFamily::Unknown;
+    GpuTier tier = GpuTier::Medium;
+    QString gpuRenderer = QStringLiteral("Unknown");
+    QString gpuVendor = QStringLiteral("Unknown");
+    DisplayClass displayClass = DisplayClass::Fhd;
+    QString scale = QStringLiteral("spline36");
+    QString dscale = QStringLiteral("mitchell");
+    QString cscale = QStringLiteral("spline36");
+    bool deband = true;
+    int debandIterations = 1;
+    bool sigmoidUpscaling = true;
+    bool linearUpscaling = false;
+    bool correctDownscaling = true;
+    bool hdrComputePeak = false;
+    QString dither = QStringLiteral("fruit");
+    QString videoSync = QStringLiteral("audio");
+    QString framedrop = QStringLiteral("vo");
+    int vramMb = 0;
+    bool hdrDisplay = false;
+    bool gpuNextCapable = false;
+    int lavcThreads = 0;
+    QString summary = QStringLiteral("기본값 (화면 감지 실패)");
+};
+
+// One full detection pass: primary screen, GL strings of the current context, video memory,
+// scalers, and the memory adjustment of the tier. Logs its decisions with "[RenderEnv]".
+RenderEnvironment detectRenderEnvironment();
+
+// The physical-pixel class of a display: FHD up to 1920x1080 pixels, QHD up to 2560x1440,
+// 4K up to 3840x2160, larger 5K+.
+DisplayClass displayClassFor(qint64 pixelCount);
+QString displayClassName(DisplayClass displayClass);
+
+void classifyGpu(RenderEnvironment &environment);
+// Video memory in MiB from the current GL context's vendor extensions; 0 when unknown.
+int queryVramMb();
+void chooseScalers(RenderEnvironment &environment);
+// Applies the video-memory adjustment of the tier (8 GiB+ raises Medium, under 2 GiB lowers).
+void adjustTierForVram(RenderEnvironment &environment);
+QString tierName(GpuTier tier);
+
+// The "scale" for a video of this size on the detected display, by the upscaling ratio.
+QString scaleForVideo(int videoWidth, int videoHeight, const RenderEnvironment &environment);
+// "display-resample" when the frame rate divides the refresh rate (or the display is 120 Hz+),
+// otherwise "audio".
+QString videoSyncFor(double fps, double refresh);
+// The hardware decoder for a codec on this GPU, in the decision table's own names.
+QString hwdecForCodec(const QString &codec, GpuFamily family, GpuTier tier);

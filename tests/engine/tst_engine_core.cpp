@@ -1,0 +1,288 @@
+// The engine object's own logic against a fake engine: set-up order, event dispatch, commands,
+// the audio-format description and the spectrum.
+#include "FakeEngineSession.h"
+#include "engine/AudioFormat.h"
+#include "engine/MpvCore.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+using Format = EngineEvent::Format;
+
+class EngineCoreTest : public QObject
+{
+    Q_OBJECT
+
+    FakeEngineSession *fake_ = nullptr;
+    std::unique_ptr<MpvCore> core_;
+
+    void makeCore(bool initialise = true)
+    {
+        auto session = std::make_unique<FakeEngineSession>();
+        fake_ = session.get();
+        core_ = std::make_unique<MpvCore>(std::move(session));
+        core_->setEnvironmentDetector([] { return RenderEnvironment(); });
+        if (initialise) {
+            QVERIFY(core_->initialize(0));
+            fake_->clearRecords();
+        }
+    }
+
+private slots:
+    void init()
+    {
+        QSettings(QStringLiteral("Velmoran"), QStringLiteral("VelmoranPlayer")).clear();
+        qunsetenv("VELMORAN_DEBUG");
+    }
+
+    void initialisationOrderAndValues()
+    {
+        makeCore(false);
+        QVERIFY(core_->initialize(0));
+        const QStringList names = fake_->namesWritten();
+        // Before the engine starts: output, then the fixed options; everything else after.
+        QCOMPARE(names.mid(0, 6), (QStringList{"vo", "gpu-api", "osc", "idle", "keep-open", "pause"}));
+        QCOMPARE(fake_->writes.at(1).value.toString(), QStringLiteral("d3d11"));
+        QVERIFY(!names.contains(QStringLiteral("log-file")));
+        QCOMPARE(fake_->writes.at(6).name, QStringLiteral("opengl-swapinterval"));
+        QVERIFY(names.indexOf(QStringLiteral("scale")) < names.indexOf(QStringLiteral("ao")));
+        QCOMPARE(names.last(), QStringLiteral("demuxer-max-back-bytes"));
+        for (qsizetype i = 0; i < fake_->writes.size(); ++i)
+            QCOMPARE(fake_->writes.at(i).kind, QLatin1String(i < 6 ? "option" : "string"));
+        QCOMPARE(fake_->valuesWritten("audio-exclusive"), QVariantList{QStringLiteral("yes")});
+        QCOMPARE(fake_->valuesWritten("deband-threshold"), QVariantList{QStringLiteral("48")});
+        QCOMPARE(fake_->logLevel, QByteArray("error"));
+        QVERIFY(fake_->observed.contains(QStringLiteral("video-codec")));
+        QVERIFY(fake_->wakeupInstalled);
+
+        fake_->clearRecords();
+        QVERIFY(core_->initialize(0));
+        QVERIFY(fake_->writes.isEmpty());
+    }
+
+    void initialisationVariants()
+    {
+        QSettings settings(QStringLiteral("Velmoran"), QStringLiteral("VelmoranPlayer"));
+        settings.setValue("video/gpu_api", "d3d12");
+        settings.setValue("audio/exclusive", false);
+        qputenv("VELMORAN_DEBUG", "1");
+        makeCore(false);
+        QVERIFY(core_->initialize(0));
+        const QStringList names = fake_->namesWritten();
+        QCOMPARE(names.mid(0, 4), (QStringList{"vo", "gpu-api", "scale", "dscale"}));
+        QVERIFY(fake_->valuesWritten("log-file").first().toString().endsWith("velmoran_mpv.log"));
+        QCOMPARE(fake_->valuesWritten("audio-exclusive"), QVariantList{QStringLiteral("no")});
+
+        makeCore(false);
+        QVERIFY(core_->initialize(0x1234));
+        QCOMPARE(fake_->valuesWritten("wid"), QVariantList{QStringLiteral("4660")});
+        QCOMPARE(fake_->valuesWritten("vo"), QVariantList{QStringLiteral("gpu")});
+        QVERIFY(!fake_->namesWritten().contains(QStringLiteral("gpu-api")));
+
+        makeCore(false);
+        fake_->initializeResult = -1;
+        QVERIFY(!core_->initialize(0));
+        QVERIFY(!core_->isInitialized());
+        core_->loadFile(QStringLiteral("/a.mkv"));
+        QVERIFY(fake_->commands.isEmpty());
+    }
+
+    void uninitialisedOperationsAreNeutral()
+    {
+        makeCore(false);
+        QSignalSpy stopped(core_.get(), &MpvCore::playbackStopped);
+        core_->play();
+        core_->stop();
+        core_->seek(10);
+        core_->setVolume(50);
+        core_->setMpvProperty(QStringLiteral("volume"), 10);
+        QVERIFY(fake_->writes.isEmpty() && fake_->commands.isEmpty());
+        QCOMPARE(stopped.size(), 0);
+        QCOMPARE(core_->volume(), 100);
+        QVERIFY(core_->isPaused());
+        QCOMPARE(core_->position(), 0.0);
+        QVERIFY(!core_->getMpvProperty(QStringLiteral("path")).isValid());
+        QVERIFY(core_->audioTracks().isEmpty());
+    }
+
+    void commandsAndWrites()
+    {
+        makeCore();
+        core_->seek(-5, true);
+        core_->seek(90.5);
+        core_->togglePause();
+        core_->loadFile(QStringLiteral("/b.mkv"), true);
+        QCOMPARE(fake_->commands.at(0), (QStringList{"seek", "-5.000", "relative"}));
+        QCOMPARE(fake_->commands.at(1), (QStringList{"seek", "90.500", "absolute"}));
+        QCOMPARE(fake_->commands.at(2), (QStringList{"cycle", "pause"}));
+        QCOMPARE(fake_->commands.at(3), (QStringList{"loadfile", "/b.mkv", "append-play"}));
+        // Append mode makes no audio decisions.
+        QVERIFY(fake_->valuesWritten("audio-channels").isEmpty());
+        QVERIFY(fake_->valuesWritten("audio-spdif").isEmpty());
+
+        core_->loadFile(QStringLiteral("/a.mkv"));
+        QCOMPARE(fake_->commands.last(), (QStringList{"loadfile", "/a.mkv", "replace"}));
+        QCOMPARE(fake_->valuesWritten("audio-channels"), QVariantList{QStringLiteral("auto")});
+
+        fake_->properties["volume"] = 99.9;
+        QCOMPARE(core_->volume(), 99);
+
+        fake_->clearRecords();
+        core_->setMpvProperty(QStringLiteral("sub-delay"), 0.25);
+        core_->setMpvProperty(QStringLiteral("sid"), 3);
+        core_->setMpvProperty(QStringLiteral("mute"), true);
+        core_->setMpvProperty(QStringLiteral("vf"), QStringLiteral("hflip"));
+        core_->setMpvProperty(QStringLiteral("ignored"), QPoint(1, 1));
+        QCOMPARE(fake_->namesWritten(), (QStringList{"sub-delay", "sid", "mute", "vf"}));
+        QCOMPARE(fake_->writes.at(1).kind, QStringLiteral("int64"));
+        QCOMPARE(fake_->writes.at(2).kind, QStringLiteral("flag"));
+    }
+
+    void propertyChangesBecomeSignals()
+    {
+        makeCore();
+        QSignalSpy position(core_.get(), &MpvCore::positionChanged);
+        QSignalSpy started(core_.get(), &MpvCore::playbackStarted);
+        QSignalSpy paused(core_.get(), &MpvCore::playbackPaused);
+        QSignalSpy volume(core_.get(), &MpvCore::volumeChanged);
+        QSignalSpy ended(core_.get(), &MpvCore::playbackEnded);
+        fake_->queuePropertyChange("time-pos", Format::Double, 12.5);
+        fake_->queuePropertyChange("time-pos", Format::Unavailable); // property gone: ignored
+        fake_->queuePropertyChange("pause", Format::Flag, true);
+        fake_->queuePropertyChange("pause", Format::Flag, false);
+        fake_->queuePropertyChange("volume", Format::Double, 57.9);
+        fake_->queuePropertyChange("eof-reached", Format::Flag, false);
+        fake_->queuePropertyChange("eof-reached", Format::Flag, true);
+        fake_->queueEndFile(EngineEvent::EndReason::Eof);
+        fake_->queueEndFile(EngineEvent::EndReason::Stop);
+        core_->onMpvEvents();
+        QCOMPARE(position.size(), 1);
+        QCOMPARE(position.at(0).at(0).toDouble(), 12.5);
+        QCOMPARE(paused.size(), 1);
+        QCOMPARE(started.size(), 1);
+        QCOMPARE(volume.at(0).at(0).toInt(), 57);
+        QCOMPARE(ended.size(), 2);
+        QVERIFY(fake_->events.isEmpty());
+    }
+
+    void fileLoadUnpausesAndRefreshesLateProperties()
+    {
+        makeCore();
+        QSignalSpy loaded(core_.get(), &MpvCore::fileLoaded);
+        QSignalSpy duration(core_.get(), &MpvCore::durationChanged);
+        QSignalSpy format(core_.get(), &MpvCore::audioFormatChanged);
+        QSignalSpy tracks(core_.get(), &MpvCore::tracksChanged);
+        fake_->properties = {{"path", "/m/곡.flac"}, {"duration", 200.0}, {"audio-codec-name", "flac"},
+                             {"audio-channels", "stereo"}, {"audio-samplerate", 96000}, {"current-ao", "pulse"},
+                             {"pause", true}};
+        fake_->queueEvent(EngineEvent::Type::FileLoaded);
+        core_->onMpvEvents();
+        QCOMPARE(loaded.at(0).at(0).toString(), QStringLiteral("/m/곡.flac"));
+        QCOMPARE(fake_->writes.first().kind, QStringLiteral("flag"));
+        QCOMPARE(fake_->commands.first(), (QStringList{"set", "pause", "no"}));
+
+        // A property change falls back to the output's name; the refresh reports the raw format.
+        fake_->queuePropertyChange("audio-codec-name", Format::String, "flac");
+        core_->onMpvEvents();
+        QCOMPARE(format.at(0), (QVariantList{"flac", 2, 96000, "pulse"}));
+        QTRY_COMPARE(format.size(), 2);
+        QCOMPARE(format.at(1), (QVariantList{"flac", 2, 96000, ""}));
+        QCOMPARE(duration.at(0).at(0).toDouble(), 200.0);
+        QCOMPARE(tracks.size(), 1);
+    }
+
+    void channelText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("channels");
+        QTest::newRow("mono") << "mono" << 1;
+        QTest::newRow("stereo") << "stereo" << 2;
+        QTest::newRow("5.1(side)") << "5.1(side)" << 6;
+        QTest::newRow("7.1") << "7.1" << 8;
+        QTest::newRow("6.1") << "6.1" << 7;
+        QTest::newRow("4.0") << "4.0" << 0;
+        QTest::newRow("3") << "3" << 3;
+        QTest::newRow("empty") << "" << 0;
+    }
+    void channelText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, channels);
+        QCOMPARE(channelCountFromText(text), channels);
+    }
+
+    void videoPropertiesDriveRenderDecisions()
+    {
+        makeCore();
+        QSignalSpy video(core_.get(), &MpvCore::videoInfoChanged);
+        fake_->properties["video-params/w"] = 0; // audio only
+        fake_->queuePropertyChange("video-params/w", Format::Int64, 0);
+        core_->onMpvEvents();
+        QCOMPARE(video.size(), 0);
+        QVERIFY(fake_->writes.isEmpty());
+
+        fake_->properties = {{"video-params/w", 640}, {"video-params/h", 360}, {"container-fps", 25.0},
+                             {"video-codec", "h264"}};
+        fake_->queuePropertyChange("video-codec", Format::String, "h264");
+        core_->onMpvEvents();
+        QCOMPARE(video.at(0), (QVariantList{640, 360, 25.0, "h264"}));
+        // 640x360 on the default 1920x1080 display is a 3x upscale on a Medium GPU.
+        QCOMPARE(fake_->valuesWritten("scale"), QVariantList{QStringLiteral("ewa_lanczossharp")});
+        QCOMPARE(fake_->valuesWritten("hwdec"), QVariantList{QStringLiteral("d3d11va")});
+        QVERIFY(!fake_->valuesWritten("video-sync").isEmpty());
+    }
+
+    void tracksComeFromTheTrackList()
+    {
+        makeCore();
+        const QVariantList list{
+            QVariantMap{{"id", 1}, {"type", "video"}, {"codec", "h264"}},
+            QVariantMap{{"id", 1}, {"type", "audio"}, {"codec", "ac3"}, {"lang", "eng"}, {"title", "Main"}},
+            QVariantMap{{"id", 2}, {"type", "audio"}, {"codec", "aac"}},
+            QVariantMap{{"id", 1}, {"type", "sub"}, {"codec", "subrip"}, {"lang", "kor"}}};
+        fake_->properties["track-list"] = list;
+        const QList<MediaTrack> audio = core_->audioTracks();
+        QCOMPARE(audio.size(), 2);
+        QCOMPARE(audio.at(0), (MediaTrack{1, "eng", "Main", "ac3"}));
+        QCOMPARE(audio.at(1).language, QString());
+        QCOMPARE(core_->subtitleTracks(), (QList<MediaTrack>{{1, "kor", "", "subrip"}}));
+    }
+
+    // Expected values come from an independent implementation of the same arithmetic.
+    void spectrumIsDeterministicAndDecays()
+    {
+        makeCore();
+        QSignalSpy ready(core_.get(), &MpvCore::spectrumReady);
+        core_->setSpectrumEnabled(true);
+        fake_->properties["volume"] = 100.0;
+        fake_->properties["pause"] = false;
+        for (int i = 0; i < 3; ++i)
+            core_->onSpectrumTick();
+        QCOMPARE(ready.size(), 3);
+        const QList<float> bins = ready.last().at(0).value<QList<float>>();
+        QCOMPARE(bins.size(), 32);
+        const std::pair<int, float> expected[] = {{0, 0.36574113f}, {7, 0.21206434f}, {8, 0.21272367f},
+                                                  {19, 0.26972604f}, {20, 0.25637230f}, {31, 0.16484796f}};
+        for (const auto &[bin, value] : expected)
+            QVERIFY2(qAbs(bins.at(bin) - value) < 1e-6f, qPrintable(QString::number(bin)));
+
+        // Paused, the bars sink towards zero (a bar may still tick up once while the level falls).
+        fake_->properties["pause"] = true;
+        for (int i = 0; i < 120; ++i)
+            core_->onSpectrumTick();
+        for (float value : ready.last().at(0).value<QList<float>>())
+            QVERIFY(value >= 0.0f && value < 0.01f);
+
+        // Loud input never pushes a bar above 1.
+        fake_->properties["volume"] = 200.0;
+        fake_->properties["pause"] = false;
+        for (int i = 0; i < 200; ++i)
+            core_->onSpectrumTick();
+        for (float value : ready.last().at(0).value<QList<float>>())
+            QVERIFY(value <= 1.0f);
+    }
+};
+
+QTEST_GUILESS_MAIN(EngineCoreTest)
+#include "tst_engine_core.moc"

@@ -1,0 +1,135 @@
+// The engine object driving real libmpv on generated clips, drawing into a window of a private
+// X display and playing audio into the null output.
+#include "TestMedia.h"
+#include "engine/MpvCore.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+
+class EnginePlaybackTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QWidget> window_;
+    std::unique_ptr<MpvCore> core_;
+
+private slots:
+    void init()
+    {
+        window_ = std::make_unique<QWidget>();
+        window_->resize(320, 240);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        core_ = std::make_unique<MpvCore>();
+        QVERIFY(core_->initialize(qint64(window_->winId())));
+    }
+
+    void cleanup()
+    {
+        core_.reset();
+        window_.reset();
+    }
+
+    void playsSeeksAndEnds()
+    {
+        QSignalSpy loaded(core_.get(), &MpvCore::fileLoaded);
+        QSignalSpy duration(core_.get(), &MpvCore::durationChanged);
+        QSignalSpy position(core_.get(), &MpvCore::positionChanged);
+        QSignalSpy video(core_.get(), &MpvCore::videoInfoChanged);
+        QSignalSpy audio(core_.get(), &MpvCore::audioFormatChanged);
+        QSignalSpy ended(core_.get(), &MpvCore::playbackEnded);
+        const QString clip = TestMedia::path(QStringLiteral("clip_320x240.mp4"));
+
+        core_->loadFile(clip);
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 10000);
+        QCOMPARE(loaded.at(0).at(0).toString(), clip);
+        QTRY_VERIFY(!duration.isEmpty());
+        QVERIFY(qAbs(duration.last().at(0).toDouble() - 6.0) < 0.1);
+        QTRY_VERIFY(!video.isEmpty());
+        QCOMPARE(video.last().at(0).toInt(), 320);
+        QCOMPARE(video.last().at(1).toInt(), 240);
+        QCOMPARE(video.last().at(2).toDouble(), 25.0);
+        QVERIFY(video.last().at(3).toString().startsWith(QLatin1String("h264")));
+        QTRY_VERIFY(!audio.isEmpty());
+        QCOMPARE(audio.last().at(0).toString(), QStringLiteral("aac"));
+        QCOMPARE(audio.last().at(1).toInt(), 2);
+        QCOMPARE(audio.last().at(2).toInt(), 48000);
+
+        QTRY_VERIFY_WITH_TIMEOUT(core_->position() > 0.5, 5000);
+        QVERIFY(!position.isEmpty());
+        QVERIFY(!core_->isPaused());
+        QCOMPARE(core_->currentPath(), clip);
+
+        core_->seek(4.5);
+        QTRY_VERIFY_WITH_TIMEOUT(core_->position() >= 4.5, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 8000);
+    }
+
+    void queuedFilesFollowEachOther()
+    {
+        QSignalSpy loaded(core_.get(), &MpvCore::fileLoaded);
+        const QString first = TestMedia::path(QStringLiteral("clip_320x240.mp4"));
+        const QString second = TestMedia::path(QStringLiteral("chapters_3.mkv"));
+        core_->loadFile(first);
+        core_->loadFile(second, true);
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 10000);
+        QCOMPARE(core_->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 2);
+        core_->seek(5.5);
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 2, 10000);
+        QCOMPARE(loaded.at(1).at(0).toString(), second);
+    }
+
+    void volumeAndPropertyAccess()
+    {
+        core_->setVolume(55);
+        QTRY_COMPARE(core_->volume(), 55);
+        core_->setMpvProperty(QStringLiteral("volume"), 99.9);
+        QCOMPARE(core_->volume(), 99);
+        core_->setMpvProperty(QStringLiteral("volume"), 42);
+        QCOMPARE(core_->volume(), 42);
+
+        QVERIFY(!core_->getMpvProperty(QStringLiteral("no-such-property")).isValid());
+        core_->setMpvProperty(QStringLiteral("no-such-property"), QStringLiteral("x"));
+        core_->command({QStringLiteral("no-such-command")});
+        const QVariantList devices = core_->getMpvProperty(QStringLiteral("audio-device-list")).toList();
+        QVERIFY(!devices.isEmpty());
+        QVERIFY(devices.first().toMap().contains(QStringLiteral("name")));
+        // Values the engine spells differently read back as the player wrote them.
+        core_->setHwdec(QStringLiteral("d3d11va"));
+        QCOMPARE(core_->getMpvProperty(QStringLiteral("hwdec")).toString(), QStringLiteral("d3d11va"));
+    }
+
+    void surroundFileReportsItsFormat()
+    {
+        QSignalSpy audio(core_.get(), &MpvCore::audioFormatChanged);
+        core_->loadFile(TestMedia::path(QStringLiteral("surround_51.mkv")));
+        QTRY_VERIFY_WITH_TIMEOUT(!audio.isEmpty() && audio.last().at(1).toInt() == 6, 10000);
+        QCOMPARE(audio.last().at(0).toString(), QStringLiteral("ac3"));
+        QCOMPARE(audio.last().at(2).toInt(), 48000);
+        QCOMPARE(core_->audioTracks().size(), 1);
+        QCOMPARE(core_->audioTracks().first().codec, QStringLiteral("ac3"));
+    }
+
+    void brokenInputReportsAndTheNextFilePlays()
+    {
+        QSignalSpy errors(core_.get(), &MpvCore::errorOccurred);
+        QSignalSpy loaded(core_.get(), &MpvCore::fileLoaded);
+        core_->loadFile(TestMedia::path(QStringLiteral("truncated.mp4")));
+        QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, 10000);
+        core_->loadFile(TestMedia::directory() + QStringLiteral("/does-not-exist.mkv"));
+        QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 2, 10000);
+        QVERIFY(!errors.last().at(0).toString().isEmpty());
+
+        const QString clip = TestMedia::path(QStringLiteral("clip_320x240.mp4"));
+        core_->loadFile(clip);
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 10000);
+        QCOMPARE(loaded.at(0).at(0).toString(), clip);
+        QTRY_VERIFY_WITH_TIMEOUT(core_->position() > 0.3, 5000);
+        QTest::qWait(300); // nothing from the failed files may replace it afterwards
+        QCOMPARE(core_->currentPath(), clip);
+    }
+};
+
+QTEST_MAIN(EnginePlaybackTest)
+#include "tst_engine_playback.moc"

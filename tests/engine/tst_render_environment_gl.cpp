@@ -1,0 +1,66 @@
+#include "engine/RenderEnvironment.h"
+
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+QStringList capturedLines;
+void capture(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    capturedLines << message;
+}
+} // namespace
+
+// Runs on Xvfb with Mesa's software renderer, the only GL the test machines are sure to have.
+class RenderEnvironmentGlTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readsTheCurrentContext()
+    {
+        QOffscreenSurface surface;
+        surface.create();
+        QOpenGLContext context;
+        QVERIFY(context.create());
+        QVERIFY(context.makeCurrent(&surface));
+
+        const QtMessageHandler previous = qInstallMessageHandler(capture);
+        const RenderEnvironment env = detectRenderEnvironment();
+        const int vram = queryVramMb();
+        qInstallMessageHandler(previous);
+
+        QVERIFY2(env.gpuRenderer.contains(QStringLiteral("llvmpipe")), qPrintable(env.gpuRenderer));
+        QVERIFY(env.gpuVendor != QStringLiteral("Unknown"));
+        QCOMPARE(env.gpuFamily, GpuFamily::Unknown);
+        QCOMPARE(env.tier, GpuTier::Medium);
+        QCOMPARE(vram, 0);
+        QCOMPARE(env.vramMb, 0);
+
+        const QRegularExpression format(QStringLiteral(
+            "^화면: (\\d+)×(\\d+) \\(DPR=(\\d+\\.\\d), (\\d+)Hz, (FHD|QHD|4K|5K\\+)\\) \\| GPU: (.+) \\[(.+)\\] "
+            "\\| 렌더: scale=(\\S+), deband=(ON|OFF)×(\\d+)$"));
+        const QRegularExpressionMatch match = format.match(env.summary);
+        QVERIFY2(match.hasMatch(), qPrintable(env.summary));
+        QCOMPARE(match.captured(1).toInt(), env.width);
+        QCOMPARE(match.captured(2).toInt(), env.height);
+        QCOMPARE(match.captured(6), env.gpuRenderer);
+        QCOMPARE(match.captured(7), QStringLiteral("Medium (GTX 1070+)"));
+        QCOMPARE(match.captured(8), env.scale);
+
+        const QString noVram = QStringLiteral("[RenderEnv] VRAM 감지 불가 (확장 미지원)");
+        QCOMPARE(capturedLines, QStringList({noVram, QStringLiteral("[RenderEnv] ") + env.summary, noVram}));
+
+        context.doneCurrent();
+        capturedLines.clear();
+        qInstallMessageHandler(capture);
+        QCOMPARE(queryVramMb(), 0);
+        qInstallMessageHandler(previous);
+        QCOMPARE(capturedLines, QStringList());
+    }
+};
+
+QTEST_MAIN(RenderEnvironmentGlTest)
+#include "tst_render_environment_gl.moc"

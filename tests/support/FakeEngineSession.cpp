@@ -1,0 +1,137 @@
+#include "FakeEngineSession.h"
+
+QVariantList FakeEngineSession::valuesWritten(const QString &name) const
+{
+    QVariantList values;
+    for (const Write &write : writes)
+        if (write.name == name)
+            values << write.value;
+    return values;
+}
+
+QStringList FakeEngineSession::namesWritten() const
+{
+    QStringList names;
+    for (const Write &write : writes)
+        names << write.name;
+    return names;
+}
+
+void FakeEngineSession::clearRecords()
+{
+    writes.clear();
+    commands.clear();
+}
+
+void FakeEngineSession::queuePropertyChange(const QString &name, EngineEvent::Format format, const QVariant &value)
+{
+    EngineEvent event;
+    event.type = EngineEvent::Type::PropertyChange;
+    event.propertyName = name;
+    event.format = format;
+    event.value = value;
+    events << event;
+}
+
+void FakeEngineSession::queueEvent(EngineEvent::Type type)
+{
+    EngineEvent event;
+    event.type = type;
+    events << event;
+}
+
+void FakeEngineSession::queueEndFile(EngineEvent::EndReason reason, int error)
+{
+    EngineEvent event;
+    event.type = EngineEvent::Type::EndFile;
+    event.endReason = reason;
+    event.error = error;
+    events << event;
+}
+
+void FakeEngineSession::queueLog(EngineEvent::LogLevel level, const QString &text, const QString &prefix)
+{
+    EngineEvent event;
+    event.type = EngineEvent::Type::LogMessage;
+    event.logLevel = level;
+    event.logText = text;
+    event.logPrefix = prefix;
+    events << event;
+}
+
+int FakeEngineSession::record(const QString &kind, const QString &name, const QVariant &value)
+{
+    writes << Write{kind, name, value};
+    if (!kind.endsWith(QLatin1String("Async")) && failingWrites.contains(name))
+        return failingWrites.value(name);
+    properties.insert(name, value);
+    return 0;
+}
+
+int FakeEngineSession::setOption(const QString &name, const QString &value) { return record(QStringLiteral("option"), name, value); }
+
+int FakeEngineSession::initialize()
+{
+    initialized = initializeResult >= 0;
+    return initializeResult;
+}
+
+EngineEvent FakeEngineSession::nextEvent()
+{
+    return events.isEmpty() ? EngineEvent{} : events.takeFirst();
+}
+
+int FakeEngineSession::setString(const QString &name, const QString &value) { return record(QStringLiteral("string"), name, value); }
+int FakeEngineSession::setFlag(const QString &name, int value) { return record(QStringLiteral("flag"), name, value); }
+int FakeEngineSession::setDouble(const QString &name, double value) { return record(QStringLiteral("double"), name, value); }
+int FakeEngineSession::setInt64(const QString &name, qint64 value) { return record(QStringLiteral("int64"), name, value); }
+void FakeEngineSession::setFlagAsync(const QString &name, bool value) { record(QStringLiteral("flagAsync"), name, value); }
+void FakeEngineSession::setDoubleAsync(const QString &name, double value) { record(QStringLiteral("doubleAsync"), name, value); }
+void FakeEngineSession::setInt64Async(const QString &name, qint64 value) { record(QStringLiteral("int64Async"), name, value); }
+
+int FakeEngineSession::commandAsync(const QStringList &arguments)
+{
+    commands << arguments;
+    return 0;
+}
+
+std::optional<QString> FakeEngineSession::getString(const QString &name) const
+{
+    if (!properties.contains(name))
+        return std::nullopt;
+    const QVariant value = properties.value(name);
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
+    return value.toString();
+}
+
+std::optional<bool> FakeEngineSession::getFlag(const QString &name) const
+{
+    if (!properties.contains(name))
+        return std::nullopt;
+    const QVariant value = properties.value(name);
+    if (value.typeId() == QMetaType::QString)
+        return value.toString() == QLatin1String("yes");
+    return value.toBool();
+}
+
+std::optional<qint64> FakeEngineSession::getInt64(const QString &name) const
+{
+    if (!properties.contains(name))
+        return std::nullopt;
+    return properties.value(name).toLongLong();
+}
+
+std::optional<double> FakeEngineSession::getDouble(const QString &name) const
+{
+    if (!properties.contains(name))
+        return std::nullopt;
+    return properties.value(name).toDouble();
+}
+
+std::optional<QVariant> FakeEngineSession::getNode(const QString &name) const
+{
+    if (!properties.contains(name))
+        return std::nullopt;
+    return properties.value(name);
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "engine/EngineSession.h"
+
+#include <QHash>
+#include <QList>
+#include <QVariantMap>
+
+// An engine without libmpv: writes and commands are recorded in order, reads come from a
+// property map that writes also update, and events are queued by the test.
+class FakeEngineSession : public EngineSession
+{
+public:
+    struct Write {
+        QString kind; // "option", "string", "flag", "double", "int64", "flagAsync", "doubleAsync", "int64Async"
+        QString name;
+        QVariant value;
+    };
+
+    QList<Write> writes;
+    QList<QStringList> commands;
+    QVariantMap properties; // absent name: the property is unavailable
+    QList<EngineEvent> events;
+    QHash<QString, int> failingWrites; // property name -> error code returned by sync writes
+    int initializeResult = 0;
+    bool initialized = false;
+    bool wakeupInstalled = false;
+    QStringList observed;
+    QByteArray logLevel;
+
+    // Values written to one property, oldest first (any kind of write).
+    QVariantList valuesWritten(const QString &name) const;
+    // Names in write order, for checking option order.
+    QStringList namesWritten() const;
+    void clearRecords();
+
+    void queuePropertyChange(const QString &name, EngineEvent::Format format, const QVariant &value = {});
+    void queueEvent(EngineEvent::Type type);
+    void queueEndFile(EngineEvent::EndReason reason, int error = 0);
+    void queueLog(EngineEvent::LogLevel level, const QString &text, const QString &prefix = QStringLiteral("ao"));
+
+    // EngineSession
+    mpv_handle *handle() const override { return nullptr; }
+    int setOption(const QString &name, const QString &value) override;
+    int initialize() override;
+    void requestLogMessages(const char *minLevel) override { logLevel = minLevel; }
+    void observe(const QString &name, EngineEvent::Format) override { observed << name; }
+    void setWakeupCallback(void (*)(void *), void *) override { wakeupInstalled = true; }
+    EngineEvent nextEvent() override;
+    QString errorString(int code) const override { return QStringLiteral("fake error %1").arg(code); }
+    int setString(const QString &name, const QString &value) override;
+    int setFlag(const QString &name, int value) override;
+    int setDouble(const QString &name, double value) override;
+    int setInt64(const QString &name, qint64 value) override;
+    void setFlagAsync(const QString &name, bool value) override;
+    void setDoubleAsync(const QString &name, double value) override;
+    void setInt64Async(const QString &name, qint64 value) override;
+    int commandAsync(const QStringList &arguments) override;
+    std::optional<QString> getString(const QString &name) const override;
+    std::optional<bool> getFlag(const QString &name) const override;
+    std::optional<qint64> getInt64(const QString &name) const override;
+    std::optional<double> getDouble(const QString &name) const override;
+    std::optional<QVariant> getNode(const QString &name) const override;
+
+private:
+    int record(const QString &kind, const QString &name, const QVariant &value);
+};
