@@ -137,7 +137,7 @@ void MpvCore::redetectGpu()
     if (readString(QStringLiteral("pause")) != QLatin1String("yes"))
         frameDropTimer_->start();
     // What the drop monitor restores to after it has lowered the quality.
-    
+    savedScale_ = env.scale;
     savedDeband_ = env.deband;
 
     if (env.vramMb >= kShaderCacheMinVramMb) {

@@ -2,13 +2,16 @@
 
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
+#include "engine/MpvWidget.h"
 #include "mainwindow/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 MainWindow::MainWindow(QWidget *parent)
@@ -35,8 +38,25 @@ void MainWindow::buildWidgetTree()
 
     mainStack_ = new QStackedWidget(central);
     auto *playerPage = new QWidget(mainStack_);
+    auto *playerLayout = new QVBoxLayout(playerPage);
+    playerLayout->setContentsMargins(0, 0, 0, 0);
+    playerLayout->setSpacing(0);
+    contentStack_ = new QStackedWidget(playerPage);
+    playerLayout->addWidget(contentStack_, 1);
     mainStack_->addWidget(playerPage);
     layout->addWidget(mainStack_, 1);
+
+    auto *videoContainer = new QWidget(contentStack_);
+    videoContainer->setStyleSheet(QStringLiteral("background: #000000;"));
+    videoContainer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto *videoLayout = new QVBoxLayout(videoContainer);
+    videoLayout->setContentsMargins(0, 0, 0, 0);
+    videoSurface_ = new MpvWidget(videoContainer);
+    videoSurface_->setFocusPolicy(Qt::ClickFocus);
+    videoSurface_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    videoLayout->addWidget(videoSurface_);
+    contentStack_->addWidget(videoContainer);
+    connect(videoSurface_, &MpvWidget::mpvInitialized, this, &MainWindow::onMpvInitialized);
 
     setCentralWidget(central);
 }
@@ -60,9 +80,34 @@ void MainWindow::loadWindowState()
 
 void MainWindow::openFiles(const QStringList &files)
 {
-    // Files wait here until the playback engine reports that it is ready.
-    qInfo().noquote() << "[MainWindow] openFiles: MPV 초기화 전 → pendingStartupFiles_에 저장" << files;
-    pendingStartupFiles_ = files;
+    if (!videoSurface_->isInitialized()) {
+        qInfo().noquote() << "[MainWindow] openFiles: MPV 초기화 전 → pendingStartupFiles_에 저장" << files;
+        pendingStartupFiles_ = files;
+        return;
+    }
+    bool first = true;
+    for (const QString &path : files) {
+        if (!QFileInfo(path).isFile())
+            continue;
+        if (first) {
+            first = false;
+            currentFile = path;
+            // A moment for the window to settle before the engine starts on the file.
+            QTimer::singleShot(50, this, [this, path] { videoSurface_->loadFile(path); });
+        } else {
+            videoSurface_->appendFile(path);
+        }
+    }
+}
+
+void MainWindow::onMpvInitialized()
+{
+    if (pendingStartupFiles_.isEmpty())
+        return;
+    qInfo().noquote() << "[MainWindow] mpvInitialized: pendingStartupFiles_ 처리" << pendingStartupFiles_;
+    const QStringList files = pendingStartupFiles_;
+    pendingStartupFiles_.clear();
+    openFiles(files);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <QStringList>
 
+class MpvWidget;
 class QStackedWidget;
 
 class MainWindow : public QMainWindow
@@ -14,6 +15,7 @@ public:
 
     // The single way files reach the player: command line, second start, dialog, drops, lists.
     void openFiles(const QStringList &files);
+    MpvWidget *videoSurface() const { return videoSurface_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -21,8 +23,12 @@ protected:
 private:
     void buildWidgetTree();
     void loadWindowState();
+    void onMpvInitialized();
 
     QSettings settings_;
     QStackedWidget *mainStack_ = nullptr;
+    QStackedWidget *contentStack_ = nullptr;
+    MpvWidget *videoSurface_ = nullptr;
+    QString currentFile;
     QStringList pendingStartupFiles_;
 };

@@ -14,13 +14,10 @@
 #include <csignal>
 
 namespace {
-constexpr auto kPendingLine = "[MainWindow] openFiles: MPV 초기화 전 → pendingStartupFiles_에 저장 ";
-
-// The line names the list as the framework's debug stream prints it, e.g. "QList(a, b)".
-bool isPendingLineFor(const QString &line, const QStringList &files)
+// What the engine logs for each file it is given; the first file replaces, later ones queue.
+QString loadLine(const QString &path, const char *mode)
 {
-    return line.startsWith(QString::fromUtf8(kPendingLine))
-           && line.endsWith(QLatin1Char('(') + files.join(QStringLiteral(", ")) + QLatin1Char(')'));
+    return QStringLiteral("[MPV] loadFile: %1 | mode: %2").arg(path, QLatin1String(mode));
 }
 
 class PlayerProcess
@@ -48,10 +45,18 @@ public:
         output_ += QString::fromUtf8(process_.readAllStandardError() + process_.readAllStandardOutput());
         return output_;
     }
-    bool waitForPendingFiles(const QStringList &files, int timeoutMs = 10000)
+    bool waitForLoads(const QString &first, const QStringList &queued = {})
+    {
+        if (!waitFor([&](const QString &line) { return line == loadLine(first, "replace"); }))
+            return false;
+        return std::ranges::all_of(queued, [this](const QString &path) {
+            return waitFor([&](const QString &line) { return line == loadLine(path, "append"); });
+        });
+    }
+    template <typename Predicate>
+    bool waitFor(Predicate matches, int timeoutMs = 15000)
     {
         QDeadlineTimer deadline(timeoutMs);
-        const auto matches = [&files](const QString &line) { return isPendingLineFor(line, files); };
         while (std::ranges::none_of(console().split(QLatin1Char('\n')), matches)) {
             if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
                 return false;
@@ -127,7 +132,9 @@ private slots:
     {
         PlayerProcess first({media_.filePath(QStringLiteral("missing.mp4")), QStringLiteral("rtsp://cam/1"), fileA_,
                              QStringLiteral("ftp://x/y")});
-        QVERIFY2(first.waitForPendingFiles({QStringLiteral("rtsp://cam/1"), fileA_}), qPrintable(first.console()));
+        // The missing path is dropped, so the existing file is the one that plays.
+        QVERIFY2(first.waitForLoads(fileA_), qPrintable(first.console()));
+        QVERIFY(!first.console().contains(QStringLiteral("missing.mp4 | mode")));
     }
 
     void secondStartHandsOverItsFilesInOrder()
@@ -140,7 +147,7 @@ private slots:
         QVERIFY(second.waitForFinished(10000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
-        QVERIFY2(first.waitForPendingFiles({fileA_, fileB_}), qPrintable(first.console()));
+        QVERIFY2(first.waitForLoads(fileA_, {fileB_}), qPrintable(first.console()));
 
         // Without files the second start only leaves; the first is not disturbed.
         QProcess empty;
@@ -148,7 +155,7 @@ private slots:
         QVERIFY(empty.waitForFinished(10000));
         QCOMPARE(empty.exitCode(), 0);
         QTest::qWait(500);
-        QCOMPARE(first.console().count(QString::fromUtf8(kPendingLine).trimmed()), 1);
+        QCOMPARE(first.console().count(QStringLiteral("[MPV] loadFile:")), 2);
         QCOMPARE(first.process().state(), QProcess::Running);
     }
 
@@ -157,7 +164,7 @@ private slots:
         PlayerProcess first({});
         QVERIFY(waitUntilListening());
         PlayerProcess own({QStringLiteral("-n"), fileB_});
-        QVERIFY2(own.waitForPendingFiles({fileB_}), qPrintable(own.console()));
+        QVERIFY2(own.waitForLoads(fileB_), qPrintable(own.console()));
         QTest::qWait(300);
         QCOMPARE(own.process().state(), QProcess::Running);
         QVERIFY(!first.console().contains(fileB_));
@@ -173,7 +180,7 @@ private slots:
         }
         // The marker segment and the socket file of the dead instance are both still there.
         PlayerProcess next({fileA_});
-        QVERIFY2(next.waitForPendingFiles({fileA_}), qPrintable(next.console()));
+        QVERIFY2(next.waitForLoads(fileA_), qPrintable(next.console()));
 
         // The recovered instance is a proper first instance: later starts hand over to it.
         QVERIFY(waitUntilListening());
@@ -181,7 +188,7 @@ private slots:
         third.start(TestMedia::playerBinary(), {fileB_});
         QVERIFY(third.waitForFinished(10000));
         QCOMPARE(third.exitCode(), 0);
-        QVERIFY2(next.waitForPendingFiles({fileB_}), qPrintable(next.console()));
+        QVERIFY2(next.waitForLoads(fileB_), qPrintable(next.console()));
     }
 
     void terminationSignalClosesAndSavesTheWindowState()
