@@ -85,19 +85,20 @@ void MainWindow::openFiles(const QStringList &files)
         pendingStartupFiles_ = files;
         return;
     }
-    bool first = true;
-    for (const QString &path : files) {
-        if (!QFileInfo(path).isFile())
-            continue;
-        if (first) {
-            first = false;
-            currentFile = path;
-            // A moment for the window to settle before the engine starts on the file.
-            QTimer::singleShot(50, this, [this, path] { videoSurface_->loadFile(path); });
-        } else {
+    QStringList existing;
+    for (const QString &path : files)
+        if (QFileInfo(path).isFile())
+            existing << path;
+    if (existing.isEmpty())
+        return;
+    currentFile = existing.first();
+    // A moment for the window to settle before the engine starts on the file. The rest are
+    // queued after it: queued first, the replacing load would throw them away again.
+    QTimer::singleShot(50, this, [this, existing] {
+        videoSurface_->loadFile(existing.first());
+        for (const QString &path : existing.sliced(1))
             videoSurface_->appendFile(path);
-        }
-    }
+    });
 }
 
 void MainWindow::onMpvInitialized()

@@ -2,6 +2,9 @@
 #include "app/SettingsKeys.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/WindowPlacement.h"
+#include "TestMedia.h"
+#include "engine/MpvCore.h"
+#include "engine/MpvWidget.h"
 
 #include <QScreen>
 #include <QTest>
@@ -89,6 +92,21 @@ private slots:
         QCOMPARE(reopened.pos(), readSetting(store(), Keys::windowPos));
         QVERIFY(reopened.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(reopened.windowFlags().testFlag(Qt::FramelessWindowHint));
+    }
+
+    void filesWaitForTheEngineThenPlayInOrder()
+    {
+        MainWindow window;
+        const QString first = TestMedia::path(QStringLiteral("clip_320x240.mp4"));
+        const QString second = TestMedia::path(QStringLiteral("chapters_3.mkv"));
+        // Before the window is shown there is no GL context, hence no engine yet.
+        window.openFiles({QStringLiteral("/nonexistent.mkv"), first, QStringLiteral("https://example.org/v"), second});
+        QVERIFY(!window.videoSurface()->isInitialized());
+        window.show();
+        MpvCore *core = window.videoSurface()->core();
+        QTRY_COMPARE_WITH_TIMEOUT(core->currentPath(), first, 10000);
+        QCOMPARE(core->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 2);
+        QVERIFY(!window.videoSurface()->isLogoVisible());
     }
 };
 

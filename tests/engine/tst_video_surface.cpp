@@ -1,0 +1,135 @@
+// The video surface on a real X display: libmpv's frames in the widget's framebuffer, the idle
+// logo, machine-subtitle captions and safe destruction mid-playback.
+#include "TestMedia.h"
+#include "engine/MpvCore.h"
+#include "engine/MpvWidget.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+int threadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+bool near(QRgb actual, const QColor &expected, int tolerance = 40)
+{
+    return qAbs(qRed(actual) - expected.red()) <= tolerance && qAbs(qGreen(actual) - expected.green()) <= tolerance
+           && qAbs(qBlue(actual) - expected.blue()) <= tolerance;
+}
+} // namespace
+
+class VideoSurfaceTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void logoAndInitialisation()
+    {
+        MpvWidget surface;
+        QSignalSpy initialised(&surface, &MpvWidget::mpvInitialized);
+        surface.resize(640, 360);
+        QVERIFY(surface.isLogoVisible());
+        QVERIFY(!surface.isInitialized());
+        surface.show();
+        QTRY_COMPARE(initialised.size(), 1);
+        QVERIFY(surface.isInitialized());
+        QTRY_VERIFY(surface.findChild<QLabel *>()->geometry().center().x() > 0);
+        const QRect logo = surface.findChild<QLabel *>()->geometry();
+        QVERIFY(qAbs(logo.center().x() - 320) <= 1 && qAbs(logo.center().y() - 180) <= 1);
+        QCOMPARE(logo.width(), 320);
+
+        surface.appendFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
+        QVERIFY(surface.isLogoVisible());
+        surface.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
+        QVERIFY(!surface.isLogoVisible());
+        QTest::qWait(200);
+        QCOMPARE(initialised.size(), 1);
+    }
+
+    void drawsRealFrames()
+    {
+        MpvWidget surface;
+        surface.resize(640, 480);
+        surface.show();
+        QTRY_VERIFY(surface.isInitialized());
+        surface.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(surface.core()->position() > 1.0, 10000);
+
+        // The top two thirds of the clip are seven colour bars at 75 % intensity.
+        const QImage frame = surface.grabFramebuffer();
+        const QList<QColor> bars{{191, 191, 191}, {191, 191, 0}, {0, 191, 191}, {0, 191, 0},
+                                 {191, 0, 191},   {191, 0, 0},   {0, 0, 191}};
+        for (int i = 0; i < bars.size(); ++i) {
+            const QRgb pixel = frame.pixel(int((i + 0.5) * frame.width() / 7), frame.height() / 3);
+            QVERIFY2(near(pixel, bars.at(i)), qPrintable(QStringLiteral("bar %1 is %2").arg(i).arg(QColor(pixel).name())));
+        }
+    }
+
+    void captionBadges_data()
+    {
+        QTest::addColumn<int>("confidence");
+        QTest::addColumn<QString>("badge");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("100") << 100 << " [AI]" << QColor(0, 200, 180);
+        QTest::newRow("90") << 90 << " [AI]" << QColor(0, 200, 180);
+        QTest::newRow("89") << 89 << " [AI?]" << QColor(255, 200, 0);
+        QTest::newRow("80") << 80 << " [AI?]" << QColor(255, 200, 0);
+        QTest::newRow("79") << 79 << " [AI!]" << QColor(255, 140, 0);
+        QTest::newRow("0") << 0 << " [AI!]" << QColor(255, 140, 0);
+    }
+    void captionBadges()
+    {
+        QFETCH(int, confidence);
+        QFETCH(QString, badge);
+        QFETCH(QColor, colour);
+        QCOMPARE(MpvWidget::captionBadge(confidence).text, badge);
+        QCOMPARE(MpvWidget::captionBadge(confidence).colour, colour);
+    }
+
+    void captionsReplaceAndExpire()
+    {
+        MpvWidget surface;
+        surface.resize(640, 360);
+        surface.show();
+        QTRY_VERIFY(surface.isInitialized());
+        surface.setOverlayText(QStringLiteral("첫 자막"), 95);
+        QTest::qWait(MpvWidget::kCaptionDurationMs - 1500);
+        surface.setOverlayText(QStringLiteral("둘째 자막"), 70);
+        QCOMPARE(surface.overlayText(), QStringLiteral("둘째 자막"));
+        // The first caption's time is up, but the second restarted the clock.
+        QTest::qWait(2000);
+        QCOMPARE(surface.overlayText(), QStringLiteral("둘째 자막"));
+        // A visible dark caption box sits in the lower part of the picture.
+        const QImage frame = surface.grabFramebuffer();
+        QVERIFY(frame.pixelColor(320, 360 - 16 - int(360 * 0.08) - 4).alpha() > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(surface.overlayText(), QString(), MpvWidget::kCaptionDurationMs);
+    }
+
+    void destroyedWhilePlaying()
+    {
+        {
+            // The first GL context starts the driver's worker threads for good; count after it.
+            MpvWidget warmUp;
+            warmUp.show();
+            QTRY_VERIFY(warmUp.isInitialized());
+        }
+        QTest::qWait(200);
+        const int baseline = threadCount();
+        auto surface = std::make_unique<MpvWidget>();
+        surface->resize(640, 360);
+        surface->show();
+        QTRY_VERIFY(surface->isInitialized());
+        surface->loadFile(TestMedia::path(QStringLiteral("clip_1920x1080.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(surface->core()->position() > 0.5, 10000);
+        QVERIFY(threadCount() > baseline);
+        surface.reset();
+        // Every engine thread has ended: the render context and the engine were both released.
+        QTRY_VERIFY(threadCount() <= baseline + 1);
+    }
+};
+
+QTEST_MAIN(VideoSurfaceTest)
+#include "tst_video_surface.moc"
