@@ -2,6 +2,7 @@
 
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
+#include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
 #include "mainwindow/WindowPlacement.h"
 
@@ -24,7 +25,18 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowFlags(Qt::FramelessWindowHint | Qt::Window);
 
     buildWidgetTree();
+    connectEngine();
     loadWindowState();
+    loadAudioSettings();
+}
+
+void MainWindow::connectEngine()
+{
+    MpvCore *core = videoSurface_->core();
+    connect(core, &MpvCore::fileLoaded, this, &MainWindow::onFileLoaded);
+    connect(core, &MpvCore::playbackEnded, this, &MainWindow::onPlaybackEnded);
+    connect(core, &MpvCore::positionChanged, this, &MainWindow::onPositionChanged);
+    connect(core, &MpvCore::durationChanged, this, &MainWindow::onDurationChanged);
 }
 
 void MainWindow::buildWidgetTree()
@@ -78,6 +90,27 @@ void MainWindow::loadWindowState()
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
 }
 
+void MainWindow::loadAudioSettings()
+{
+    MpvCore *core = videoSurface_->core();
+    core->setVolume(readSetting(settings_, SettingsKeys::audioVolume));
+    if (readSetting(settings_, SettingsKeys::audioExclusive))
+        core->setAudioExclusive(true);
+    if (!readSetting(settings_, SettingsKeys::audioPassthrough)) {
+        core->setPassthrough(false);
+        return;
+    }
+    const std::pair<const SettingKey<bool> &, const char *> codecKeys[] = {
+        {SettingsKeys::audioPassthroughAc3, "ac3"},     {SettingsKeys::audioPassthroughEac3, "eac3"},
+        {SettingsKeys::audioPassthroughDts, "dts"},     {SettingsKeys::audioPassthroughDtsHd, "dts-hd"},
+        {SettingsKeys::audioPassthroughTrueHd, "truehd"}};
+    QStringList codecs;
+    for (const auto &[key, codec] : codecKeys)
+        if (readSetting(settings_, key))
+            codecs << QLatin1String(codec);
+    core->setPassthroughCodecs(codecs);
+}
+
 void MainWindow::openFiles(const QStringList &files)
 {
     if (!videoSurface_->isInitialized()) {
@@ -111,9 +144,58 @@ void MainWindow::onMpvInitialized()
     openFiles(files);
 }
 
+void MainWindow::onFileLoaded(const QString &path)
+{
+    if (!currentFile.isEmpty() && currentFile != path)
+        saveResumePosition();
+    currentFile = path;
+    position_ = 0.0;
+    updateWindowTitle(QFileInfo(path).fileName());
+    history_.recordLoad(path);
+    restoreResumePosition(path);
+}
+
+void MainWindow::updateWindowTitle(const QString &name)
+{
+    setWindowTitle(name.isEmpty() ? QStringLiteral("Velmoran") : QStringLiteral("Velmoran — %1").arg(name));
+}
+
+void MainWindow::saveResumePosition()
+{
+    history_.saveResumePosition(currentFile, position_, duration_);
+}
+
+void MainWindow::restoreResumePosition(const QString &path)
+{
+    const std::optional<double> resume = history_.resumePosition(path);
+    if (!resume)
+        return;
+    MpvCore *core = videoSurface_->core();
+    core->seek(*resume);
+    core->command({QStringLiteral("show-text"), PlaybackHistory::resumeMessage(*resume), QStringLiteral("3000")});
+}
+
+void MainWindow::onPlaybackEnded()
+{
+    history_.clearResumePosition(currentFile);
+    videoSurface_->setLogoVisible(true);
+}
+
+void MainWindow::onPositionChanged(double seconds)
+{
+    position_ = seconds;
+}
+
+void MainWindow::onDurationChanged(double seconds)
+{
+    duration_ = seconds;
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    saveResumePosition();
     writeSetting(settings_, SettingsKeys::windowSize, size());
     writeSetting(settings_, SettingsKeys::windowPos, pos());
+    writeSetting(settings_, SettingsKeys::audioVolume, videoSurface_->core()->volume());
     event->accept();
 }

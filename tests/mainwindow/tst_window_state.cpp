@@ -108,6 +108,31 @@ private slots:
         QCOMPARE(core->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 2);
         QVERIFY(!window.videoSurface()->isLogoVisible());
     }
+
+    void closingRemembersWhereAFileWasLeft()
+    {
+        const QString clip = TestMedia::path(QStringLiteral("clip_100s.mp4"));
+        {
+            MainWindow window;
+            window.show();
+            window.openFiles({clip});
+            MpvCore *core = window.videoSurface()->core();
+            QTRY_COMPARE_WITH_TIMEOUT(core->currentPath(), clip, 10000);
+            QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran — clip_100s.mp4"));
+            core->seek(40);
+            QTRY_VERIFY_WITH_TIMEOUT(core->position() >= 40, 5000);
+            QTest::qWait(300); // the window learns positions from the engine's reports, not by asking
+            QVERIFY(window.close());
+        }
+        const double stored = store().value(SettingsKeys::resumeKey(clip)).toDouble();
+        QVERIFY2(stored >= 40 && stored < 45, qPrintable(QString::number(stored)));
+        QCOMPARE(readSetting(store(), SettingsKeys::recentFiles), QStringList{clip});
+
+        MainWindow reopened;
+        reopened.show();
+        reopened.openFiles({clip});
+        QTRY_VERIFY_WITH_TIMEOUT(reopened.videoSurface()->core()->position() >= stored - 1, 10000);
+    }
 };
 
 QTEST_MAIN(WindowStateTest)
