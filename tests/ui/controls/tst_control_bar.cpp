@@ -1,0 +1,274 @@
+// The control bar and its seek slider: time text, click-to-seek, dragging against engine
+// position reports, the volume slider, the audio-format read-out and the chapter markers.
+#include "FakeEngineSession.h"
+#include "engine/MpvCore.h"
+#include "ui/controls/ClickSeekSlider.h"
+#include "ui/controls/ControlBar.h"
+#include "ui/controls/MediaText.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using Format = EngineEvent::Format;
+
+namespace {
+
+QString readout(const char *colour, const char *mode, const QString &rest)
+{
+    return QStringLiteral("<span style='color:%1;font-weight:700;'>%2</span><span style='color:#555;'>%3</span>")
+        .arg(QLatin1String(colour), QLatin1String(mode), rest);
+}
+
+void sendMouse(QWidget *widget, QEvent::Type type, int x, Qt::MouseButton button, Qt::MouseButtons held)
+{
+    const QPointF local(x, widget->height() / 2);
+    QMouseEvent event(type, local, widget->mapToGlobal(local), button, held, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+QList<QWidget *> markersOf(QWidget *slider)
+{
+    return slider->findChildren<QWidget *>(QStringLiteral("chapterMarker"), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+
+class ControlBarTest : public QObject
+{
+    Q_OBJECT
+
+    FakeEngineSession *fake_ = nullptr;
+    std::unique_ptr<MpvCore> core_;
+    std::unique_ptr<ControlBar> bar_;
+
+    ClickSeekSlider *slider() const { return bar_->seekSlider(); }
+    QPushButton *buttonWithTip(const QString &tip) const
+    {
+        for (QPushButton *button : bar_->findChildren<QPushButton *>()) {
+            if (button->toolTip() == tip)
+                return button;
+        }
+        return nullptr;
+    }
+
+private slots:
+    void init()
+    {
+        auto session = std::make_unique<FakeEngineSession>();
+        fake_ = session.get();
+        core_ = std::make_unique<MpvCore>(std::move(session));
+        core_->setEnvironmentDetector([] { return RenderEnvironment(); });
+        QVERIFY(core_->initialize(0));
+        bar_ = std::make_unique<ControlBar>();
+        bar_->connectToCore(core_.get());
+        bar_->resize(900, bar_->height());
+        bar_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(bar_.get()));
+    }
+
+    void timeText_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0.0 << "00:00";
+        QTest::newRow("fraction truncated") << 59.9 << "00:59";
+        QTest::newRow("last minute of the hour") << 3599.0 << "59:59";
+        QTest::newRow("one hour") << 3600.0 << "1:00:00";
+        QTest::newRow("ten hours") << 36000.0 << "10:00:00";
+        QTest::newRow("negative") << -5.0 << "00:00";
+        QTest::newRow("not a number") << qQNaN() << "00:00";
+    }
+
+    void timeText()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(MediaText::formatTime(seconds), text);
+    }
+
+    void clickSeeks_data()
+    {
+        QTest::addColumn<double>("duration");
+        QTest::addColumn<double>("where"); // fraction of the slider's width
+        QTest::addColumn<double>("seconds");
+        QTest::newRow("far left") << 100.0 << 0.0 << 0.0;
+        QTest::newRow("far right") << 100.0 << 1.0 << 100.0;
+        QTest::newRow("middle") << 100.0 << 0.5 << 50.0;
+        QTest::newRow("no duration yet") << -1.0 << 0.5 << 0.0;
+    }
+
+    void clickSeeks()
+    {
+        QFETCH(double, duration);
+        QFETCH(double, where);
+        QFETCH(double, seconds);
+        bar_->setDuration(duration);
+        const int at = std::min(int(where * slider()->width()), slider()->width() - 1);
+        QSignalSpy seeked(bar_.get(), &ControlBar::seeked);
+        QSignalSpy moved(slider(), &QSlider::sliderMoved);
+
+        QTest::mouseClick(slider(), Qt::LeftButton, {}, QPoint(at, slider()->height() / 2));
+        // A click seeks at once on the press and again on the release.
+        QCOMPARE(seeked.size(), 2);
+        for (const QList<QVariant> &emitted : seeked)
+            QVERIFY2(qAbs(emitted.at(0).toDouble() - seconds) <= 0.011, qPrintable(emitted.at(0).toString()));
+        QCOMPARE(moved.size(), 2);
+        QVERIFY(!bar_->isSeeking());
+    }
+
+    void engineReportsWaitForTheDrag()
+    {
+        bar_->setDuration(100.0);
+        connect(core_.get(), &MpvCore::positionChanged, bar_.get(),
+                [this](double position) { bar_->updatePosition(position, 100.0); });
+        auto report = [this](double position) {
+            fake_->queuePropertyChange(QStringLiteral("time-pos"), Format::Double, position);
+            core_->onMpvEvents();
+        };
+        QSignalSpy seeked(bar_.get(), &ControlBar::seeked);
+        QSignalSpy moved(slider(), &QSlider::sliderMoved);
+        const int middle = slider()->width() / 2;
+
+        sendMouse(slider(), QEvent::MouseButtonPress, middle / 2, Qt::LeftButton, Qt::LeftButton);
+        QVERIFY(bar_->isSeeking());
+        QCOMPARE(seeked.size(), 1);
+        sendMouse(slider(), QEvent::MouseMove, middle, Qt::NoButton, Qt::LeftButton);
+        QVERIFY(qAbs(slider()->value() - 5000) <= 1);
+        QCOMPARE(bar_->timeText(), QStringLiteral("00:50 / 01:40"));
+        QCOMPARE(seeked.size(), 1); // no engine seeks while dragging
+        QCOMPARE(moved.size(), 2);  // once per pointer event
+
+        report(70.0);
+        QVERIFY(qAbs(slider()->value() - 5000) <= 1);
+        QCOMPARE(bar_->timeText(), QStringLiteral("01:10 / 01:40"));
+
+        sendMouse(slider(), QEvent::MouseButtonRelease, middle, Qt::LeftButton, Qt::NoButton);
+        QVERIFY(!bar_->isSeeking());
+        QCOMPARE(seeked.size(), 2);
+        QVERIFY(qAbs(seeked.at(1).at(0).toDouble() - 50.0) <= 0.011);
+
+        report(70.0);
+        QCOMPARE(slider()->value(), 7000);
+        report(250.0); // past the end, as a stream that grew can report
+        QCOMPARE(slider()->value(), 10000);
+    }
+
+    void volumeFromOutsideIsSilent()
+    {
+        QSignalSpy changed(bar_.get(), &ControlBar::volumeChanged);
+        bar_->setVolume(40);
+        QCOMPARE(bar_->volumeSlider()->value(), 40);
+        QCOMPARE(bar_->volumeText(), QStringLiteral("40%"));
+        QCOMPARE(changed.size(), 0);
+
+        bar_->volumeSlider()->setValue(150); // as the user moving it
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.at(0).at(0).toInt(), 150);
+        QCOMPARE(bar_->volumeText(), QStringLiteral("150%"));
+
+        QSignalSpy muted(bar_.get(), &ControlBar::muteToggled);
+        QPushButton *mute = buttonWithTip(QStringLiteral("음소거 (M)"));
+        QVERIFY(mute);
+        mute->click();
+        mute->click();
+        QCOMPARE(muted.size(), 2);
+        QCOMPARE(muted.at(0).at(0).toBool(), true);
+        QCOMPARE(muted.at(1).at(0).toBool(), false);
+        QCOMPARE(bar_->volumeSlider()->value(), 150);
+    }
+
+    void formatReadout_data()
+    {
+        QTest::addColumn<QString>("codec");
+        QTest::addColumn<QString>("channels");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("bitstream") << "eac3" << "5.1(side)" << 48000 << "spdif-eac3"
+                                   << readout("#4caf50", "THRU", "  DD+  5.1  48000Hz");
+        QTest::newRow("decoded TrueHD") << "truehd" << "5.1" << 48000 << "s32"
+                                        << readout("#ff9800", "DECODE", "  TrueHD  5.1  48000Hz");
+        QTest::newRow("odd channel count") << "ac3" << "3" << 48000 << "floatp"
+                                           << readout("#ff9800", "DECODE", "  DD  3ch  48000Hz");
+        QTest::newRow("no channels") << "aac" << "" << 44100 << "float" << readout("#ff9800", "DECODE", "  AAC  44100Hz");
+        QTest::newRow("no rate") << "flac" << "stereo" << 0 << "s16" << readout("#ff9800", "DECODE", "  FLAC  2.0");
+        // Decoded audio must never claim a bitstream.
+        QTest::newRow("only the driver known") << "aac" << "stereo" << 48000 << ""
+                                               << readout("#ff9800", "DECODE", "  AAC  2.0  48000Hz");
+        QTest::newRow("double samples") << "aac" << "mono" << 48000 << "doublep"
+                                        << readout("#ff9800", "DECODE", "  AAC  1.0  48000Hz");
+        QTest::newRow("markup in a codec") << "<b>x" << "" << 0 << "s16" << readout("#ff9800", "DECODE", "  &lt;b&gt;x");
+    }
+
+    void formatReadout()
+    {
+        QFETCH(QString, codec);
+        QFETCH(QString, channels);
+        QFETCH(int, rate);
+        QFETCH(QString, output);
+        QFETCH(QString, text);
+        fake_->properties = {{"audio-codec-name", codec}, {"audio-channels", channels},
+                             {"audio-samplerate", rate}, {"current-ao", "pulse"}};
+        if (!output.isEmpty())
+            fake_->properties.insert("audio-out-params/format", output);
+        fake_->queuePropertyChange(QStringLiteral("audio-codec-name"), Format::String, codec);
+        core_->onMpvEvents();
+        QCOMPARE(bar_->formatText(), text);
+
+        core_->stop();
+        QCOMPARE(bar_->formatText(), QString());
+    }
+
+    void chapterMarkers_data()
+    {
+        QTest::addColumn<double>("time");
+        QTest::addColumn<int>("x"); // -1: no marker
+        QTest::newRow("at the start") << 0.0 << -1;
+        QTest::newRow("at the end") << 100.0 << -1;
+        QTest::newRow("beyond the end") << 130.0 << -1;
+        QTest::newRow("half way") << 50.0 << 255;
+        QTest::newRow("a quarter") << 25.0 << 130;
+    }
+
+    void chapterMarkers()
+    {
+        QFETCH(double, time);
+        QFETCH(int, x);
+        bar_->resize(bar_->width() + 512 - slider()->width(), bar_->height());
+        QTRY_COMPARE(slider()->width(), 512);
+
+        bar_->setChapters({{time, QStringLiteral("챕터 2")}}, 100.0);
+        const QList<QWidget *> markers = markersOf(slider());
+        if (x < 0) {
+            QVERIFY(markers.isEmpty());
+            return;
+        }
+        QCOMPARE(markers.size(), 1);
+        QCOMPARE(markers.first()->geometry(), QRect(x, 0, 2, slider()->height()));
+        QCOMPARE(markers.first()->toolTip(), QStringLiteral("챕터 2"));
+        QVERIFY(markers.first()->testAttribute(Qt::WA_TransparentForMouseEvents));
+    }
+
+    void chapterMarkersAreReplaced()
+    {
+        bar_->setChapters({{10.0, "a"}, {20.0, "b"}, {30.0, "c"}}, 100.0);
+        QCOMPARE(markersOf(slider()).size(), 3);
+        bar_->setChapters({{50.0, "d"}}, 100.0);
+        QCOMPARE(markersOf(slider()).size(), 1);
+
+        // Follows the slider when the window grows (full screen).
+        bar_->resize(bar_->width() + 400, bar_->height());
+        QTRY_COMPARE(markersOf(slider()).first()->x(), int((slider()->width() - 12) * 0.5 + 6.0) - 1);
+
+        // The next file without chapters leaves none behind.
+        bar_->setChapters({}, 100.0);
+        QVERIFY(markersOf(slider()).isEmpty());
+        QVERIFY(bar_->chapters().isEmpty());
+    }
+};
+
+QTEST_MAIN(ControlBarTest)
+#include "tst_control_bar.moc"
