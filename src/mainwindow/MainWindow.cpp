@@ -5,6 +5,12 @@
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
 #include "mainwindow/WindowPlacement.h"
+#include "ui/controls/ControlBar.h"
+#include "ui/controls/MediaInfoOverlay.h"
+#include "ui/controls/OsdWidget.h"
+#include "ui/controls/ShortcutOverlay.h"
+#include "ui/controls/TitleBar.h"
+#include "ui/controls/TrackSelector.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -26,17 +32,55 @@ MainWindow::MainWindow(QWidget *parent)
 
     buildWidgetTree();
     connectEngine();
+    connectChrome();
     loadWindowState();
-    loadAudioSettings();
+    controlBar_->setVolume(readSetting(settings_, SettingsKeys::audioVolume));
 }
 
 void MainWindow::connectEngine()
 {
     MpvCore *core = videoSurface_->core();
     connect(core, &MpvCore::fileLoaded, this, &MainWindow::onFileLoaded);
+    connect(core, &MpvCore::playbackStarted, this, &MainWindow::onPlaybackStarted);
+    connect(core, &MpvCore::playbackPaused, this, &MainWindow::onPlaybackPaused);
     connect(core, &MpvCore::playbackEnded, this, &MainWindow::onPlaybackEnded);
+    connect(core, &MpvCore::playbackStopped, this, &MainWindow::onPlaybackStopped);
     connect(core, &MpvCore::positionChanged, this, &MainWindow::onPositionChanged);
     connect(core, &MpvCore::durationChanged, this, &MainWindow::onDurationChanged);
+    connect(core, &MpvCore::volumeChanged, this, &MainWindow::onVolumeChanged);
+    connect(core, &MpvCore::audioFormatChanged, this,
+            [this](const QString &codec, int channels) { onAudioFormatChanged(codec, channels); });
+    connect(core, &MpvCore::renderQualityDegraded, this, [this](const QString &reason) {
+        osd_->showMessage(QStringLiteral("⚠ 렌더링 자동 최적화: ") + reason, 4000);
+    });
+    connect(core, &MpvCore::renderQualityRestored, this,
+            [this] { osd_->showMessage(QStringLiteral("✅ 렌더링 품질 복원됨"), 3000); });
+}
+
+void MainWindow::connectChrome()
+{
+    MpvCore *core = videoSurface_->core();
+    connect(controlBar_, &ControlBar::playPauseClicked, core, &MpvCore::togglePause);
+    connect(controlBar_, &ControlBar::stopClicked, core, &MpvCore::stop);
+    connect(controlBar_, &ControlBar::volumeChanged, core, &MpvCore::setVolume);
+    connect(controlBar_, &ControlBar::muteToggled, core, &MpvCore::setMute);
+    connect(controlBar_, &ControlBar::seeked, core, [core](double seconds) { core->seek(seconds); });
+    connect(controlBar_, &ControlBar::prevClicked, core, [core] { core->command({QStringLiteral("playlist-prev")}); });
+    connect(controlBar_, &ControlBar::nextClicked, core, [core] { core->command({QStringLiteral("playlist-next")}); });
+
+    connect(titleBar_, &TitleBar::minimizeClicked, this, &QWidget::showMinimized);
+    connect(titleBar_, &TitleBar::maximizeClicked, this, [this] { isMaximized() ? showNormal() : showMaximized(); });
+    connect(titleBar_, &TitleBar::fullscreenClicked, this, &MainWindow::toggleFullscreen);
+    connect(titleBar_, &TitleBar::closeClicked, this, &QWidget::close);
+    connect(titleBar_, &TitleBar::alwaysOnTopToggled, this, [this](bool pinned) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, pinned);
+        show();
+        writeSetting(settings_, SettingsKeys::windowAlwaysOnTop, pinned);
+    });
+
+    controlBar_->connectToCore(core);
+    trackSelector_->connectToCore(core);
+    mediaInfo_->connectToCore(core);
 }
 
 void MainWindow::buildWidgetTree()
@@ -47,6 +91,9 @@ void MainWindow::buildWidgetTree()
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+
+    titleBar_ = new TitleBar(central);
+    layout->addWidget(titleBar_);
 
     mainStack_ = new QStackedWidget(central);
     auto *playerPage = new QWidget(mainStack_);
@@ -70,6 +117,18 @@ void MainWindow::buildWidgetTree()
     contentStack_->addWidget(videoContainer);
     connect(videoSurface_, &MpvWidget::mpvInitialized, this, &MainWindow::onMpvInitialized);
 
+    controlBar_ = new ControlBar(central);
+    trackSelector_ = new TrackSelector(controlBar_);
+    controlBar_->insertCenterWidget(trackSelector_);
+    layout->addWidget(controlBar_);
+
+    shortcutOverlay_ = new ShortcutOverlay(videoSurface_);
+    shortcutOverlay_->hide();
+    mediaInfo_ = new MediaInfoOverlay(videoSurface_);
+    mediaInfo_->hide();
+    osd_ = new OsdWidget(videoSurface_);
+    osd_->hide();
+
     setCentralWidget(central);
 }
 
@@ -86,10 +145,14 @@ void MainWindow::loadWindowState()
         writeSetting(settings_, SettingsKeys::windowPos, placement.geometry.topLeft());
     }
 
-    if (readSetting(settings_, SettingsKeys::windowAlwaysOnTop))
+    if (readSetting(settings_, SettingsKeys::windowAlwaysOnTop)) {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        titleBar_->setPinned(true);
+    }
 }
 
+// Runs once the engine exists: it comes up with the surface's GL context, after construction,
+// and would silently drop settings written before.
 void MainWindow::loadAudioSettings()
 {
     MpvCore *core = videoSurface_->core();
@@ -136,6 +199,7 @@ void MainWindow::openFiles(const QStringList &files)
 
 void MainWindow::onMpvInitialized()
 {
+    loadAudioSettings();
     if (pendingStartupFiles_.isEmpty())
         return;
     qInfo().noquote() << "[MainWindow] mpvInitialized: pendingStartupFiles_ 처리" << pendingStartupFiles_;
@@ -158,6 +222,7 @@ void MainWindow::onFileLoaded(const QString &path)
 void MainWindow::updateWindowTitle(const QString &name)
 {
     setWindowTitle(name.isEmpty() ? QStringLiteral("Velmoran") : QStringLiteral("Velmoran — %1").arg(name));
+    titleBar_->setTitle(windowTitle());
 }
 
 void MainWindow::saveResumePosition()
@@ -175,20 +240,62 @@ void MainWindow::restoreResumePosition(const QString &path)
     core->command({QStringLiteral("show-text"), PlaybackHistory::resumeMessage(*resume), QStringLiteral("3000")});
 }
 
+void MainWindow::onPlaybackStarted()
+{
+    controlBar_->setPlaying(true);
+}
+
+void MainWindow::onPlaybackPaused()
+{
+    controlBar_->setPlaying(false);
+}
+
 void MainWindow::onPlaybackEnded()
 {
     history_.clearResumePosition(currentFile);
+    controlBar_->setPlaying(false);
     videoSurface_->setLogoVisible(true);
+}
+
+void MainWindow::onPlaybackStopped()
+{
+    controlBar_->setPlaying(false);
+    videoSurface_->setLogoVisible(true);
+    updateWindowTitle(QString());
 }
 
 void MainWindow::onPositionChanged(double seconds)
 {
+    controlBar_->updatePosition(seconds, duration_);
     position_ = seconds;
 }
 
 void MainWindow::onDurationChanged(double seconds)
 {
     duration_ = seconds;
+    controlBar_->setDuration(seconds);
+}
+
+void MainWindow::onVolumeChanged(int volume)
+{
+    controlBar_->setVolume(volume);
+    osd_->showVolume(volume, videoSurface_->core()->getMpvProperty(QStringLiteral("mute")).toBool());
+}
+
+void MainWindow::onAudioFormatChanged(const QString &codec, int)
+{
+    titleBar_->setCodecBadge(codec.toUpper());
+}
+
+void MainWindow::toggleFullscreen()
+{
+    fullscreen_ = !fullscreen_;
+    if (fullscreen_)
+        showFullScreen();
+    else
+        showNormal();
+    titleBar_->setVisible(!fullscreen_);
+    titleBar_->setFullscreen(fullscreen_);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

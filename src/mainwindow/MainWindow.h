@@ -6,8 +6,14 @@
 #include <QSettings>
 #include <QStringList>
 
+class ControlBar;
+class MediaInfoOverlay;
 class MpvWidget;
+class OsdWidget;
 class QStackedWidget;
+class ShortcutOverlay;
+class TitleBar;
+class TrackSelector;
 
 class MainWindow : public QMainWindow
 {
@@ -18,6 +24,9 @@ public:
     // The single way files reach the player: command line, second start, dialog, drops, lists.
     void openFiles(const QStringList &files);
     MpvWidget *videoSurface() const { return videoSurface_; }
+    TitleBar *titleBar() const { return titleBar_; }
+    ControlBar *controlBar() const { return controlBar_; }
+    OsdWidget *osd() const { return osd_; }
     PlaybackHistory &history() { return history_; }
     void updateWindowTitle(const QString &name);
 
@@ -26,6 +35,12 @@ public slots:
     void onPlaybackEnded();
     void onPositionChanged(double seconds);
     void onDurationChanged(double seconds);
+    void onPlaybackStarted();
+    void onPlaybackPaused();
+    void onPlaybackStopped();
+    void onVolumeChanged(int volume);
+    void onAudioFormatChanged(const QString &codec, int channels);
+    void toggleFullscreen();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -33,6 +48,7 @@ protected:
 private:
     void buildWidgetTree();
     void connectEngine();
+    void connectChrome();
     void loadWindowState();
     void loadAudioSettings();
     void onMpvInitialized();
@@ -44,6 +60,13 @@ private:
     QStackedWidget *mainStack_ = nullptr;
     QStackedWidget *contentStack_ = nullptr;
     MpvWidget *videoSurface_ = nullptr;
+    TitleBar *titleBar_ = nullptr;
+    ControlBar *controlBar_ = nullptr;
+    TrackSelector *trackSelector_ = nullptr;
+    ShortcutOverlay *shortcutOverlay_ = nullptr;
+    MediaInfoOverlay *mediaInfo_ = nullptr;
+    OsdWidget *osd_ = nullptr;
+    bool fullscreen_ = false;
     QString currentFile;
     double position_ = 0.0;
     double duration_ = 0.0;

@@ -5,6 +5,7 @@
 #include "TestMedia.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
+#include "ui/controls/TitleBar.h"
 
 #include <QScreen>
 #include <QTest>
@@ -128,10 +129,16 @@ private slots:
         QVERIFY2(stored >= 40 && stored < 45, qPrintable(QString::number(stored)));
         QCOMPARE(readSetting(store(), SettingsKeys::recentFiles), QStringList{clip});
 
+        {
+            QSettings settings = store();
+            writeSetting(settings, SettingsKeys::audioVolume, 65);
+        }
         MainWindow reopened;
         reopened.show();
         reopened.openFiles({clip});
         QTRY_VERIFY_WITH_TIMEOUT(reopened.videoSurface()->core()->position() >= stored - 1, 10000);
+        QCOMPARE(reopened.videoSurface()->core()->volume(), 65);
+        QCOMPARE(reopened.titleBar()->title(), QStringLiteral("clip_100s.mp4"));
     }
 };
 
