@@ -1,5 +1,7 @@
 #include "ui/controls/MediaText.h"
 
+#include <optional>
+
 #include <QStringList>
 
 #include <algorithm>
@@ -35,9 +37,9 @@ QString formatTime(double seconds)
     return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'));
 }
 
-QString shortCodecName(const QString &codec)
+// The Dolby and DTS names both read-outs share; the upper-cased codec goes in.
+static std::optional<QString> surroundFormatName(const QString &c, bool acceptDtsHdWithoutDash)
 {
-    const QString c = codec.toUpper();
     if (c.contains(QLatin1String("TRUEHD")) && c.contains(QLatin1String("ATMOS")))
         return QStringLiteral("TrueHD Atmos");
     if (c.contains(QLatin1String("TRUEHD")))
@@ -48,10 +50,18 @@ QString shortCodecName(const QString &codec)
         return QStringLiteral("DD+");
     if (c.contains(QLatin1String("AC3")))
         return QStringLiteral("DD");
-    if (containsAny(c, {"DTS-HD", "DTSHD"}))
+    if (c.contains(QLatin1String("DTS-HD")) || (acceptDtsHdWithoutDash && c.contains(QLatin1String("DTSHD"))))
         return QStringLiteral("DTS-HD MA");
     if (c.contains(QLatin1String("DTS")))
         return QStringLiteral("DTS");
+    return std::nullopt;
+}
+
+QString shortCodecName(const QString &codec)
+{
+    const QString c = codec.toUpper();
+    if (const auto name = surroundFormatName(c, true))
+        return *name;
     for (const char *plain : {"FLAC", "PCM", "AAC", "MP3"}) {
         if (c.contains(QLatin1String(plain)))
             return QString::fromLatin1(plain);
@@ -105,22 +115,7 @@ QString titleBadgeCodecName(const QString &codec)
 {
     // The caller passes the codec upper-cased; matching on the upper-case form as well keeps a
     // lower-case caller from losing the Dolby/DTS names.
-    const QString c = codec.toUpper();
-    if (c.contains(QLatin1String("TRUEHD")) && c.contains(QLatin1String("ATMOS")))
-        return QStringLiteral("TrueHD Atmos");
-    if (c.contains(QLatin1String("TRUEHD")))
-        return QStringLiteral("TrueHD");
-    if (c.contains(QLatin1String("EAC3")) && c.contains(QLatin1String("ATMOS")))
-        return QStringLiteral("DD+ Atmos");
-    if (c.contains(QLatin1String("EAC3")))
-        return QStringLiteral("DD+");
-    if (c.contains(QLatin1String("AC3")))
-        return QStringLiteral("DD");
-    if (c.contains(QLatin1String("DTS-HD")))
-        return QStringLiteral("DTS-HD MA");
-    if (c.contains(QLatin1String("DTS")))
-        return QStringLiteral("DTS");
-    return codec;
+    return surroundFormatName(codec.toUpper(), false).value_or(codec);
 }
 
 QString panelAudioCodecName(const QString &codec)
