@@ -13,6 +13,7 @@
 #include "ui/controls/TrackSelector.h"
 
 #include <QCloseEvent>
+#include <QMimeData>
 #include <QDebug>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -296,6 +297,22 @@ void MainWindow::toggleFullscreen()
         showNormal();
     titleBar_->setVisible(!fullscreen_);
     titleBar_->setFullscreen(fullscreen_);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    QStringList files;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    if (!files.isEmpty())
+        openFiles(files);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -7,6 +7,7 @@
 #include "engine/MpvWidget.h"
 #include "ui/controls/TitleBar.h"
 
+#include <QMimeData>
 #include <QScreen>
 #include <QTest>
 
@@ -108,6 +109,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(core->currentPath(), first, 10000);
         QCOMPARE(core->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 2);
         QVERIFY(!window.videoSurface()->isLogoVisible());
+    }
+
+    void droppedFilesPlayAndLinksAreIgnored()
+    {
+        MainWindow window;
+        window.show();
+        MpvCore *core = window.videoSurface()->core();
+        QTRY_VERIFY(window.videoSurface()->isInitialized());
+        const QStringList clips{TestMedia::path(QStringLiteral("clip_320x240.mp4")),
+                                TestMedia::path(QStringLiteral("chapters_3.mkv")),
+                                TestMedia::path(QStringLiteral("surround_51.mkv"))};
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString &clip : clips)
+            urls << QUrl::fromLocalFile(clip);
+        urls << QUrl(QStringLiteral("https://example.org/watch?v=1"));
+        data.setUrls(urls);
+
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &drop);
+
+        QTRY_COMPARE_WITH_TIMEOUT(core->currentPath(), clips.first(), 10000);
+        QCOMPARE(core->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 3);
+        QCOMPARE(core->getMpvProperty(QStringLiteral("playlist/2/filename")).toString(), clips.last());
     }
 
     void closingRemembersWhereAFileWasLeft()
