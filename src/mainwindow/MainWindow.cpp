@@ -22,6 +22,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+namespace {
+constexpr int kControlsHideDelayMs = 3000;
+}
+
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent),
       settings_(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication))
@@ -117,6 +121,9 @@ void MainWindow::buildWidgetTree()
     videoLayout->addWidget(videoSurface_);
     contentStack_->addWidget(videoContainer);
     connect(videoSurface_, &MpvWidget::mpvInitialized, this, &MainWindow::onMpvInitialized);
+    videoSurface_->setMouseTracking(true);
+    videoSurface_->installEventFilter(this);
+    setMouseTracking(true);
 
     controlBar_ = new ControlBar(central);
     trackSelector_ = new TrackSelector(controlBar_);
@@ -244,22 +251,42 @@ void MainWindow::restoreResumePosition(const QString &path)
 void MainWindow::onPlaybackStarted()
 {
     controlBar_->setPlaying(true);
+    if (!hideTimer_) {
+        hideTimer_ = new QTimer(this);
+        hideTimer_->setSingleShot(true);
+        connect(hideTimer_, &QTimer::timeout, this, &MainWindow::hideControls);
+    }
+    playing_ = true;
+    showControls();
+    hideTimer_->start(kControlsHideDelayMs);
 }
 
 void MainWindow::onPlaybackPaused()
 {
+    playing_ = false;
     controlBar_->setPlaying(false);
+    if (hideTimer_)
+        hideTimer_->stop();
+    showControls();
 }
 
 void MainWindow::onPlaybackEnded()
 {
+    playing_ = false;
     history_.clearResumePosition(currentFile);
+    if (hideTimer_)
+        hideTimer_->stop();
+    showControls();
     controlBar_->setPlaying(false);
     videoSurface_->setLogoVisible(true);
 }
 
 void MainWindow::onPlaybackStopped()
 {
+    playing_ = false;
+    if (hideTimer_)
+        hideTimer_->stop();
+    showControls();
     controlBar_->setPlaying(false);
     videoSurface_->setLogoVisible(true);
     updateWindowTitle(QString());
@@ -297,6 +324,45 @@ void MainWindow::toggleFullscreen()
         showNormal();
     titleBar_->setVisible(!fullscreen_);
     titleBar_->setFullscreen(fullscreen_);
+}
+
+void MainWindow::showControls()
+{
+    if (!controlsVisible_) {
+        if (!fullscreen_)
+            titleBar_->show();
+        controlBar_->show();
+        controlsVisible_ = true;
+    }
+    unsetCursor();
+    videoSurface_->unsetCursor();
+    if (playing_ && hideTimer_)
+        hideTimer_->start(kControlsHideDelayMs);
+}
+
+void MainWindow::hideControls()
+{
+    if (!controlsVisible_ || !playing_)
+        return;
+    if (!fullscreen_)
+        titleBar_->hide();
+    controlBar_->hide();
+    controlsVisible_ = false;
+    setCursor(Qt::BlankCursor);
+    videoSurface_->setCursor(Qt::BlankCursor);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    showControls();
+    QMainWindow::mouseMoveEvent(event);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == videoSurface_ && event->type() == QEvent::MouseMove)
+        showControls();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

@@ -11,6 +11,7 @@ class MediaInfoOverlay;
 class MpvWidget;
 class OsdWidget;
 class QStackedWidget;
+class QTimer;
 class ShortcutOverlay;
 class TitleBar;
 class TrackSelector;
@@ -27,6 +28,7 @@ public:
     TitleBar *titleBar() const { return titleBar_; }
     ControlBar *controlBar() const { return controlBar_; }
     OsdWidget *osd() const { return osd_; }
+    bool controlsVisible() const { return controlsVisible_; }
     PlaybackHistory &history() { return history_; }
     void updateWindowTitle(const QString &name);
 
@@ -46,6 +48,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWidgetTree();
@@ -54,6 +58,8 @@ private:
     void loadWindowState();
     void loadAudioSettings();
     void onMpvInitialized();
+    void showControls();
+    void hideControls();
     void saveResumePosition();
     void restoreResumePosition(const QString &path);
 
@@ -69,6 +75,9 @@ private:
     MediaInfoOverlay *mediaInfo_ = nullptr;
     OsdWidget *osd_ = nullptr;
     bool fullscreen_ = false;
+    bool playing_ = false;
+    bool controlsVisible_ = true;
+    QTimer *hideTimer_ = nullptr;
     QString currentFile;
     double position_ = 0.0;
     double duration_ = 0.0;

@@ -5,9 +5,11 @@
 #include "TestMedia.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
+#include "ui/controls/ControlBar.h"
 #include "ui/controls/TitleBar.h"
 
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTest>
 
@@ -136,6 +138,32 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(core->currentPath(), clips.first(), 10000);
         QCOMPARE(core->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 3);
         QCOMPARE(core->getMpvProperty(QStringLiteral("playlist/2/filename")).toString(), clips.last());
+    }
+
+    void controlsHideWhilePlayingAndReturnOnMovement()
+    {
+        MainWindow window;
+        window.show();
+        window.openFiles({TestMedia::path(QStringLiteral("clip_100s.mp4"))});
+        MpvCore *core = window.videoSurface()->core();
+        QTRY_VERIFY_WITH_TIMEOUT(core->position() > 0.2, 10000);
+        QVERIFY(window.controlsVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!window.controlsVisible(), 5000);
+        QVERIFY(!window.controlBar()->isVisible());
+        QCOMPARE(window.videoSurface()->cursor().shape(), Qt::BlankCursor);
+
+        QMouseEvent move(QEvent::MouseMove, QPointF(50, 50), QPointF(50, 50), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(window.videoSurface(), &move);
+        QVERIFY(window.controlsVisible());
+        QVERIFY(window.controlBar()->isVisible());
+        QCOMPARE(window.videoSurface()->cursor().shape(), Qt::ArrowCursor);
+
+        // Paused video keeps its controls.
+        core->pause();
+        QTRY_VERIFY(core->isPaused());
+        QTest::qWait(3500);
+        QVERIFY(window.controlsVisible());
     }
 
     void closingRemembersWhereAFileWasLeft()
