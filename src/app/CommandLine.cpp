@@ -16,16 +16,19 @@ StartupArguments parseStartupArguments(const QCoreApplication &app)
     return {parser.isSet(newWindow), parser.positionalArguments()};
 }
 
-QStringList playableStartupArguments(const QStringList &arguments)
+bool isStreamUrl(const QString &text)
 {
     static const QStringList streamPrefixes{QStringLiteral("http://"), QStringLiteral("https://"),
                                             QStringLiteral("rtmp://"), QStringLiteral("rtsp://")};
+    return std::any_of(streamPrefixes.cbegin(), streamPrefixes.cend(),
+                       [&text](const QString &prefix) { return text.startsWith(prefix); });
+}
+
+QStringList playableStartupArguments(const QStringList &arguments)
+{
     QStringList playable;
-    for (const QString &argument : arguments) {
-        const bool isStream = std::any_of(streamPrefixes.cbegin(), streamPrefixes.cend(),
-                                          [&](const QString &prefix) { return argument.startsWith(prefix); });
-        if (isStream || QFileInfo(argument).isFile())
+    for (const QString &argument : arguments)
+        if (isStreamUrl(argument) || QFileInfo(argument).isFile())
             playable << argument;
-    }
     return playable;
 }

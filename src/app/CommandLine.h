@@ -13,5 +13,8 @@ struct StartupArguments {
 // parser does for any command-line tool.
 StartupArguments parseStartupArguments(const QCoreApplication &app);
 
+// http, https, rtmp and rtsp addresses, which are played without a file check.
+bool isStreamUrl(const QString &text);
+
 // What the player itself opens at start: stream URLs as they are, local paths only if they exist.
 QStringList playableStartupArguments(const QStringList &arguments);

@@ -1,6 +1,7 @@
 #include "mainwindow/MainWindow.h"
 
 #include "app/AppIdentity.h"
+#include "app/CommandLine.h"
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
@@ -193,8 +194,14 @@ void MainWindow::openFiles(const QStringList &files)
     for (const QString &path : files)
         if (QFileInfo(path).isFile())
             existing << path;
-    if (existing.isEmpty())
+    if (existing.isEmpty()) {
+        // A stream address given on the command line or by a second start: play it rather
+        // than drop it, as long as there is no local file to play instead.
+        const auto stream = std::find_if(files.cbegin(), files.cend(), isStreamUrl);
+        if (stream != files.cend())
+            openUrl(*stream);
         return;
+    }
     currentFile = existing.first();
     // A moment for the window to settle before the engine starts on the file. The rest are
     // queued after it: queued first, the replacing load would throw them away again.
@@ -203,6 +210,13 @@ void MainWindow::openFiles(const QStringList &files)
         for (const QString &path : existing.sliced(1))
             videoSurface_->appendFile(path);
     });
+}
+
+void MainWindow::openUrl(const QString &url)
+{
+    videoSurface_->setLogoVisible(false);
+    videoSurface_->core()->loadFile(url, false);
+    updateWindowTitle(url);
 }
 
 void MainWindow::onMpvInitialized()

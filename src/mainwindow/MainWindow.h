@@ -24,6 +24,8 @@ public:
 
     // The single way files reach the player: command line, second start, dialog, drops, lists.
     void openFiles(const QStringList &files);
+    // Plays a stream address in place of the current file.
+    void openUrl(const QString &url);
     MpvWidget *videoSurface() const { return videoSurface_; }
     TitleBar *titleBar() const { return titleBar_; }
     ControlBar *controlBar() const { return controlBar_; }

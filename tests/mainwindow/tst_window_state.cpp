@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace Keys = SettingsKeys;
@@ -138,6 +139,20 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(core->currentPath(), clips.first(), 10000);
         QCOMPARE(core->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 3);
         QCOMPARE(core->getMpvProperty(QStringLiteral("playlist/2/filename")).toString(), clips.last());
+    }
+
+    void aStreamAddressAloneIsPlayed()
+    {
+        MainWindow window;
+        window.show();
+        QTRY_VERIFY(window.videoSurface()->isInitialized());
+        const QString url = QStringLiteral("http://127.0.0.1:9/stream.mp4");
+        window.openFiles({QStringLiteral("/nonexistent.mkv"), url});
+        QVERIFY(!window.videoSurface()->isLogoVisible());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran — ") + url);
+        // Nothing answers there: the engine reports the failure instead of hanging.
+        QSignalSpy errors(window.videoSurface()->core(), &MpvCore::errorOccurred);
+        QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), 10000);
     }
 
     void controlsHideWhilePlayingAndReturnOnMovement()
