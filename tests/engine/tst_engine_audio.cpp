@@ -21,16 +21,8 @@ struct Engine {
 
 Engine makeEngine(bool initialise = true)
 {
-    auto session = std::make_unique<FakeEngineSession>();
-    Engine engine;
-    engine.fake = session.get();
-    engine.core = std::make_unique<MpvCore>(std::move(session));
-    engine.core->setEnvironmentDetector([] { return RenderEnvironment{}; });
-    if (initialise) {
-        engine.core->initialize(0);
-        engine.fake->clearRecords();
-    }
-    return engine;
+    FakeEngine made = makeFakeEngine(initialise);
+    return Engine{made.fake, std::move(made.core)};
 }
 
 // Every recorded command, then every write as "kind name=value", in order.

@@ -19,14 +19,10 @@ class EngineCoreTest : public QObject
 
     void makeCore(bool initialise = true)
     {
-        auto session = std::make_unique<FakeEngineSession>();
-        fake_ = session.get();
-        core_ = std::make_unique<MpvCore>(std::move(session));
-        core_->setEnvironmentDetector([] { return RenderEnvironment(); });
-        if (initialise) {
-            QVERIFY(core_->initialize(0));
-            fake_->clearRecords();
-        }
+        FakeEngine engine = makeFakeEngine(initialise);
+        fake_ = engine.fake;
+        core_ = std::move(engine.core);
+        QCOMPARE(core_->isInitialized(), initialise);
     }
 
 private slots:

@@ -135,3 +135,15 @@ std::optional<QVariant> FakeEngineSession::getNode(const QString &name) const
         return std::nullopt;
     return properties.value(name);
 }
+
+FakeEngine makeFakeEngine(bool initialise)
+{
+    auto session = std::make_unique<FakeEngineSession>();
+    FakeEngine engine{session.get(), std::make_unique<MpvCore>(std::move(session))};
+    engine.core->setEnvironmentDetector([] { return RenderEnvironment(); });
+    if (initialise) {
+        engine.core->initialize(0);
+        engine.fake->clearRecords();
+    }
+    return engine;
+}

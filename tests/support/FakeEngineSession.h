@@ -1,10 +1,13 @@
 #pragma once
 
 #include "engine/EngineSession.h"
+#include "engine/MpvCore.h"
 
 #include <QHash>
 #include <QList>
 #include <QVariantMap>
+
+#include <memory>
 
 // An engine without libmpv: writes and commands are recorded in order, reads come from a
 // property map that writes also update, and events are queued by the test.
@@ -65,3 +68,11 @@ public:
 private:
     int record(const QString &kind, const QString &name, const QVariant &value);
 };
+
+// An engine object on a fake engine and the default render environment; initialised, with the
+// set-up writes forgotten, unless asked otherwise.
+struct FakeEngine {
+    FakeEngineSession *fake = nullptr;
+    std::unique_ptr<MpvCore> core;
+};
+FakeEngine makeFakeEngine(bool initialise = true);

@@ -57,11 +57,10 @@ class ControlBarTest : public QObject
 private slots:
     void init()
     {
-        auto session = std::make_unique<FakeEngineSession>();
-        fake_ = session.get();
-        core_ = std::make_unique<MpvCore>(std::move(session));
-        core_->setEnvironmentDetector([] { return RenderEnvironment(); });
-        QVERIFY(core_->initialize(0));
+        FakeEngine engine = makeFakeEngine();
+        fake_ = engine.fake;
+        core_ = std::move(engine.core);
+        QVERIFY(core_->isInitialized());
         bar_ = std::make_unique<ControlBar>();
         bar_->connectToCore(core_.get());
         bar_->resize(900, bar_->height());

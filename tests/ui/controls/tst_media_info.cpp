@@ -40,11 +40,10 @@ private slots:
     void init()
     {
         QSettings(QStringLiteral("Velmoran"), QStringLiteral("VelmoranPlayer")).clear();
-        auto session = std::make_unique<FakeEngineSession>();
-        fake_ = session.get();
-        core_ = std::make_unique<MpvCore>(std::move(session));
-        core_->setEnvironmentDetector([] { return RenderEnvironment(); });
-        QVERIFY(core_->initialize(0));
+        FakeEngine engine = makeFakeEngine();
+        fake_ = engine.fake;
+        core_ = std::move(engine.core);
+        QVERIFY(core_->isInitialized());
     }
 
     void codecWordings_data()

@@ -59,12 +59,10 @@ class TrackSelectorTest : public QObject
 private slots:
     void init()
     {
-        auto session = std::make_unique<FakeEngineSession>();
-        fake_ = session.get();
-        core_ = std::make_unique<MpvCore>(std::move(session));
-        core_->setEnvironmentDetector([] { return RenderEnvironment(); });
-        QVERIFY(core_->initialize(0));
-        fake_->clearRecords();
+        FakeEngine engine = makeFakeEngine();
+        fake_ = engine.fake;
+        core_ = std::move(engine.core);
+        QVERIFY(core_->isInitialized());
         selector_ = std::make_unique<TrackSelector>();
         selector_->connectToCore(core_.get());
     }
