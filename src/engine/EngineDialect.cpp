@@ -47,26 +47,41 @@ std::optional<QString> engineValueFor(const QString &name, const QString &value)
 }
 
 namespace {
+// Read-only: the player writes the output options under these names and reads the stream's.
 const std::pair<const char *, const char *> kReadAliases[] = {
     {"audio-channels", "current-tracks/audio/demux-channels"},
     {"audio-samplerate", "current-tracks/audio/demux-samplerate"},
 };
+// The same property under another name, for reads and writes alike.
+const std::pair<const char *, const char *> kNameAliases[] = {
+    {"screenshot-dir", "screenshot-directory"},
+};
+
+template <std::size_t N>
+std::optional<QString> lookUp(const std::pair<const char *, const char *> (&table)[N], const QString &name,
+                              bool fromPlayer)
+{
+    for (const auto &[player, engine] : table)
+        if (name == QLatin1String(fromPlayer ? player : engine))
+            return QLatin1String(fromPlayer ? engine : player);
+    return std::nullopt;
+}
 } // namespace
 
 QString engineReadName(const QString &name)
 {
-    for (const auto &[player, engine] : kReadAliases)
-        if (name == QLatin1String(player))
-            return QLatin1String(engine);
-    return name;
+    return lookUp(kReadAliases, name, true).value_or(engineWriteName(name));
 }
 
 QString playerReadName(const QString &engineName)
 {
-    for (const auto &[player, engine] : kReadAliases)
-        if (engineName == QLatin1String(engine))
-            return QLatin1String(player);
-    return engineName;
+    return lookUp(kReadAliases, engineName, false)
+        .value_or(lookUp(kNameAliases, engineName, false).value_or(engineName));
+}
+
+QString engineWriteName(const QString &name)
+{
+    return lookUp(kNameAliases, name, true).value_or(name);
 }
 
 QString playerChannelText(const QString &engineText)

@@ -14,5 +14,7 @@ std::optional<QString> engineValueFor(const QString &name, const QString &value)
 // Reads and observations go to the engine's name; events come back under the player's.
 QString engineReadName(const QString &name);
 QString playerReadName(const QString &engineName);
+// Properties this engine knows under another name ("screenshot-dir" is "screenshot-directory").
+QString engineWriteName(const QString &name);
 // This engine describes a channel layout it cannot name as "unknownN"; the player wants N.
 QString playerChannelText(const QString &engineText);

@@ -131,7 +131,7 @@ int LibmpvSession::setOption(const QString &name, const QString &value)
         // would end every file with an error there; a slow picture beats none.
         mpv_set_option_string(handle_, "gpu-sw", "yes");
     }
-    return mpv_set_option_string(handle_, name.toUtf8().constData(), engineValue->constData());
+    return mpv_set_option_string(handle_, engineWriteName(name).toUtf8().constData(), engineValue->constData());
 }
 
 int LibmpvSession::initialize()
@@ -212,40 +212,40 @@ QString LibmpvSession::errorString(int code) const
 int LibmpvSession::setString(const QString &name, const QString &value)
 {
     const auto engineValue = translate(name, value);
-    return engineValue ? mpv_set_property_string(handle_, name.toUtf8().constData(), engineValue->constData()) : 0;
+    return engineValue ? mpv_set_property_string(handle_, engineWriteName(name).toUtf8().constData(), engineValue->constData()) : 0;
 }
 
 int LibmpvSession::setFlag(const QString &name, int value)
 {
-    return mpv_set_property(handle_, name.toUtf8().constData(), MPV_FORMAT_FLAG, &value);
+    return mpv_set_property(handle_, engineWriteName(name).toUtf8().constData(), MPV_FORMAT_FLAG, &value);
 }
 
 int LibmpvSession::setDouble(const QString &name, double value)
 {
-    return mpv_set_property(handle_, name.toUtf8().constData(), MPV_FORMAT_DOUBLE, &value);
+    return mpv_set_property(handle_, engineWriteName(name).toUtf8().constData(), MPV_FORMAT_DOUBLE, &value);
 }
 
 int LibmpvSession::setInt64(const QString &name, qint64 value)
 {
     int64_t engineValue = value;
-    return mpv_set_property(handle_, name.toUtf8().constData(), MPV_FORMAT_INT64, &engineValue);
+    return mpv_set_property(handle_, engineWriteName(name).toUtf8().constData(), MPV_FORMAT_INT64, &engineValue);
 }
 
 void LibmpvSession::setFlagAsync(const QString &name, bool value)
 {
     int flag = value ? 1 : 0;
-    mpv_set_property_async(handle_, 0, name.toUtf8().constData(), MPV_FORMAT_FLAG, &flag);
+    mpv_set_property_async(handle_, 0, engineWriteName(name).toUtf8().constData(), MPV_FORMAT_FLAG, &flag);
 }
 
 void LibmpvSession::setDoubleAsync(const QString &name, double value)
 {
-    mpv_set_property_async(handle_, 0, name.toUtf8().constData(), MPV_FORMAT_DOUBLE, &value);
+    mpv_set_property_async(handle_, 0, engineWriteName(name).toUtf8().constData(), MPV_FORMAT_DOUBLE, &value);
 }
 
 void LibmpvSession::setInt64Async(const QString &name, qint64 value)
 {
     int64_t engineValue = value;
-    mpv_set_property_async(handle_, 0, name.toUtf8().constData(), MPV_FORMAT_INT64, &engineValue);
+    mpv_set_property_async(handle_, 0, engineWriteName(name).toUtf8().constData(), MPV_FORMAT_INT64, &engineValue);
 }
 
 int LibmpvSession::commandAsync(const QStringList &arguments)

@@ -123,6 +123,9 @@ bool MpvCore::initialize(qint64 wid)
     // ("always" would hold every entry, so a queue never moved on and no end was reported).
     setInitialOption(QStringLiteral("keep-open"), QStringLiteral("yes"));
     setInitialOption(QStringLiteral("pause"), QStringLiteral("no"));
+    // Volume runs to 200 % everywhere in the player (keys, wheel, slider, remote); the engine's
+    // own ceiling is 130 and would silently refuse everything above it.
+    setInitialOption(QStringLiteral("volume-max"), QStringLiteral("200"));
 
     const int result = session_->initialize();
     if (result < 0) {
@@ -565,6 +568,11 @@ QVariant MpvCore::getMpvProperty(const QString &name) const
     if (auto text = session_->getString(name))
         return *text;
     return {};
+}
+
+QString MpvCore::propertyText(const QString &name) const
+{
+    return initialized_ ? readString(name) : QString();
 }
 
 QList<MediaTrack> MpvCore::tracksOfType(const QString &type) const

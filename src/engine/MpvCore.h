@@ -57,6 +57,8 @@ public:
     void command(const QStringList &arguments);
     void setMpvProperty(const QString &name, const QVariant &value);
     QVariant getMpvProperty(const QString &name) const;
+    // The engine's own text form ("yes", "no", "inf", …); empty when unknown or not initialised.
+    QString propertyText(const QString &name) const;
     void setSpectrumEnabled(bool on);
     QList<MediaTrack> audioTracks() const;
     QList<MediaTrack> subtitleTracks() const;
