@@ -5,19 +5,26 @@
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
+#include "mainwindow/MultichannelDialog.h"
+#include "mainwindow/PlayStatisticsTable.h"
 #include "mainwindow/WindowPlacement.h"
+#include "online/UrlDialog.h"
+#include "platform/KeepAwake.h"
+#include "platform/LauncherProgress.h"
 #include "ui/controls/ControlBar.h"
 #include "ui/controls/MediaInfoOverlay.h"
 #include "ui/controls/OsdWidget.h"
+#include "ui/controls/ProFeaturesWidget.h"
 #include "ui/controls/ShortcutOverlay.h"
 #include "ui/controls/TitleBar.h"
 #include "ui/controls/TrackSelector.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QMimeData>
 #include <QDebug>
+#include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
+#include <QMimeData>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
@@ -25,7 +32,22 @@
 
 namespace {
 constexpr int kControlsHideDelayMs = 3000;
+
+const QString kOpenDialogFilter = QStringLiteral(
+    "미디어 파일 (*.mkv *.mp4 *.avi *.mov *.wmv *.flv *.ts *.m2ts *.m4v *.webm *.mp3 *.flac *.aac *.wav *.dts "
+    "*.ac3 *.truehd);;모든 파일 (*.*)");
+
+QList<ChapterInfo> chaptersFrom(const QVariant &chapterList)
+{
+    QList<ChapterInfo> chapters;
+    for (const QVariant &entry : chapterList.toList()) {
+        const QVariantMap chapter = entry.toMap();
+        chapters << ChapterInfo{chapter.value(QStringLiteral("time")).toDouble(),
+                                chapter.value(QStringLiteral("title")).toString()};
+    }
+    return chapters;
 }
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent),
@@ -37,10 +59,21 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowFlags(Qt::FramelessWindowHint | Qt::Window);
 
     buildWidgetTree();
+    keepAwake_ = new KeepAwake(this);
+    launcherProgress_ = new LauncherProgress(this);
+    // Seen for every object of the program: Tab toggles the information panel wherever the focus
+    // is (dialogs included), and the pointer over any child reaches the video handling and the
+    // frameless border.
+    qApp->installEventFilter(this);
     connectEngine();
     connectChrome();
     loadWindowState();
     controlBar_->setVolume(readSetting(settings_, SettingsKeys::audioVolume));
+}
+
+MpvCore *MainWindow::core() const
+{
+    return videoSurface_->core();
 }
 
 void MainWindow::connectEngine()
@@ -73,6 +106,8 @@ void MainWindow::connectChrome()
     connect(controlBar_, &ControlBar::seeked, core, [core](double seconds) { core->seek(seconds); });
     connect(controlBar_, &ControlBar::prevClicked, core, [core] { core->command({QStringLiteral("playlist-prev")}); });
     connect(controlBar_, &ControlBar::nextClicked, core, [core] { core->command({QStringLiteral("playlist-next")}); });
+    connect(controlBar_, &ControlBar::openFileClicked, this, &MainWindow::onOpenFile);
+    connect(proPanel_, &ProFeaturesWidget::closeRequested, this, &MainWindow::toggleProFeatures);
 
     connect(titleBar_, &TitleBar::minimizeClicked, this, &QWidget::showMinimized);
     connect(titleBar_, &TitleBar::maximizeClicked, this, [this] { isMaximized() ? showNormal() : showMaximized(); });
@@ -87,6 +122,7 @@ void MainWindow::connectChrome()
     controlBar_->connectToCore(core);
     trackSelector_->connectToCore(core);
     mediaInfo_->connectToCore(core);
+    proPanel_->connectToCore(core);
 }
 
 void MainWindow::buildWidgetTree()
@@ -123,13 +159,15 @@ void MainWindow::buildWidgetTree()
     contentStack_->addWidget(videoContainer);
     connect(videoSurface_, &MpvWidget::mpvInitialized, this, &MainWindow::onMpvInitialized);
     videoSurface_->setMouseTracking(true);
-    videoSurface_->installEventFilter(this);
     setMouseTracking(true);
 
     controlBar_ = new ControlBar(central);
     trackSelector_ = new TrackSelector(controlBar_);
     controlBar_->insertCenterWidget(trackSelector_);
     layout->addWidget(controlBar_);
+    proPanel_ = new ProFeaturesWidget(central);
+    proPanel_->hide();
+    layout->addWidget(proPanel_);
 
     shortcutOverlay_ = new ShortcutOverlay(videoSurface_);
     shortcutOverlay_->hide();
@@ -212,6 +250,24 @@ void MainWindow::openFiles(const QStringList &files)
     });
 }
 
+void MainWindow::onOpenFile()
+{
+    const QStringList files =
+        QFileDialog::getOpenFileNames(this, QStringLiteral("파일 열기"), QString(), kOpenDialogFilter);
+    if (!files.isEmpty())
+        openFiles(files);
+}
+
+void MainWindow::onOpenUrl()
+{
+    UrlDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString url = dialog.url().trimmed();
+    if (!url.isEmpty())
+        openUrl(url);
+}
+
 void MainWindow::openUrl(const QString &url)
 {
     videoSurface_->setLogoVisible(false);
@@ -236,9 +292,18 @@ void MainWindow::onFileLoaded(const QString &path)
         saveResumePosition();
     currentFile = path;
     position_ = 0.0;
+    multichannelPrompted_ = false;
     updateWindowTitle(QFileInfo(path).fileName());
     history_.recordLoad(path);
     restoreResumePosition(path);
+    controlBar_->setPlaying(true);
+    // The chapter list is complete only once the demuxer has settled.
+    QTimer::singleShot(300, this, &MainWindow::refreshChapterMarkers);
+}
+
+void MainWindow::refreshChapterMarkers()
+{
+    controlBar_->setChapters(chaptersFrom(core()->getMpvProperty(QStringLiteral("chapter-list"))), duration_);
 }
 
 void MainWindow::updateWindowTitle(const QString &name)
@@ -264,6 +329,10 @@ void MainWindow::restoreResumePosition(const QString &path)
 
 void MainWindow::onPlaybackStarted()
 {
+    // The engine also reports its initial unpaused state, before any file: an idle window must
+    // neither show "playing" nor hide its controls.
+    if (core()->currentPath().isEmpty())
+        return;
     controlBar_->setPlaying(true);
     if (!hideTimer_) {
         hideTimer_ = new QTimer(this);
@@ -273,43 +342,50 @@ void MainWindow::onPlaybackStarted()
     playing_ = true;
     showControls();
     hideTimer_->start(kControlsHideDelayMs);
+    keepAwake_->setActive(true);
+}
+
+void MainWindow::releasePlaybackHold()
+{
+    playing_ = false;
+    if (hideTimer_)
+        hideTimer_->stop();
+    showControls();
+    keepAwake_->setActive(false);
 }
 
 void MainWindow::onPlaybackPaused()
 {
-    playing_ = false;
     controlBar_->setPlaying(false);
-    if (hideTimer_)
-        hideTimer_->stop();
-    showControls();
+    releasePlaybackHold();
+    launcherProgress_->setPaused();
 }
 
 void MainWindow::onPlaybackEnded()
 {
-    playing_ = false;
     history_.clearResumePosition(currentFile);
-    if (hideTimer_)
-        hideTimer_->stop();
-    showControls();
+    releasePlaybackHold();
     controlBar_->setPlaying(false);
     videoSurface_->setLogoVisible(true);
 }
 
 void MainWindow::onPlaybackStopped()
 {
-    playing_ = false;
-    if (hideTimer_)
-        hideTimer_->stop();
-    showControls();
+    releasePlaybackHold();
     controlBar_->setPlaying(false);
     videoSurface_->setLogoVisible(true);
     updateWindowTitle(QString());
+    launcherProgress_->clear();
 }
 
 void MainWindow::onPositionChanged(double seconds)
 {
     controlBar_->updatePosition(seconds, duration_);
     position_ = seconds;
+    if (duration_ > 0)
+        launcherProgress_->setProgress(seconds / duration_);
+    else
+        launcherProgress_->clear();
 }
 
 void MainWindow::onDurationChanged(double seconds)
@@ -324,9 +400,38 @@ void MainWindow::onVolumeChanged(int volume)
     osd_->showVolume(volume, videoSurface_->core()->getMpvProperty(QStringLiteral("mute")).toBool());
 }
 
-void MainWindow::onAudioFormatChanged(const QString &codec, int)
+void MainWindow::onAudioFormatChanged(const QString &codec, int channels)
 {
     titleBar_->setCodecBadge(codec.toUpper());
+    suggestExclusiveAudio(channels);
+}
+
+void MainWindow::suggestExclusiveAudio(int channels)
+{
+    if (!MultichannelDialog::shouldSuggest(channels, multichannelPrompted_,
+                                           core()->propertyText(QStringLiteral("audio-exclusive"))))
+        return;
+    multichannelPrompted_ = true;
+    // Shown after the engine's event has been handled: a modal loop inside the event drain
+    // would hold every other engine event until the user answers.
+    QMetaObject::invokeMethod(this, [this, channels] {
+        MultichannelDialog dialog(channels, settings_, core(), this);
+        dialog.exec();
+    }, Qt::QueuedConnection);
+}
+
+void MainWindow::toggleProFeatures()
+{
+    proPanelVisible_ = !proPanelVisible_;
+    if (!proPanelVisible_) {
+        proPanel_->hide();
+        return;
+    }
+    if (!featureTabsAdded_) {
+        featureTabsAdded_ = true;
+        proPanel_->addFeatureTab(new PlayStatisticsTable(history_, proPanel_), QStringLiteral("재생 통계"));
+    }
+    proPanel_->show();
 }
 
 void MainWindow::toggleFullscreen()
@@ -364,19 +469,6 @@ void MainWindow::hideControls()
     controlsVisible_ = false;
     setCursor(Qt::BlankCursor);
     videoSurface_->setCursor(Qt::BlankCursor);
-}
-
-void MainWindow::mouseMoveEvent(QMouseEvent *event)
-{
-    showControls();
-    QMainWindow::mouseMoveEvent(event);
-}
-
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == videoSurface_ && event->type() == QEvent::MouseMove)
-        showControls();
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

@@ -1,15 +1,21 @@
 #pragma once
 
 #include "mainwindow/PlaybackHistory.h"
+#include "mainwindow/WindowEdges.h"
 
 #include <QMainWindow>
 #include <QSettings>
 #include <QStringList>
 
 class ControlBar;
+class KeepAwake;
+class LauncherProgress;
 class MediaInfoOverlay;
+class MpvCore;
 class MpvWidget;
 class OsdWidget;
+class ProFeaturesWidget;
+class QMenu;
 class QStackedWidget;
 class QTimer;
 class ShortcutOverlay;
@@ -30,7 +36,11 @@ public:
     TitleBar *titleBar() const { return titleBar_; }
     ControlBar *controlBar() const { return controlBar_; }
     OsdWidget *osd() const { return osd_; }
+    MediaInfoOverlay *mediaInfo() const { return mediaInfo_; }
+    ShortcutOverlay *shortcutOverlay() const { return shortcutOverlay_; }
+    ProFeaturesWidget *proPanel() const { return proPanel_; }
     bool controlsVisible() const { return controlsVisible_; }
+    bool isFullscreenMode() const { return fullscreen_; }
     PlaybackHistory &history() { return history_; }
     void updateWindowTitle(const QString &name);
 
@@ -44,13 +54,19 @@ public slots:
     void onPlaybackStopped();
     void onVolumeChanged(int volume);
     void onAudioFormatChanged(const QString &codec, int channels);
+    void onOpenFile();
+    void onOpenUrl();
     void toggleFullscreen();
+    void showContextMenu(const QPoint &globalPos);
+    void toggleProFeatures();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -64,6 +80,32 @@ private:
     void hideControls();
     void saveResumePosition();
     void restoreResumePosition(const QString &path);
+    void refreshChapterMarkers();
+    void suggestExclusiveAudio(int channels);
+    void releasePlaybackHold();
+
+    // Commands (keys, wheel, menu)
+    MpvCore *core() const;
+    bool handleCommandKey(const QKeyEvent *event);
+    void seekBy(double seconds);
+    void changeVolumeBy(int step);
+    void toggleEngineFlag(const QString &property, const QString &onText, const QString &label);
+    void toggleStayOnTop();
+    void toggleShortcutGuide();
+    void takeScreenshot();
+    bool filterVideoSurfaceEvent(QEvent *event);
+    void followPointerInFullscreen(const QPoint &surfacePos);
+
+    // Context menu
+    void addRecentFilesMenu(QMenu *menu);
+    void addTrackMenus(QMenu *menu);
+    void addPictureMenus(QMenu *menu);
+    void addPlaybackMenus(QMenu *menu);
+    void resizeToVideo(int numerator, int denominator);
+
+    // Frameless resizing
+    bool handleResizeEvent(QWidget *target, QEvent *event);
+    void updateEdgeCursor(const QPoint &windowPos);
 
     QSettings settings_;
     PlaybackHistory history_{settings_};
@@ -76,6 +118,11 @@ private:
     ShortcutOverlay *shortcutOverlay_ = nullptr;
     MediaInfoOverlay *mediaInfo_ = nullptr;
     OsdWidget *osd_ = nullptr;
+    ProFeaturesWidget *proPanel_ = nullptr;
+    bool proPanelVisible_ = false;
+    bool featureTabsAdded_ = false;
+    KeepAwake *keepAwake_ = nullptr;
+    LauncherProgress *launcherProgress_ = nullptr;
     bool fullscreen_ = false;
     bool playing_ = false;
     bool controlsVisible_ = true;
@@ -83,5 +130,12 @@ private:
     QString currentFile;
     double position_ = 0.0;
     double duration_ = 0.0;
+    bool multichannelPrompted_ = false;
     QStringList pendingStartupFiles_;
+
+    WindowEdge resizeEdge_ = WindowEdge::None;
+    bool resizing_ = false;
+    QPoint resizePressPos_;
+    QRect resizeStartGeometry_;
+    bool edgeCursorShown_ = false;
 };

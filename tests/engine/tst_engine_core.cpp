@@ -38,14 +38,15 @@ private slots:
         QVERIFY(core_->initialize(0));
         const QStringList names = fake_->namesWritten();
         // Before the engine starts: output, then the fixed options; everything else after.
-        QCOMPARE(names.mid(0, 6), (QStringList{"vo", "gpu-api", "osc", "idle", "keep-open", "pause"}));
+        QCOMPARE(names.mid(0, 7),
+                 (QStringList{"vo", "gpu-api", "osc", "idle", "keep-open", "pause", "volume-max"}));
         QCOMPARE(fake_->writes.at(1).value.toString(), QStringLiteral("d3d11"));
         QVERIFY(!names.contains(QStringLiteral("log-file")));
-        QCOMPARE(fake_->writes.at(6).name, QStringLiteral("opengl-swapinterval"));
+        QCOMPARE(fake_->writes.at(7).name, QStringLiteral("opengl-swapinterval"));
         QVERIFY(names.indexOf(QStringLiteral("scale")) < names.indexOf(QStringLiteral("ao")));
         QCOMPARE(names.last(), QStringLiteral("demuxer-max-back-bytes"));
         for (qsizetype i = 0; i < fake_->writes.size(); ++i)
-            QCOMPARE(fake_->writes.at(i).kind, QLatin1String(i < 6 ? "option" : "string"));
+            QCOMPARE(fake_->writes.at(i).kind, QLatin1String(i < 7 ? "option" : "string"));
         QCOMPARE(fake_->valuesWritten("audio-exclusive"), QVariantList{QStringLiteral("yes")});
         QCOMPARE(fake_->valuesWritten("deband-threshold"), QVariantList{QStringLiteral("48")});
         QCOMPARE(fake_->logLevel, QByteArray("error"));
