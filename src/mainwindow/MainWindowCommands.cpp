@@ -34,7 +34,8 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
         QMainWindow::keyPressEvent(event);
 }
 
-// Returns false for keys that are not the player's, so the widgets still get them.
+// Returns false for keys that are not the player's, so the widgets still get them. Tab never
+// arrives here: the application-wide filter takes it first.
 bool MainWindow::handleCommandKey(const QKeyEvent *event)
 {
     MpvCore *engine = core();
@@ -105,9 +106,6 @@ bool MainWindow::handleCommandKey(const QKeyEvent *event)
     case Qt::Key_Escape:
         if (fullscreen_)
             toggleFullscreen();
-        return true;
-    case Qt::Key_Tab:
-        mediaInfo_->toggle();
         return true;
     case Qt::Key_Plus:
     case Qt::Key_Equal:

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 namespace Keys = SettingsKeys;
 
@@ -126,6 +127,17 @@ private slots:
         QTRY_COMPARE(core->volume(), 3);
         QTest::keyClick(&window, Qt::Key_Down);
         QTRY_COMPARE(core->volume(), 0);
+
+        // The wheel over the picture steps the volume too, within the same bounds.
+        QWheelEvent wheel(QPointF(50, 50), window.videoSurface()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(window.videoSurface(), &wheel);
+        QTRY_COMPARE(core->volume(), 5);
+
+        QTest::mouseDClick(window.videoSurface(), Qt::LeftButton);
+        QVERIFY(window.isFullscreenMode());
+        QTest::mouseDClick(window.videoSurface(), Qt::LeftButton);
+        QVERIFY(!window.isFullscreenMode());
 
         QSignalSpy stopped(core, &MpvCore::playbackStopped);
         QTest::keyClick(&window, Qt::Key_S);

@@ -277,7 +277,11 @@ void ControlBar::onMuteClicked()
 
 void ControlBar::onAudioFormatChanged(const QString &codec, int channels, int sampleRate, const QString &output)
 {
-    formatLabel_->setText(MediaText::audioFormatReadout(codec, channels, sampleRate, output));
+    // The engine reports an empty format before any file and between files: nothing to show.
+    if (codec.isEmpty())
+        formatLabel_->clear();
+    else
+        formatLabel_->setText(MediaText::audioFormatReadout(codec, channels, sampleRate, output));
 }
 
 void ControlBar::onVideoInfoChanged(int, int)

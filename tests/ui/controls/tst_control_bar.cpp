@@ -200,6 +200,7 @@ private slots:
         QTest::newRow("double samples") << "aac" << "mono" << 48000 << "doublep"
                                         << readout("#ff9800", "DECODE", "  AAC  1.0  48000Hz");
         QTest::newRow("markup in a codec") << "<b>x" << "" << 0 << "s16" << readout("#ff9800", "DECODE", "  &lt;b&gt;x");
+        QTest::newRow("nothing loaded") << "" << "" << 0 << "" << QString();
     }
 
     void formatReadout()
