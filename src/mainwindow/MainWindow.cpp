@@ -7,6 +7,8 @@
 #include "engine/MpvWidget.h"
 #include "mainwindow/MultichannelDialog.h"
 #include "mainwindow/PlayStatisticsTable.h"
+#include "mainwindow/RemoteControlServer.h"
+#include "mainwindow/RemoteProtocol.h"
 #include "mainwindow/WindowPlacement.h"
 #include "online/UrlDialog.h"
 #include "platform/KeepAwake.h"
@@ -69,6 +71,17 @@ MainWindow::MainWindow(QWidget *parent)
     connectChrome();
     loadWindowState();
     controlBar_->setVolume(readSetting(settings_, SettingsKeys::audioVolume));
+    QTimer::singleShot(1000, this, &MainWindow::startRemoteServer);
+}
+
+void MainWindow::startRemoteServer()
+{
+    if (remoteServer_ || !readSetting(settings_, SettingsKeys::remoteEnabled))
+        return;
+    remoteServer_ = new RemoteControlServer(core(), [this] { return currentFile; }, this);
+    remoteActive_ = remoteServer_->listen(RemoteProtocol::kPort);
+    if (remoteActive_)
+        qInfo().noquote() << "[Remote] HTTP 리모컨 서버 시작: 포트 7373";
 }
 
 MpvCore *MainWindow::core() const

@@ -16,6 +16,7 @@ class MpvWidget;
 class OsdWidget;
 class ProFeaturesWidget;
 class QMenu;
+class RemoteControlServer;
 class QStackedWidget;
 class QTimer;
 class ShortcutOverlay;
@@ -83,6 +84,7 @@ private:
     void refreshChapterMarkers();
     void suggestExclusiveAudio(int channels);
     void releasePlaybackHold();
+    void startRemoteServer();
 
     // Commands (keys, wheel, menu)
     MpvCore *core() const;
@@ -123,6 +125,8 @@ private:
     bool featureTabsAdded_ = false;
     KeepAwake *keepAwake_ = nullptr;
     LauncherProgress *launcherProgress_ = nullptr;
+    RemoteControlServer *remoteServer_ = nullptr;
+    bool remoteActive_ = false;
     bool fullscreen_ = false;
     bool playing_ = false;
     bool controlsVisible_ = true;

@@ -3,74 +3,17 @@
 // settings file.
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
+#include "PlayerProcess.h"
 #include "TestMedia.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 
 namespace {
-// What the engine logs for each file it is given; the first file replaces, later ones queue.
-QString loadLine(const QString &path, const char *mode)
-{
-    return QStringLiteral("[MPV] loadFile: %1 | mode: %2").arg(path, QLatin1String(mode));
-}
-
-class PlayerProcess
-{
-public:
-    explicit PlayerProcess(const QStringList &arguments)
-    {
-        process_.setProgram(TestMedia::playerBinary());
-        process_.setArguments(arguments);
-        process_.start();
-    }
-    ~PlayerProcess()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.terminate();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
-
-    QString console()
-    {
-        output_ += QString::fromUtf8(process_.readAllStandardError() + process_.readAllStandardOutput());
-        return output_;
-    }
-    bool waitForLoads(const QString &first, const QStringList &queued = {})
-    {
-        if (!waitFor([&](const QString &line) { return line == loadLine(first, "replace"); }))
-            return false;
-        return std::ranges::all_of(queued, [this](const QString &path) {
-            return waitFor([&](const QString &line) { return line == loadLine(path, "append"); });
-        });
-    }
-    template <typename Predicate>
-    bool waitFor(Predicate matches, int timeoutMs = 15000)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        while (std::ranges::none_of(console().split(QLatin1Char('\n')), matches)) {
-            if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
-                return false;
-            process_.waitForReadyRead(100);
-        }
-        return true;
-    }
-    QProcess &process() { return process_; }
-
-private:
-    QProcess process_;
-    QString output_;
-};
-
 // The player listens once its window is up; the socket appears in the private TMPDIR.
 bool waitUntilListening(int timeoutMs = 15000)
 {

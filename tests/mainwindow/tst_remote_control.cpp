@@ -1,0 +1,371 @@
+// The phone remote against the real player: every route through real HTTP clients, hostile and
+// broken clients next to a well-formed one, a bounded load while a clip plays, and the page in a
+// real browser.
+#include "app/AppIdentity.h"
+#include "app/SettingsKeys.h"
+#include "PlayerProcess.h"
+#include "TestMedia.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebSocket>
+
+#include <memory>
+
+namespace {
+constexpr quint16 kPort = 7373;
+const QString kReadyLine = QStringLiteral("[Remote] HTTP 리모컨 서버 시작: 포트 7373");
+
+void setRemoteEnabled(bool on)
+{
+    QSettings settings(QLatin1StringView(AppIdentity::kOrganisation),
+                       QLatin1StringView(AppIdentity::kSettingsApplication));
+    writeSetting(settings, SettingsKeys::remoteEnabled, on);
+}
+
+struct HttpAnswer {
+    QByteArray header;
+    QByteArray body;
+    bool complete = false;
+};
+
+// One raw exchange: sends `request` as it is and reads until the server closes.
+HttpAnswer exchange(const QByteArray &request, int timeoutMs = 5000)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, kPort);
+    if (!socket.waitForConnected(timeoutMs))
+        return {};
+    socket.write(request);
+    QByteArray received;
+    QElapsedTimer clock;
+    clock.start();
+    while (socket.state() == QAbstractSocket::ConnectedState && clock.elapsed() < timeoutMs) {
+        socket.waitForReadyRead(100);
+        received += socket.readAll();
+    }
+    received += socket.readAll();
+    const qsizetype headerEnd = received.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
+        return {received, {}, false};
+    return {received.first(headerEnd), received.mid(headerEnd + 4), true};
+}
+
+HttpAnswer get(const QString &path)
+{
+    return exchange("GET " + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+}
+
+// Through Qt's own HTTP client, as a program on a phone would talk to it.
+QJsonObject status()
+{
+    QNetworkAccessManager network;
+    QNetworkReply *reply = network.get(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:7373/api/status"))));
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    if (!finished.wait(5000))
+        return {};
+    const QJsonObject object = QJsonDocument::fromJson(reply->readAll()).object();
+    reply->deleteLater();
+    return object;
+}
+
+bool portAccepts()
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, kPort);
+    return socket.waitForConnected(1000);
+}
+} // namespace
+
+class RemoteControlTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<PlayerProcess> player_;
+    QString first_, second_;
+
+private slots:
+    void initTestCase()
+    {
+        first_ = TestMedia::path(QStringLiteral("clip_100s.mp4"));
+        second_ = TestMedia::path(QStringLiteral("clip_320x240.mp4"));
+    }
+
+    void nothingListensWhileDisabled()
+    {
+        setRemoteEnabled(false);
+        PlayerProcess player({first_});
+        QVERIFY2(player.waitForLoads(first_), qPrintable(player.console()));
+        QTest::qWait(1500);
+        QVERIFY(!portAccepts());
+        QVERIFY(!player.console().contains(QStringLiteral("[Remote]")));
+    }
+
+    void aTakenPortLeavesThePlayerWorking()
+    {
+        setRemoteEnabled(true);
+        QTcpServer squatter;
+        QVERIFY(squatter.listen(QHostAddress::Any, kPort));
+        PlayerProcess player({first_});
+        QVERIFY2(player.waitForLoads(first_), qPrintable(player.console()));
+        QTest::qWait(1500);
+        QCOMPARE(player.process().state(), QProcess::Running);
+        QVERIFY(!player.console().contains(kReadyLine));
+        QVERIFY(player.waitForLine(QStringLiteral("[MPV] PLAYBACK_RESTART - 재생 시작")));
+    }
+
+    void startTheSharedPlayer()
+    {
+        setRemoteEnabled(true);
+        player_ = std::make_unique<PlayerProcess>(QStringList{first_, second_});
+        QVERIFY2(player_->waitForLoads(first_, {second_}), qPrintable(player_->console()));
+        QVERIFY2(player_->waitForLine(kReadyLine), qPrintable(player_->console()));
+        QTRY_COMPARE_WITH_TIMEOUT(status().value("title").toString(), QStringLiteral("clip_100s.mp4"), 10000);
+    }
+
+    void routesReachTheEngine()
+    {
+        QVERIFY(player_);
+        const HttpAnswer paused = get(QStringLiteral("/api/pause"));
+        QCOMPARE(paused.body, QByteArray(R"({"ok":true})"));
+        QVERIFY(paused.header.contains("Content-Type: application/json\r\n"));
+        QVERIFY(paused.header.contains("Access-Control-Allow-Origin: *"));
+        QVERIFY(paused.header.contains("Connection: close"));
+        QTRY_VERIFY(status().value("paused").toBool());
+
+        get(QStringLiteral("/api/seek/90.5"));
+        QTRY_COMPARE(status().value("pos").toDouble(), 90.5);
+        get(QStringLiteral("/api/seek/abc"));
+        QTRY_COMPARE(status().value("pos").toDouble(), 0.0);
+
+        get(QStringLiteral("/api/volume/250"));
+        QTRY_COMPARE(status().value("vol").toInt(), 200);
+        get(QStringLiteral("/api/volume/-5?loud=1"));
+        QTRY_COMPARE(status().value("vol").toInt(), 0);
+        get(QStringLiteral("/api/volume/80"));
+        QTRY_COMPARE(status().value("vol").toInt(), 80);
+
+        get(QStringLiteral("/api/play"));
+        QTRY_VERIFY(!status().value("paused").toBool());
+        get(QStringLiteral("/api/toggle"));
+        QTRY_VERIFY(status().value("paused").toBool());
+        get(QStringLiteral("/api/toggle"));
+        QTRY_VERIFY(!status().value("paused").toBool());
+
+        get(QStringLiteral("/api/next"));
+        QTRY_COMPARE_WITH_TIMEOUT(status().value("title").toString(), QStringLiteral("clip_320x240.mp4"), 10000);
+        get(QStringLiteral("/api/prev"));
+        QTRY_COMPARE_WITH_TIMEOUT(status().value("title").toString(), QStringLiteral("clip_100s.mp4"), 10000);
+
+        // Anything else is the page; its length counts bytes, not characters.
+        for (const QString &path : {QStringLiteral("/"), QStringLiteral("/api/unknown"), QStringLiteral("/API/next")}) {
+            const HttpAnswer page = get(path);
+            QVERIFY(page.header.contains("Content-Type: text/html; charset=utf-8"));
+            QVERIFY(page.header.contains("Content-Length: " + QByteArray::number(page.body.size()) + "\r\n"));
+            QVERIFY(page.body.contains("Velmoran 리모컨"));
+        }
+    }
+
+    void brokenClientsNeverBlockARealRequest()
+    {
+        QVERIFY(player_);
+        // Answered on their first line, whatever it holds.
+        QVERIFY(exchange("NOSPACESATALL\r\n").header.startsWith("HTTP/1.1 200 OK"));
+        QVERIFY(exchange(QByteArray("\x00\xff\xfe\x80 \x01 \r\n\r\n", 10)).header.startsWith("HTTP/1.1 200 OK"));
+
+        // Hostile ones held open at the same time: idle connections, half a request, an endless line.
+        std::vector<std::unique_ptr<QTcpSocket>> hostile;
+        for (int i = 0; i < 150; ++i) {
+            auto socket = std::make_unique<QTcpSocket>();
+            socket->connectToHost(QHostAddress::LocalHost, kPort);
+            hostile.push_back(std::move(socket));
+        }
+        hostile.front()->waitForConnected(2000);
+        hostile.at(1)->write("GET /api/pau");
+        auto *flood = hostile.at(2).get();
+        flood->waitForConnected(2000);
+        flood->write(QByteArray(20000, 'A'));
+        flood->flush();
+
+        QElapsedTimer clock;
+        clock.start();
+        const HttpAnswer real = get(QStringLiteral("/api/status"));
+        QVERIFY(real.complete);
+        // Served next to them, not after their time-outs (five seconds each).
+        qInfo("well-formed request among hostile ones answered in %lld ms", clock.elapsed());
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(QJsonDocument::fromJson(real.body).isObject());
+
+        // The oversized line and, a few seconds later, the silent ones are closed by the server.
+        QTRY_COMPARE_WITH_TIMEOUT(flood->state(), QAbstractSocket::UnconnectedState, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(hostile.at(1)->state(), QAbstractSocket::UnconnectedState, 8000);
+        QCOMPARE(player_->process().state(), QProcess::Running);
+        QVERIFY(!status().value("paused").toBool()); // half a pause request did nothing
+    }
+
+    void boundedLoadCompletesWhilePlaying()
+    {
+        QVERIFY(player_);
+        constexpr int kRequests = 20000;
+        constexpr int kConcurrency = 50;
+        const double positionBefore = status().value("pos").toDouble();
+
+        int started = 0, answered = 0, failed = 0;
+        QList<qint64> latencies;
+        latencies.reserve(kRequests);
+        std::function<void()> startNext;
+        startNext = [&] {
+            if (started >= kRequests)
+                return;
+            ++started;
+            auto *socket = new QTcpSocket(this);
+            auto *clock = new QElapsedTimer;
+            clock->start();
+            auto *received = new QByteArray;
+            const QByteArray path = started % 10 == 0 ? "/api/volume/80" : "/api/status";
+            connect(socket, &QTcpSocket::connected, socket, [socket, path] {
+                socket->write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+            });
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, received] { *received += socket->readAll(); });
+            auto finish = [&, socket, clock, received](bool ok) {
+                socket->disconnect();
+                ok = ok && received->startsWith("HTTP/1.1 200 OK") && received->endsWith("}");
+                ok ? ++answered : ++failed;
+                latencies << clock->elapsed();
+                delete clock;
+                delete received;
+                socket->deleteLater();
+                startNext();
+            };
+            connect(socket, &QTcpSocket::disconnected, socket, [socket, received, finish] {
+                *received += socket->readAll();
+                finish(true);
+            });
+            connect(socket, &QTcpSocket::errorOccurred, socket, [finish](QAbstractSocket::SocketError error) {
+                if (error != QAbstractSocket::RemoteHostClosedError)
+                    finish(false);
+            });
+            socket->connectToHost(QHostAddress::LocalHost, kPort);
+        };
+
+        QElapsedTimer wall;
+        wall.start();
+        for (int i = 0; i < kConcurrency; ++i)
+            startNext();
+        QTRY_VERIFY_WITH_TIMEOUT(answered + failed == kRequests, 120000);
+        const double seconds = wall.elapsed() / 1000.0;
+        std::sort(latencies.begin(), latencies.end());
+        qInfo("%d requests over %d connections: %.0f requests/s, latency median %lld ms, p99 %lld ms, max %lld ms",
+              kRequests, kConcurrency, kRequests / seconds, latencies.at(kRequests / 2),
+              latencies.at(kRequests * 99 / 100), latencies.last());
+        QCOMPARE(failed, 0);
+        // The clip kept playing throughout.
+        QVERIFY(status().value("pos").toDouble() > positionBefore);
+        QCOMPARE(player_->process().state(), QProcess::Running);
+    }
+
+    void titlesAlwaysGiveParseableJson()
+    {
+        QVERIFY(player_);
+        QTemporaryDir folder;
+        const QString name = QString::fromUtf8(R"(영화 "따옴표" \ 백슬래시.mp4)");
+        const QString path = folder.filePath(name);
+        QVERIFY(QFile::link(second_, path));
+        // A second start hands the file over to the running player.
+        QProcess second;
+        second.start(TestMedia::playerBinary(), {path});
+        QVERIFY(second.waitForFinished(10000));
+        const QString shown = QString(name).replace(QLatin1Char('"'), QLatin1Char('\''));
+        QTRY_COMPARE_WITH_TIMEOUT(status().value("title").toString(), shown, 10000);
+        const HttpAnswer raw = get(QStringLiteral("/api/status"));
+        QVERIFY(raw.header.contains("Content-Length: " + QByteArray::number(raw.body.size()) + "\r\n"));
+    }
+
+    void pageWorksInABrowser()
+    {
+        QVERIFY(player_);
+        const QJsonObject before = status();
+        QCOMPARE(before.value("vol").toInt(), 80);
+
+        QProcess browser;
+        browser.setProcessChannelMode(QProcess::MergedChannels);
+        browser.start(QStringLiteral("chromium"),
+                      {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
+                       QStringLiteral("--no-first-run"), QStringLiteral("--remote-debugging-port=0"),
+                       QStringLiteral("--user-data-dir=") + QDir::tempPath() + QStringLiteral("/chromium"),
+                       QStringLiteral("about:blank")});
+        QVERIFY2(browser.waitForStarted(10000), "chromium (Debian package) must be installed");
+        QRegularExpressionMatch devtools;
+        QByteArray output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += browser.readAll(),
+                                  devtools = QRegularExpression(QStringLiteral("ws://127.0.0.1:(\\d+)/"))
+                                                 .match(QString::fromUtf8(output)))
+                                     .hasMatch(),
+                                 20000);
+
+        // A new tab on the remote page, driven through the browser's debugging protocol.
+        QNetworkAccessManager network;
+        QNetworkRequest newTab(QUrl(QStringLiteral("http://127.0.0.1:%1/json/new?http://127.0.0.1:7373/")
+                                        .arg(devtools.captured(1))));
+        QNetworkReply *reply = network.put(newTab, QByteArray());
+        QSignalSpy created(reply, &QNetworkReply::finished);
+        QVERIFY(created.wait(10000));
+        const QString pageSocket =
+            QJsonDocument::fromJson(reply->readAll()).object().value("webSocketDebuggerUrl").toString();
+        QVERIFY(!pageSocket.isEmpty());
+        QWebSocket page;
+        QSignalSpy opened(&page, &QWebSocket::connected);
+        page.open(QUrl(pageSocket));
+        QVERIFY(opened.wait(10000));
+        int nextId = 0;
+        auto evaluate = [&](const QString &expression) {
+            const int id = ++nextId;
+            QJsonObject call{{"id", id}, {"method", "Runtime.evaluate"},
+                             {"params", QJsonObject{{"expression", expression}, {"returnByValue", true}}}};
+            QSignalSpy messages(&page, &QWebSocket::textMessageReceived);
+            page.sendTextMessage(QString::fromUtf8(QJsonDocument(call).toJson(QJsonDocument::Compact)));
+            for (int waited = 0; waited < 50; ++waited) {
+                for (const QList<QVariant> &message : std::as_const(messages)) {
+                    const QJsonObject answer = QJsonDocument::fromJson(message.at(0).toString().toUtf8()).object();
+                    if (answer.value("id").toInt() == id)
+                        return answer.value("result").toObject().value("result").toObject().value("value").toString();
+                }
+                messages.wait(100);
+            }
+            return QString();
+        };
+
+        // The status line fills in within two seconds of the page's first poll.
+        QTRY_VERIFY_WITH_TIMEOUT(evaluate(QStringLiteral("document.readyState")) == QLatin1String("complete"), 5000);
+        QElapsedTimer clock;
+        clock.start();
+        QString line;
+        QTRY_VERIFY_WITH_TIMEOUT((line = evaluate(QStringLiteral("document.getElementById('status').textContent")))
+                                     .contains(QStringLiteral(" / ")),
+                                 2500);
+        QVERIFY2(clock.elapsed() <= 2000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(line.contains(QString::fromUtf8("백슬래시.mp4")) && line.contains(QStringLiteral("볼륨 80%")),
+                 qPrintable(line));
+        QVERIFY(QRegularExpression(QStringLiteral("\\| \\d+:\\d\\d / 0:06 \\|")).match(line).hasMatch());
+
+        // Following the quieter button.
+        evaluate(QStringLiteral("document.querySelector('a[href=\"/api/volume/70\"]').click(); 'clicked'"));
+        QTRY_COMPARE_WITH_TIMEOUT(status().value("vol").toInt(), 70, 5000);
+
+        browser.terminate();
+        browser.waitForFinished(5000);
+    }
+};
+
+QTEST_MAIN(RemoteControlTest)
+#include "tst_remote_control.moc"
