@@ -8,7 +8,7 @@ packages=(build-essential cmake pkg-config
           qt6-qpa-plugins libmpv-dev ffmpeg libgl1-mesa-dri libglx-mesa0 fonts-noto-cjk fonts-noto-color-emoji)
 case "${1:-}" in
     --xvfb) packages+=(xvfb xauth) ;;
-    --tests) packages+=(xvfb xauth clang libclang-rt-14-dev dbus-daemon qt6-websockets-dev chromium) ;;
+    --tests) packages+=(xvfb xauth clang libclang-rt-14-dev dbus-daemon qt6-websockets-dev chromium desktop-file-utils) ;;
 esac
 
 missing=()

@@ -12,6 +12,7 @@ void apply(QApplication &app)
     app.setApplicationDisplayName(kApplicationName);
     app.setApplicationVersion(kVersion);
     app.setOrganizationName(kOrganisation);
+    app.setDesktopFileName(QLatin1String(kDesktopEntry));
     app.setWindowIcon(QIcon(kWindowIcon));
 }
 

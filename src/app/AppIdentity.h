@@ -13,6 +13,9 @@ inline constexpr auto kVersion = VELMORAN_VERSION; // from the project version i
 inline constexpr auto kOrganisation = "Velmoran";
 inline constexpr auto kSettingsApplication = "VelmoranPlayer";
 inline constexpr auto kWindowIcon = ":/icons/velmoran.ico";
+// The installed velmoran.desktop (without ".desktop"): docks, media applets and Wayland
+// compositors find the player's name and icon through it.
+inline constexpr auto kDesktopEntry = "velmoran";
 
 inline constexpr auto kInstanceMemoryKey = "Velmoran_Instance";
 inline constexpr auto kHandoverServerName = "VelmoranIPC_v1";

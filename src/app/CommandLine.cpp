@@ -4,16 +4,41 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+namespace {
+
+const QCommandLineOption &newWindowOption()
+{
+    static const QCommandLineOption option(QStringList{QStringLiteral("n"), QStringLiteral("new-window")},
+                                           QStringLiteral("새 창에서 실행합니다."));
+    return option;
+}
+
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(newWindowOption());
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("재생할 파일 경로"));
+}
+
+} // namespace
+
 StartupArguments parseStartupArguments(const QCoreApplication &app)
 {
     QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption newWindow(QStringList{QStringLiteral("n"), QStringLiteral("new-window")},
-                                       QStringLiteral("새 창에서 실행합니다."));
-    parser.addOption(newWindow);
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("재생할 파일 경로"));
+    describeOptions(parser);
     parser.process(app);
-    return {parser.isSet(newWindow), parser.positionalArguments()};
+    return {parser.isSet(newWindowOption()), parser.positionalArguments()};
+}
+
+bool endsWithTextOnly(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    describeOptions(parser);
+    if (!parser.parse(arguments))
+        return true;
+    return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))
+        || parser.isSet(QStringLiteral("version"));
 }
 
 bool isStreamUrl(const QString &text)

@@ -13,6 +13,10 @@ struct StartupArguments {
 // parser does for any command-line tool.
 StartupArguments parseStartupArguments(const QCoreApplication &app);
 
+// True when the arguments (program name first) only ask for text: --help, --version or a
+// mistake to report. The process then answers without a display, e.g. over ssh or in a build.
+bool endsWithTextOnly(const QStringList &arguments);
+
 // http, https, rtmp and rtsp addresses, which are played without a file check.
 bool isStreamUrl(const QString &text);
 

@@ -19,6 +19,17 @@ int main(int argc, char *argv[])
     AppIdentity::installDefaultSurfaceFormat();
     QCoreApplication::addLibraryPath(QDir::currentPath());
 
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    if (endsWithTextOnly(rawArguments)) {
+        QCoreApplication textOnly(argc, argv);
+        QCoreApplication::setApplicationName(QLatin1String(AppIdentity::kApplicationName));
+        QCoreApplication::setApplicationVersion(QLatin1String(AppIdentity::kVersion));
+        parseStartupArguments(textOnly); // prints and ends the process
+        return 0;
+    }
+
     QApplication app(argc, argv);
     AppIdentity::apply(app);
     const StartupArguments arguments = parseStartupArguments(app);

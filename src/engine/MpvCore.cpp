@@ -261,7 +261,10 @@ void MpvCore::handleEvent(const EngineEvent &event)
     case Type::PlaybackRestart:
         qInfo().noquote() << "[MPV] PLAYBACK_RESTART - 재생 시작";
         appLog(QStringLiteral("EVENT PLAYBACK_RESTART"));
-        emit playbackStarted();
+        // The engine restarts after every seek, also in a paused file: that is no start of
+        // playback, and reporting one would keep the screen awake while nothing plays.
+        if (!isPaused())
+            emit playbackStarted();
         if (frameDropTimer_) {
             resetFrameDropState();
             frameDropTimer_->start();

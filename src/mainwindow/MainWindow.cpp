@@ -13,6 +13,7 @@
 #include "online/UrlDialog.h"
 #include "platform/KeepAwake.h"
 #include "platform/LauncherProgress.h"
+#include "platform/MprisService.h"
 #include "ui/controls/ControlBar.h"
 #include "ui/controls/MediaInfoOverlay.h"
 #include "ui/controls/OsdWidget.h"
@@ -68,6 +69,7 @@ MainWindow::MainWindow(QWidget *parent)
     // frameless border.
     qApp->installEventFilter(this);
     connectEngine();
+    new MprisService(this, core(), [this](const QStringList &items) { openFiles(items); });
     connectChrome();
     loadWindowState();
     controlBar_->setVolume(readSetting(settings_, SettingsKeys::audioVolume));

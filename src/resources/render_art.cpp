@@ -1,4 +1,5 @@
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -79,11 +80,28 @@ QByteArray multiSizeIco(const QList<QImage> &images)
 
 } // namespace
 
+// The desktop's icon theme wants one picture per size; drawing each from the SVG keeps the small
+// ones crisp where scaling the large one down would blur them.
+void writeThemeIcons(const QString &svgPath, const QString &themeDir)
+{
+    auto mark = loadSvg(svgPath);
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(themeDir).arg(size);
+        if (!QDir().mkpath(dir))
+            fail(QStringLiteral("cannot create %1").arg(dir));
+        writeFile(dir + QStringLiteral("/velmoran.png"), encode(render(*mark, size), "png"));
+    }
+}
+
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
+    if (argc == 4 && QByteArrayView(argv[1]) == "--theme-icons") {
+        writeThemeIcons(QFile::decodeName(argv[2]), QFile::decodeName(argv[3]));
+        return EXIT_SUCCESS;
+    }
     if (argc != 3)
-        fail(QStringLiteral("usage: velmoran_render_art SRC_DIR OUT_DIR"));
+        fail(QStringLiteral("usage: velmoran_render_art SRC_DIR OUT_DIR | --theme-icons SVG THEME_DIR"));
     const QString src = QFile::decodeName(argv[1]), out = QFile::decodeName(argv[2]);
 
     auto mark = loadSvg(src + QStringLiteral("/velmoran-mark.svg"));

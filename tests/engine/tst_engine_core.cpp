@@ -163,6 +163,20 @@ private slots:
         QVERIFY(fake_->events.isEmpty());
     }
 
+    void restartCountsAsStartOnlyWhenPlaying()
+    {
+        makeCore();
+        QSignalSpy started(core_.get(), &MpvCore::playbackStarted);
+        fake_->properties["pause"] = true; // a seek in a paused file
+        fake_->queueEvent(EngineEvent::Type::PlaybackRestart);
+        core_->onMpvEvents();
+        QCOMPARE(started.size(), 0);
+        fake_->properties["pause"] = false;
+        fake_->queueEvent(EngineEvent::Type::PlaybackRestart);
+        core_->onMpvEvents();
+        QCOMPARE(started.size(), 1);
+    }
+
     void fileLoadUnpausesAndRefreshesLateProperties()
     {
         makeCore();

@@ -1,0 +1,43 @@
+# Desktop entry and the Debian package. The package is made from the install rules:
+#   cpack -G DEB --config build/CPackConfig.cmake   (or: cmake --build build --target package)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/velmoran.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME velmoran)
+set(CPACK_PACKAGE_VENDOR Velmoran)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Velmoran maintainers <maintainers@velmoran.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Video and music player with automatic picture quality")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Velmoran plays video and music files and network streams. It chooses its picture-quality\n"
+    "settings by itself, resumes files where they were left and answers the desktop's media keys.\n"
+    "The interface is Korean.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+
+# Debian 12 runtime packages: one per library the binary links (tests/packaging checks that none
+# is missing; minimum versions as dpkg-shlibdeps finds them, Qt and libmpv at the versions the
+# player is built for), the SVG plugins that draw its icons, and ffmpeg for clip export. The X11
+# platform plugin and the JPEG and ICO readers come with libqt6gui6.
+set(VELMORAN_DEB_DEPENDS
+    "libc6 (>= 2.34)"
+    "libstdc++6 (>= 11)"
+    "libgcc-s1 (>= 3.0)"
+    "libmpv2 (>= 0.35)"
+    "libqt6core6 (>= 6.4)"
+    "libqt6gui6 (>= 6.4)"
+    "libqt6widgets6 (>= 6.4)"
+    "libqt6openglwidgets6 (>= 6.4)"
+    "libqt6network6 (>= 6.4)"
+    "libqt6dbus6 (>= 6.4)"
+    "libqt6svg6 (>= 6.4)"
+    "ffmpeg")
+list(JOIN VELMORAN_DEB_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+# Korean text needs a CJK font, Wayland sessions a native platform plugin (XWayland works without
+# it), and streams from video sites yt-dlp.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-wayland, yt-dlp")
+
+include(CPack)
