@@ -189,8 +189,8 @@ private slots:
             window.show();
             window.openFiles({clip});
             MpvCore *core = window.videoSurface()->core();
-            QTRY_COMPARE_WITH_TIMEOUT(core->currentPath(), clip, 10000);
-            QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran — clip_100s.mp4"));
+            // The title changes once the window itself has taken in the loaded file.
+            QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Velmoran — clip_100s.mp4"), 10000);
             core->seek(40);
             QTRY_VERIFY_WITH_TIMEOUT(core->position() >= 40, 5000);
             QTest::qWait(300); // the window learns positions from the engine's reports, not by asking
