@@ -75,10 +75,13 @@ while read -r library; do
     [ -n "$path" ] || { fail "ldd cannot find $library"; continue; }
     owner=
     for candidate in "$path" "$(readlink -f "$path")" "${path#/usr}" "/usr$path"; do
-        owner=$(dpkg-query -S "$candidate" 2>/dev/null | head -n1 | cut -d: -f1) && [ -n "$owner" ] && break
+        owner=$(dpkg-query -S "$candidate" 2>/dev/null | awk -F: 'NR == 1 {print $1}') && [ -n "$owner" ] && break
     done
     [ -n "$owner" ] || { fail "no Debian package owns $path"; continue; }
-    printf '%s\n' "${names[@]}" | grep -qx "$owner" || fail "$library comes from $owner, which Depends does not name"
+    # A here-string, not a pipe: grep -q stops reading at the first match, and under pipefail the
+    # writer's broken pipe would count as a failure.
+    grep -qx -- "$owner" <<< "$(printf '%s\n' "${names[@]}")" \
+        || fail "$library comes from $owner, which Depends does not name"
 done < <(objdump -p "$build/src/velmoran" | awk '/NEEDED/ {print $2}')
 
 if [ "$failures" -gt 0 ]; then
