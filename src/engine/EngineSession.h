@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 struct mpv_handle;
@@ -68,4 +69,9 @@ public:
     virtual std::optional<qint64> getInt64(const QString &name) const = 0;
     virtual std::optional<double> getDouble(const QString &name) const = 0;
     virtual std::optional<QVariant> getNode(const QString &name) const = 0;
+    // Runs on the calling thread before every synchronous read or write and again while it waits
+    // for the engine. The video surface uses it to draw a frame the engine is holding for it: the
+    // engine waits for that frame before it answers, so a call waiting idly would stall both sides
+    // until the engine gives up.
+    virtual void setBeforeBlockingCall(std::function<void()> hook) { (void)hook; }
 };

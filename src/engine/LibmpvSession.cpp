@@ -106,6 +106,8 @@ std::unique_ptr<LibmpvSession> LibmpvSession::create()
 
 LibmpvSession::~LibmpvSession()
 {
+    if (replies_)
+        mpv_destroy(replies_);
     mpv_terminate_destroy(handle_);
 }
 
@@ -212,23 +214,26 @@ QString LibmpvSession::errorString(int code) const
 int LibmpvSession::setString(const QString &name, const QString &value)
 {
     const auto engineValue = translate(name, value);
-    return engineValue ? mpv_set_property_string(handle_, engineWriteName(name).toUtf8().constData(), engineValue->constData()) : 0;
+    if (!engineValue)
+        return 0;
+    const char *text = engineValue->constData();
+    return writeProperty(engineWriteName(name).toUtf8(), MPV_FORMAT_STRING, &text);
 }
 
 int LibmpvSession::setFlag(const QString &name, int value)
 {
-    return mpv_set_property(handle_, engineWriteName(name).toUtf8().constData(), MPV_FORMAT_FLAG, &value);
+    return writeProperty(engineWriteName(name).toUtf8(), MPV_FORMAT_FLAG, &value);
 }
 
 int LibmpvSession::setDouble(const QString &name, double value)
 {
-    return mpv_set_property(handle_, engineWriteName(name).toUtf8().constData(), MPV_FORMAT_DOUBLE, &value);
+    return writeProperty(engineWriteName(name).toUtf8(), MPV_FORMAT_DOUBLE, &value);
 }
 
 int LibmpvSession::setInt64(const QString &name, qint64 value)
 {
     int64_t engineValue = value;
-    return mpv_set_property(handle_, engineWriteName(name).toUtf8().constData(), MPV_FORMAT_INT64, &engineValue);
+    return writeProperty(engineWriteName(name).toUtf8(), MPV_FORMAT_INT64, &engineValue);
 }
 
 void LibmpvSession::setFlagAsync(const QString &name, bool value)
@@ -264,14 +269,14 @@ int LibmpvSession::commandAsync(const QStringList &arguments)
 
 std::optional<QString> LibmpvSession::getString(const QString &name) const
 {
-    char *raw = mpv_get_property_string(handle_, engineReadName(name).toUtf8().constData());
-    if (!raw)
+    std::optional<QString> value;
+    withProperty(engineReadName(name).toUtf8(), MPV_FORMAT_STRING,
+                 [&value](const void *data) { value = QString::fromUtf8(*static_cast<char *const *>(data)); });
+    if (!value)
         return std::nullopt;
-    QString value = QString::fromUtf8(raw);
-    mpv_free(raw);
     if (name == QLatin1String("audio-channels"))
-        return playerChannelText(value);
-    return playerValue(name, value);
+        return playerChannelText(*value);
+    return playerValue(name, *value);
 }
 
 QString LibmpvSession::playerValue(const QString &name, const QString &engineValue) const
@@ -284,36 +289,113 @@ QString LibmpvSession::playerValue(const QString &name, const QString &engineVal
 
 std::optional<bool> LibmpvSession::getFlag(const QString &name) const
 {
-    int flag = 0;
-    if (mpv_get_property(handle_, engineReadName(name).toUtf8().constData(), MPV_FORMAT_FLAG, &flag) < 0)
-        return std::nullopt;
-    return flag != 0;
+    std::optional<bool> value;
+    withProperty(engineReadName(name).toUtf8(), MPV_FORMAT_FLAG,
+                 [&value](const void *data) { value = *static_cast<const int *>(data) != 0; });
+    return value;
 }
 
 std::optional<qint64> LibmpvSession::getInt64(const QString &name) const
 {
-    int64_t value = 0;
-    if (mpv_get_property(handle_, engineReadName(name).toUtf8().constData(), MPV_FORMAT_INT64, &value) < 0)
-        return std::nullopt;
-    return qint64(value);
+    std::optional<qint64> value;
+    withProperty(engineReadName(name).toUtf8(), MPV_FORMAT_INT64,
+                 [&value](const void *data) { value = qint64(*static_cast<const int64_t *>(data)); });
+    return value;
 }
 
 std::optional<double> LibmpvSession::getDouble(const QString &name) const
 {
-    double value = 0;
-    if (mpv_get_property(handle_, engineReadName(name).toUtf8().constData(), MPV_FORMAT_DOUBLE, &value) < 0)
-        return std::nullopt;
+    std::optional<double> value;
+    withProperty(engineReadName(name).toUtf8(), MPV_FORMAT_DOUBLE,
+                 [&value](const void *data) { value = *static_cast<const double *>(data); });
     return value;
 }
 
 std::optional<QVariant> LibmpvSession::getNode(const QString &name) const
 {
-    mpv_node node;
-    if (mpv_get_property(handle_, engineReadName(name).toUtf8().constData(), MPV_FORMAT_NODE, &node) < 0)
-        return std::nullopt;
-    QVariant value = nodeToVariant(&node);
-    mpv_free_node_contents(&node);
-    if (value.typeId() == QMetaType::QString)
-        return playerValue(name, value.toString());
+    std::optional<QVariant> value;
+    withProperty(engineReadName(name).toUtf8(), MPV_FORMAT_NODE,
+                 [&value](const void *data) { value = nodeToVariant(static_cast<const mpv_node *>(data)); });
+    if (value && value->typeId() == QMetaType::QString)
+        return playerValue(name, value->toString());
     return value;
+}
+
+void LibmpvSession::setBeforeBlockingCall(std::function<void()> hook)
+{
+    beforeBlockingCall_ = std::move(hook);
+    if (!beforeBlockingCall_ || replies_)
+        return;
+    replies_ = mpv_create_client(handle_, "velmoran_sync");
+    if (!replies_)
+        return;
+    // Only the replies to its own requests: anything else would fill its queue unread.
+    static const mpv_event_id unwanted[] = {
+        MPV_EVENT_LOG_MESSAGE, MPV_EVENT_START_FILE, MPV_EVENT_END_FILE, MPV_EVENT_FILE_LOADED, MPV_EVENT_IDLE,
+        MPV_EVENT_TICK, MPV_EVENT_CLIENT_MESSAGE, MPV_EVENT_VIDEO_RECONFIG, MPV_EVENT_AUDIO_RECONFIG, MPV_EVENT_SEEK,
+        MPV_EVENT_PLAYBACK_RESTART, MPV_EVENT_PROPERTY_CHANGE, MPV_EVENT_QUEUE_OVERFLOW, MPV_EVENT_HOOK};
+    for (const mpv_event_id event : unwanted)
+        mpv_request_event(replies_, event, 0);
+}
+
+bool LibmpvSession::withProperty(const QByteArray &name, mpv_format format,
+                                 const std::function<void(const void *)> &use) const
+{
+    if (!waitsForFrames()) {
+        union {
+            int flag;
+            int64_t int64;
+            double number;
+            char *text;
+            mpv_node node;
+        } storage{};
+        if (mpv_get_property(handle_, name.constData(), format, &storage) < 0)
+            return false;
+        use(&storage);
+        if (format == MPV_FORMAT_STRING)
+            mpv_free(storage.text);
+        else if (format == MPV_FORMAT_NODE)
+            mpv_free_node_contents(&storage.node);
+        return true;
+    }
+    beforeBlockingCall_();
+    const uint64_t request = ++lastRequest_;
+    if (mpv_get_property_async(replies_, request, name.constData(), format) < 0)
+        return false;
+    const mpv_event *reply = awaitReply(request);
+    if (!reply || reply->error < 0)
+        return false;
+    const auto *property = static_cast<const mpv_event_property *>(reply->data);
+    if (property->format != format || !property->data)
+        return false;
+    use(property->data);
+    return true;
+}
+
+int LibmpvSession::writeProperty(const QByteArray &name, mpv_format format, void *data)
+{
+    if (!waitsForFrames())
+        return mpv_set_property(handle_, name.constData(), format, data);
+    beforeBlockingCall_();
+    const uint64_t request = ++lastRequest_;
+    if (const int queued = mpv_set_property_async(replies_, request, name.constData(), format, data); queued < 0)
+        return queued;
+    const mpv_event *reply = awaitReply(request);
+    return reply ? reply->error : MPV_ERROR_GENERIC;
+}
+
+const mpv_event *LibmpvSession::awaitReply(uint64_t request) const
+{
+    // Short waits: between them the frame the engine may be holding for this thread is drawn,
+    // which is what lets the engine go on to answer.
+    constexpr double kDrawCheckSeconds = 0.002;
+    for (;;) {
+        const mpv_event *event = mpv_wait_event(replies_, kDrawCheckSeconds);
+        if (event->event_id == MPV_EVENT_NONE)
+            beforeBlockingCall_();
+        else if (event->event_id == MPV_EVENT_SHUTDOWN)
+            return nullptr;
+        else if (event->reply_userdata == request)
+            return event;
+    }
 }

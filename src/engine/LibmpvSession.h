@@ -6,7 +6,7 @@
 
 #include <memory>
 
-struct mpv_node;
+#include <mpv/client.h>
 
 // The engine session backed by a real libmpv handle.
 class LibmpvSession : public EngineSession
@@ -37,6 +37,9 @@ public:
     std::optional<qint64> getInt64(const QString &name) const override;
     std::optional<double> getDouble(const QString &name) const override;
     std::optional<QVariant> getNode(const QString &name) const override;
+    // With a hook, synchronous calls go through a private client handle as requests whose
+    // replies are awaited in short steps, running the hook between them (see EngineSession).
+    void setBeforeBlockingCall(std::function<void()> hook) override;
 
 private:
     explicit LibmpvSession(mpv_handle *handle) : handle_(handle) {}
@@ -44,6 +47,11 @@ private:
     // gives the player's own value again.
     std::optional<QByteArray> translate(const QString &name, const QString &value);
     QString playerValue(const QString &name, const QString &engineValue) const;
+    bool waitsForFrames() const { return replies_ && beforeBlockingCall_; }
+    // Hands the property's value, valid only during the call, to `use`; false when unavailable.
+    bool withProperty(const QByteArray &name, mpv_format format, const std::function<void(const void *)> &use) const;
+    int writeProperty(const QByteArray &name, mpv_format format, void *data);
+    const mpv_event *awaitReply(uint64_t request) const;
 
     mpv_handle *handle_;
     struct Translation {
@@ -51,6 +59,9 @@ private:
         QString engineValue;
     };
     QHash<QString, Translation> translations_;
+    std::function<void()> beforeBlockingCall_;
+    mpv_handle *replies_ = nullptr;
+    mutable uint64_t lastRequest_ = 0;
 };
 
 // Converts an engine node into Qt values: strings, bools, qint64, doubles, lists and maps.

@@ -69,6 +69,11 @@ void MpvCore::setEnvironmentDetector(EnvironmentDetector detector)
     detectEnvironment_ = std::move(detector);
 }
 
+void MpvCore::setBeforeBlockingCall(std::function<void()> hook)
+{
+    session_->setBeforeBlockingCall(std::move(hook));
+}
+
 int MpvCore::check(int result) const
 {
     if (result < 0)

@@ -35,6 +35,8 @@ public:
     mpv_handle *handle() const;
     // Detection needs the surface's GL context; tests substitute a fixed environment.
     void setEnvironmentDetector(EnvironmentDetector detector);
+    // For the video surface: see EngineSession::setBeforeBlockingCall.
+    void setBeforeBlockingCall(std::function<void()> hook);
     const RenderEnvironment &renderEnvironment() const { return renderEnv_; }
 
     // Playback

@@ -29,6 +29,7 @@ MpvWidget::MpvWidget(QWidget *parent) : QOpenGLWidget(parent), core_(new MpvCore
 MpvWidget::~MpvWidget()
 {
     // The render context uses the engine handle, so it must go first, with its GL context current.
+    core_->setBeforeBlockingCall({});
     makeCurrent();
     if (renderContext_) {
         mpv_render_context_free(renderContext_);
@@ -128,6 +129,11 @@ void MpvWidget::initializeGL()
         return;
     }
     mpv_render_context_set_update_callback(renderContext_, &MpvWidget::onRenderUpdate, this);
+    // By default the engine hands frames over early and the draw call sleeps until each one's
+    // display time: on the GUI thread that is most of every frame period, and events (keys,
+    // the engine's own, the remote control) wait behind it. Handed over on time, nothing sleeps.
+    core_->setMpvProperty(QStringLiteral("video-timing-offset"), QStringLiteral("0"));
+    core_->setBeforeBlockingCall([this] { renderWaitingFrame(); });
     qInfo().noquote() << "[MpvWidget] OpenGL render context 초기화 완료";
     QTimer::singleShot(0, this, &MpvWidget::mpvInitialized);
     core_->redetectGpu();
@@ -164,15 +170,46 @@ void MpvWidget::paintGL()
         QOpenGLContext::currentContext()->functions()->glClear(GL_COLOR_BUFFER_BIT);
         return;
     }
+    renderFrame();
+    if (!overlayText_.isEmpty())
+        paintCaption();
+}
+
+void MpvWidget::renderFrame()
+{
+    rendering_ = true;
     mpv_opengl_fbo fbo{int(defaultFramebufferObject()), int(width() * devicePixelRatioF()),
                        int(height() * devicePixelRatioF()), kGlRgba8};
     int flipY = 1;
+    // The engine hands each frame over at its display time (see initializeGL), so drawing never
+    // has to sleep until then on the GUI thread.
+    int blockForTargetTime = 0;
     mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
                                  {MPV_RENDER_PARAM_FLIP_Y, &flipY},
+                                 {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
     mpv_render_context_render(renderContext_, params);
-    if (!overlayText_.isEmpty())
-        paintCaption();
+    rendering_ = false;
+}
+
+// After a start or a seek the engine holds its first frame until it has been drawn, and answers
+// no synchronous call meanwhile; such a call from this (the drawing) thread would stall both
+// sides until the engine's 200 ms timeout, then the frame is dropped. Drawing the frame first
+// lets the call through at once; the repaint that follows draws it again with the overlays.
+void MpvWidget::renderWaitingFrame()
+{
+    if (!renderContext_ || rendering_ || !isValid())
+        return;
+    if (!(mpv_render_context_update(renderContext_) & MPV_RENDER_UPDATE_FRAME))
+        return;
+    // The caller may already hold this context current (GPU re-detection reads GL strings
+    // through it); it must still be current afterwards.
+    const bool wasCurrent = QOpenGLContext::currentContext() == context();
+    makeCurrent();
+    renderFrame();
+    if (!wasCurrent)
+        doneCurrent();
+    update();
 }
 
 MpvWidget::CaptionBadge MpvWidget::captionBadge(int confidence)

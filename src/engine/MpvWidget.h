@@ -57,9 +57,12 @@ private:
     void hookScreenChanges();
     void onScreenChanged();
     void paintCaption();
+    void renderFrame();
+    void renderWaitingFrame();
 
     MpvCore *core_;
     mpv_render_context *renderContext_ = nullptr;
+    bool rendering_ = false;
     bool screenHooked_ = false;
     QLabel *logoLabel_ = nullptr;
     QString overlayText_;

@@ -125,6 +125,11 @@ bool isAtiVendor(const QString &vendor)
     static const QRegularExpression ati(QStringLiteral("\\bati\\b"));
     return ati.match(vendor).hasMatch();
 }
+
+bool isSoftwareRasteriser(const QString &renderer)
+{
+    return containsAny(renderer, {u"llvmpipe", u"softpipe", u"software rasterizer", u"basic render driver"});
+}
 } // namespace
 
 void classifyGpu(RenderEnvironment &environment)
@@ -134,7 +139,12 @@ void classifyGpu(RenderEnvironment &environment)
     GpuFamily family = GpuFamily::Unknown;
     GpuTier tier = GpuTier::Medium;
 
-    if (vendor.contains(u"nvidia") || containsAny(renderer, {u"nvidia", u"geforce", u"quadro"})) {
+    environment.softwareRenderer = isSoftwareRasteriser(renderer);
+    if (environment.softwareRenderer) {
+        // No GPU at all: the CPU that decodes also draws every pixel. The heavy kernels an unknown
+        // GPU gets would hold the first frame for seconds (shader builds) and drop frames after.
+        tier = GpuTier::Integrated;
+    } else if (vendor.contains(u"nvidia") || containsAny(renderer, {u"nvidia", u"geforce", u"quadro"})) {
         if (renderer.contains(u"rtx")) {
             family = GpuFamily::NvidiaRtx;
             if (containsAny(renderer, {u"rtx 40", u"rtx 50"}))
@@ -356,6 +366,12 @@ QString scaleForVideo(int videoWidth, int videoHeight, const RenderEnvironment &
 {
     if (videoWidth < 1 || videoHeight < 1)
         return QString();
+    if (environment.softwareRenderer) {
+        // A polar or two-pass kernel drawn by the CPU halves the frame rate and delays the first
+        // frame by its shader build; the one-pass sampler keeps up.
+        qInfo().noquote() << QStringLiteral("[RenderEnv] 소프트웨어 렌더러 → scale=bilinear (부하 최소화)");
+        return QStringLiteral("bilinear");
+    }
     const double ratio = std::max(static_cast<double>(environment.height) / videoHeight,
                                   static_cast<double>(environment.width) / videoWidth);
 

@@ -30,6 +30,8 @@ struct RenderEnvironment {
     bool hiDpi = false;
     GpuFamily gpuFamily = GpuFamily::Unknown;
     GpuTier tier = GpuTier::Medium;
+    // The "GPU" is a software rasteriser (llvmpipe and the like): every pixel is CPU time.
+    bool softwareRenderer = false;
     QString gpuRenderer = QStringLiteral("Unknown");
     QString gpuVendor = QStringLiteral("Unknown");
     DisplayClass displayClass = DisplayClass::Fhd;
@@ -69,7 +71,8 @@ void chooseScalers(RenderEnvironment &environment);
 void adjustTierForVram(RenderEnvironment &environment);
 QString tierName(GpuTier tier);
 
-// The "scale" for a video of this size on the detected display, by the upscaling ratio.
+// The "scale" for a video of this size on the detected display, by the upscaling ratio; always
+// "bilinear" on a software rasteriser.
 QString scaleForVideo(int videoWidth, int videoHeight, const RenderEnvironment &environment);
 // "display-resample" when the frame rate divides the refresh rate (or the display is 120 Hz+),
 // otherwise "audio".

@@ -57,7 +57,13 @@ private slots:
         QTest::newRow("UHD 630") << "Intel Corporation" << "Intel(R) UHD Graphics 630" << GpuFamily::IntelXe
                                  << GpuTier::Integrated;
         QTest::newRow("HD 4000") << "Intel" << "Intel HD Graphics 4000" << GpuFamily::IntelLegacy << GpuTier::Integrated;
-        QTest::newRow("llvmpipe") << "Mesa" << "llvmpipe (LLVM 15.0.6)" << GpuFamily::Unknown << GpuTier::Medium;
+        // Software rasterisers share the CPU with the decoder: minimal load, like an integrated GPU.
+        QTest::newRow("llvmpipe") << "Mesa" << "llvmpipe (LLVM 15.0.6, 256 bits)" << GpuFamily::Unknown
+                                  << GpuTier::Integrated;
+        QTest::newRow("WSL basic driver") << "Microsoft Corporation" << "D3D12 (Microsoft Basic Render Driver)"
+                                          << GpuFamily::Unknown << GpuTier::Integrated;
+        QTest::newRow("unknown GPU") << "Imagination Technologies" << "PowerVR B-Series BXE-4-32" << GpuFamily::Unknown
+                                     << GpuTier::Medium;
     }
     void classifiesRenderers()
     {
@@ -182,6 +188,25 @@ private slots:
                                                          << "ewa_lanczossharp";
         QTest::newRow("no width") << QSize(0, 1080) << fhd << GpuTier::Medium << "";
     }
+    // Reclassifying the same environment on a real GPU must give the table's kernels back.
+    void softwareRasteriserKeepsTheOnePassScaler()
+    {
+        RenderEnvironment env;
+        env.width = 3840;
+        env.height = 2160;
+        env.gpuVendor = QStringLiteral("Mesa");
+        env.gpuRenderer = QStringLiteral("llvmpipe (LLVM 15.0.6, 256 bits)");
+        classifyGpu(env);
+        QVERIFY(env.softwareRenderer);
+        QCOMPARE(::scaleForVideo(640, 360, env), QStringLiteral("bilinear"));
+
+        env.gpuVendor = QStringLiteral("NVIDIA Corporation");
+        env.gpuRenderer = QStringLiteral("NVIDIA GeForce RTX 3080/PCIe/SSE2");
+        classifyGpu(env);
+        QVERIFY(!env.softwareRenderer);
+        QCOMPARE(::scaleForVideo(640, 360, env), QStringLiteral("ewa_lanczossharp"));
+    }
+
     void scaleForVideo()
     {
         QFETCH(QSize, video);

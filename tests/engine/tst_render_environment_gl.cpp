@@ -35,7 +35,9 @@ private slots:
         QVERIFY2(env.gpuRenderer.contains(QStringLiteral("llvmpipe")), qPrintable(env.gpuRenderer));
         QVERIFY(env.gpuVendor != QStringLiteral("Unknown"));
         QCOMPARE(env.gpuFamily, GpuFamily::Unknown);
-        QCOMPARE(env.tier, GpuTier::Medium);
+        // llvmpipe draws with the CPU: the minimal-load profile of an integrated GPU.
+        QVERIFY(env.softwareRenderer);
+        QCOMPARE(env.tier, GpuTier::Integrated);
         QCOMPARE(vram, 0);
         QCOMPARE(env.vramMb, 0);
 
@@ -47,11 +49,12 @@ private slots:
         QCOMPARE(match.captured(1).toInt(), env.width);
         QCOMPARE(match.captured(2).toInt(), env.height);
         QCOMPARE(match.captured(6), env.gpuRenderer);
-        QCOMPARE(match.captured(7), QStringLiteral("Medium (GTX 1070+)"));
+        QCOMPARE(match.captured(7), tierName(GpuTier::Integrated));
         QCOMPARE(match.captured(8), env.scale);
 
         const QString noVram = QStringLiteral("[RenderEnv] VRAM 감지 불가 (확장 미지원)");
-        QCOMPARE(capturedLines, QStringList({noVram, QStringLiteral("[RenderEnv] ") + env.summary, noVram}));
+        QCOMPARE(capturedLines, QStringList({QStringLiteral("[RenderEnv] 통합 GPU 감지 → 최소 부하 설정 적용"), noVram,
+                                             QStringLiteral("[RenderEnv] ") + env.summary, noVram}));
 
         context.doneCurrent();
         capturedLines.clear();

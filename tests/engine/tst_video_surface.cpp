@@ -1,13 +1,19 @@
 // The video surface on a real X display: libmpv's frames in the widget's framebuffer, the idle
 // logo, machine-subtitle captions and safe destruction mid-playback.
 #include "TestMedia.h"
+#include "app/AppLog.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 int threadCount()
@@ -106,6 +112,64 @@ private slots:
         const QImage frame = surface.grabFramebuffer();
         QVERIFY(frame.pixelColor(320, 360 - 16 - int(360 * 0.08) - 4).alpha() > 0);
         QTRY_COMPARE_WITH_TIMEOUT(surface.overlayText(), QString(), MpvWidget::kCaptionDurationMs);
+    }
+
+    // The engine holds the first frame after a start until it has been drawn and answers no
+    // synchronous call meanwhile; a read from the drawing thread then stalls both sides until the
+    // engine gives up (200 ms) and says so in its log. Handlers read synchronously at every start.
+    void synchronousReadsNeverHoldUpTheFirstFrame()
+    {
+        qputenv("VELMORAN_DEBUG", "1"); // the engine's verbose log is where it reports the stall
+        MpvWidget surface;
+        surface.resize(640, 360);
+        surface.show();
+        QTRY_VERIFY(surface.isInitialized());
+        qunsetenv("VELMORAN_DEBUG");
+        for (int start = 0; start < 3; ++start) {
+            surface.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
+            QElapsedTimer elapsed;
+            elapsed.start();
+            while (elapsed.elapsed() < 1500) {
+                surface.core()->position();
+                QCoreApplication::processEvents();
+            }
+        }
+        // Paused, no frame is waiting when the engine shuts down, so any report is from the starts.
+        surface.core()->pause();
+        QTest::qWait(300);
+        QFile log(debugLogDirectory() + QStringLiteral("/velmoran_mpv.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray text = log.readAll();
+        QVERIFY(text.contains("first video frame after restart shown"));
+        QVERIFY(!text.contains("not being called or stuck"));
+    }
+
+    // Drawing must not sleep until each frame's display time on the GUI thread: keys, engine
+    // events and the remote control would wait a frame period behind every frame.
+    void drawingLeavesTheEventLoopFree()
+    {
+        MpvWidget surface;
+        surface.resize(640, 360);
+        surface.show();
+        QTRY_VERIFY(surface.isInitialized());
+        surface.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(surface.core()->position() > 0.5, 10000);
+
+        QList<qint64> gaps;
+        QElapsedTimer sinceLast;
+        QTimer tick;
+        tick.setInterval(1);
+        connect(&tick, &QTimer::timeout, this, [&] {
+            gaps << sinceLast.restart();
+        });
+        sinceLast.start();
+        tick.start();
+        QTest::qWait(2000);
+        tick.stop();
+        std::sort(gaps.begin(), gaps.end());
+        QVERIFY(!gaps.isEmpty());
+        const qint64 median = gaps.at(gaps.size() / 2);
+        QVERIFY2(median < 15, qPrintable(QStringLiteral("median gap %1 ms over %2 ticks").arg(median).arg(gaps.size())));
     }
 
     void destroyedWhilePlaying()

@@ -1,0 +1,706 @@
+#!/usr/bin/env python3
+"""Runs the player and bare mpv side by side under one private Xvfb and writes a Markdown table.
+
+Both programs get the same clips, the same window (1280x720 at +320+180 on a 1920x1080 screen),
+the same null audio output and a private HOME per run; runs alternate between the two (ABBA
+order) so that a slow drift of the machine falls on both. Every time is taken from outside:
+a small X11 probe (frame_probe.c) watches the screen centre for the clips' marker colours.
+"""
+import argparse
+import datetime
+import http.client
+import json
+import os
+import platform
+import random
+import shutil
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+
+SCREEN = (1920, 1080)
+WINDOW = (1280, 720, 320, 180)  # w, h, x, y: centred, so the screen centre is inside the video
+PROBE_SIZE = 24
+PLAY_SECONDS = 30
+END_MARKER_AT = PLAY_SECONDS - 1  # the clip's last second shows the closing colour
+FRAME_RATE = 30
+SEEK_SECONDS = 60
+SEEK_COUNT = 20
+SEEK_TOLERANCE = (-0.15, 1.0)  # reported position within this of the target counts as arrived
+REMOTE_PORT = 7373
+CLK_TCK = os.sysconf("SC_CLK_TCK")
+
+TARGETS = {"first_frame": 1.15, "cpu": 1.10}
+
+
+class BenchError(RuntimeError):
+    pass
+
+
+# ---------------------------------------------------------------- pure helpers (unit-tested)
+
+def summarize(values):
+    """min, median, max of the values that exist; None when no run produced one."""
+    values = [v for v in values if v is not None]
+    if not values:
+        return None
+    return min(values), statistics.median(values), max(values)
+
+
+def ratio(player, mpv):
+    if not player or not mpv or mpv[1] <= 0:
+        return None
+    return player[1] / mpv[1]
+
+
+def cpu_seconds(stat_text):
+    """user + system CPU seconds of a process from the text of /proc/PID/stat."""
+    # The command name may hold spaces and parentheses; the fields start after the last ')'.
+    fields = stat_text[stat_text.rindex(")") + 2:].split()
+    utime, stime = int(fields[11]), int(fields[12])
+    return (utime + stime) / CLK_TCK
+
+
+def status_kib(status_text, key):
+    for line in status_text.splitlines():
+        if line.startswith(key + ":"):
+            return int(line.split()[1])
+    return None
+
+
+def seek_targets(count, duration, seed=7, min_jump=5.0, margin=3.0):
+    """Random absolute targets, each at least min_jump away from the one before, so an arrival
+    can never be confused with the position the seek started from."""
+    rng = random.Random(seed)
+    targets, previous = [], 0.0
+    while len(targets) < count:
+        target = round(rng.uniform(margin, duration - margin), 1)
+        if abs(target - previous) >= min_jump:
+            targets.append(target)
+            previous = target
+    return targets
+
+
+def arrived(position, target):
+    return position is not None and target + SEEK_TOLERANCE[0] <= position <= target + SEEK_TOLERANCE[1]
+
+
+def alternating(run_index):
+    """ABBA: the player goes first on even runs, mpv on odd ones."""
+    return ("player", "mpv") if run_index % 2 == 0 else ("mpv", "player")
+
+
+def fmt_triple(triple, digits):
+    if not triple:
+        return "n/a"
+    return " / ".join(f"{v:.{digits}f}" for v in triple)
+
+
+def markdown_table(rows):
+    """rows: (measure, clip, unit, player triple, mpv triple, target ratio or None, digits)."""
+    lines = ["| Measure | Clip | Velmoran min / median / max | mpv min / median / max | Ratio (median) | Target |",
+             "|---|---|---|---|---|---|"]
+    for measure, clip, unit, player, mpv, target, digits in rows:
+        r = ratio(player, mpv)
+        ratio_text = "n/a" if r is None else f"{r:.2f}"
+        if target is None:
+            target_text = "—"
+        elif r is None:
+            target_text = f"≤ {target:.2f}"
+        else:
+            target_text = f"≤ {target:.2f} {'met' if r <= target else '**missed**'}"
+        lines.append(f"| {measure} ({unit}) | {clip} | {fmt_triple(player, digits)} | {fmt_triple(mpv, digits)} "
+                     f"| {ratio_text} | {target_text} |")
+    return "\n".join(lines)
+
+
+# ---------------------------------------------------------------- processes
+
+def read_proc(pid, name):
+    try:
+        return Path(f"/proc/{pid}/{name}").read_text()
+    except (FileNotFoundError, ProcessLookupError):
+        return None
+
+
+def process_cpu(pid):
+    text = read_proc(pid, "stat")
+    return cpu_seconds(text) if text else None
+
+
+def process_hwm_mib(pid):
+    text = read_proc(pid, "status")
+    kib = status_kib(text, "VmHWM") if text else None
+    return None if kib is None else kib / 1024
+
+
+def stop(process, grace=5.0):
+    if process.poll() is not None:
+        return
+    process.send_signal(signal.SIGTERM)
+    try:
+        process.wait(grace)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
+class Xvfb:
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
+             "-nolisten", "tcp", "-br"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise BenchError("Xvfb did not start")
+        self.display = f":{number}"
+
+    def close(self):
+        stop(self.process)
+
+
+class Probe:
+    """frame_probe watching the screen centre; lines are read on a thread as they come."""
+
+    def __init__(self, binary, env, fast_ms=2, slow_ms=4):
+        x = SCREEN[0] // 2 - PROBE_SIZE // 2
+        y = SCREEN[1] // 2 - PROBE_SIZE // 2
+        self.process = subprocess.Popen([binary, str(x), str(y), str(PROBE_SIZE), str(PROBE_SIZE),
+                                         str(fast_ms), str(slow_ms)],
+                                        env=env, stdout=subprocess.PIPE, text=True)
+        self.events = {}
+        self.callbacks = {}
+        self.ready = threading.Event()
+        self.lock = threading.Condition()
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+        if not self.ready.wait(10):
+            raise BenchError("frame probe did not start")
+
+    def on(self, name, callback):
+        """callback runs on the reader thread the moment the event arrives (CPU is read there)."""
+        self.callbacks[name] = callback
+
+    def _read(self):
+        for line in self.process.stdout:
+            name, stamp, *rest = line.split()
+            if name == "ready":
+                self.ready.set()
+                continue
+            extra = self.callbacks[name]() if name in self.callbacks else None
+            with self.lock:
+                self.events[name] = (int(stamp), extra, [int(value) for value in rest])
+                self.lock.notify_all()
+
+    def wait(self, name, timeout):
+        deadline = time.monotonic() + timeout
+        with self.lock:
+            while name not in self.events:
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return None
+                self.lock.wait(left)
+            return self.events[name]
+
+    def close(self):
+        stop(self.process, 1)
+        self.thread.join(2)
+        self.process.stdout.close()
+
+
+# ---------------------------------------------------------------- the two programs
+
+@dataclass
+class Launch:
+    process: subprocess.Popen
+    started_ns: int
+    sandbox: Path
+    ipc_path: Path | None = None
+    log: Path | None = None
+
+
+@dataclass
+class Programs:
+    player: Path
+    mpv: str
+    display: str
+    work: Path
+    keep_logs: bool = False
+    launches: list = field(default_factory=list)
+
+    def _sandbox(self):
+        root = Path(tempfile.mkdtemp(prefix="run.", dir=self.work))
+        for name in ("home", "config", "state", "cache", "data", "runtime", "tmp"):
+            (root / name).mkdir()
+        (root / "runtime").chmod(0o700)
+        return root
+
+    def _env(self, sandbox, cache=None):
+        env = {key: value for key, value in os.environ.items() if key != "DBUS_SESSION_BUS_ADDRESS"}
+        env.update(HOME=str(sandbox / "home"), XDG_CONFIG_HOME=str(sandbox / "config"),
+                   XDG_STATE_HOME=str(sandbox / "state"), XDG_CACHE_HOME=str(cache or sandbox / "cache"),
+                   XDG_DATA_HOME=str(sandbox / "data"), XDG_RUNTIME_DIR=str(sandbox / "runtime"),
+                   TMPDIR=str(sandbox / "tmp"), DISPLAY=self.display, LIBGL_ALWAYS_SOFTWARE="1",
+                   QT_QPA_PLATFORM="xcb", VELMORAN_AUDIO_OUTPUT="null", LC_ALL="C.UTF-8")
+        env.pop("VELMORAN_DEBUG", None)
+        return env
+
+    def start(self, which, clip=None, remote=False, warm=True):
+        """A fresh HOME and settings every run; with warm, the program's shader caches (Mesa's,
+        Qt's) persist across its runs as they do on a user's machine, else they start empty."""
+        sandbox = self._sandbox()
+        cache = self.work / f"cache-{which}" if warm else None
+        env = self._env(sandbox, cache)
+        w, h, x, y = WINDOW
+        ipc_path = None
+        if which == "player":
+            settings = sandbox / "config" / "Velmoran"
+            settings.mkdir(parents=True)
+            lines = ["[window]", f"size=@Size({w} {h})", f"pos=@Point({x} {y})"]
+            if remote:
+                lines += ["", "[remote]", "enabled=true"]
+            (settings / "VelmoranPlayer.conf").write_text("\n".join(lines) + "\n")
+            command = [str(self.player)] + ([str(clip)] if clip else [])
+        else:
+            command = [self.mpv, "--no-config", "--no-terminal", "--vo=gpu", "--gpu-context=x11egl", "--ao=null",
+                       f"--geometry={w}x{h}+{x}+{y}"]
+            if clip is None:
+                command += ["--idle=yes", "--force-window=yes"]
+            if remote:
+                ipc_path = sandbox / "tmp" / "mpv.sock"
+                command.append(f"--input-ipc-server={ipc_path}")
+            if clip:
+                command.append(str(clip))
+        log = sandbox / "output.log"
+        with open(log, "wb") as out:
+            started = time.monotonic_ns()
+            process = subprocess.Popen(command, env=env, stdout=out, stderr=subprocess.STDOUT,
+                                       stdin=subprocess.DEVNULL)
+        launch = Launch(process, started, sandbox, ipc_path, log)
+        self.launches.append(launch)
+        return launch
+
+    def finish(self, launch):
+        stop(launch.process)
+        if not self.keep_logs:
+            shutil.rmtree(launch.sandbox, ignore_errors=True)
+
+
+# ---------------------------------------------------------------- measurements
+
+def measure_first_frame(programs, probe_binary, which, clip, warm=True, timeout=30):
+    probe = Probe(probe_binary, programs._env(programs.work))
+    launch = None
+    try:
+        launch = programs.start(which, clip, warm=warm)
+        pid = launch.process.pid
+        probe.on("start", lambda: process_cpu(pid))
+        event = probe.wait("start", timeout)
+        if event is None:
+            raise BenchError(f"{which}: no first frame within {timeout} s")
+        stamp, cpu, _ = event
+        return (stamp - launch.started_ns) / 1e6, cpu
+    finally:
+        probe.close()
+        if launch:
+            programs.finish(launch)
+
+
+def measure_playback(programs, probe_binary, which, clip):
+    """CPU seconds per media second between the first frame and the closing marker, the frames shown
+    and the wall time in between, and peak resident memory up to then."""
+    probe = Probe(probe_binary, programs._env(programs.work))
+    launch = None
+    try:
+        launch = programs.start(which, clip)
+        pid = launch.process.pid
+        probe.on("start", lambda: process_cpu(pid))
+        probe.on("end", lambda: (process_cpu(pid), process_hwm_mib(pid)))
+        start = probe.wait("start", 30)
+        if start is None:
+            raise BenchError(f"{which}: no first frame")
+        end = probe.wait("end", PLAY_SECONDS * 3)
+        if end is None:
+            raise BenchError(f"{which}: playback never reached the end marker")
+        (start_ns, cpu0, _), (end_ns, (cpu1, hwm), (frames,)) = start, end
+        if cpu0 is None or cpu1 is None:
+            raise BenchError(f"{which}: process vanished during playback")
+        wall = (end_ns - start_ns) / 1e9
+        return {"cpu": (cpu1 - cpu0) / END_MARKER_AT, "wall": wall, "hwm": hwm, "frames": frames}
+    finally:
+        probe.close()
+        if launch:
+            programs.finish(launch)
+
+
+def measure_idle_memory(programs, which, settle=5.0):
+    launch = programs.start(which)
+    try:
+        time.sleep(settle)
+        if launch.process.poll() is not None:
+            raise BenchError(f"{which}: exited while idle")
+        return process_hwm_mib(launch.process.pid)
+    finally:
+        programs.finish(launch)
+
+
+class PlayerRemote:
+    def __init__(self, port=REMOTE_PORT):
+        self.port = port
+
+    def _get(self, path):
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=2)
+        try:
+            connection.request("GET", path)
+            return connection.getresponse().read()
+        finally:
+            connection.close()
+
+    def position(self):
+        try:
+            return float(json.loads(self._get("/api/status"))["pos"])
+        except (OSError, ValueError, KeyError, http.client.HTTPException):
+            return None
+
+    def seek(self, seconds):
+        self._get(f"/api/seek/{seconds:.3f}")
+
+
+class MpvRemote:
+    def __init__(self, path):
+        self.socket = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.socket.connect(str(path))
+        self.file = self.socket.makefile("rwb", buffering=0)
+        self.next_id = 0
+
+    def _request(self, command):
+        self.next_id += 1
+        request_id = self.next_id
+        self.file.write(json.dumps({"command": command, "request_id": request_id}).encode() + b"\n")
+        while True:
+            reply = json.loads(self.file.readline())
+            if reply.get("request_id") == request_id:
+                return reply
+
+    def position(self):
+        reply = self._request(["get_property", "time-pos"])
+        return reply.get("data") if reply.get("error") == "success" else None
+
+    def seek(self, seconds):
+        self._request(["seek", seconds, "absolute"])
+
+    def close(self):
+        self.socket.close()
+
+
+def connect_remote(which, launch, timeout=20):
+    """The program's control channel once it answers with a playing position, else None."""
+    deadline = time.monotonic() + timeout
+    remote = None
+    while time.monotonic() < deadline:
+        if launch.process.poll() is not None:
+            return None
+        try:
+            if remote is None:
+                remote = PlayerRemote() if which == "player" else MpvRemote(launch.ipc_path)
+            position = remote.position()
+            if position is not None and position > 0.5:
+                return remote
+        except OSError:
+            remote = None
+        time.sleep(0.05)
+    return None
+
+
+def measure_seeks(programs, which, clip, targets, poll_s=0.005, timeout=5.0):
+    """Latencies in ms from the request to the first poll that reports the target position; the
+    same request-then-poll loop for both programs, only the transport differs."""
+    if which == "player" and port_in_use(REMOTE_PORT):
+        raise BenchError(f"port {REMOTE_PORT} is taken by another process")
+    launch = programs.start(which, clip, remote=True)
+    remote = None
+    try:
+        remote = connect_remote(which, launch)
+        if remote is None:
+            return None
+        latencies = []
+        for target in targets:
+            started = time.monotonic()
+            remote.seek(target)
+            while True:
+                now = time.monotonic()
+                if arrived(remote.position(), target):
+                    latencies.append((now - started) * 1000)
+                    break
+                if now - started > timeout:
+                    latencies.append(None)
+                    break
+                time.sleep(poll_s)
+            time.sleep(0.3)
+        return latencies
+    finally:
+        if isinstance(remote, MpvRemote):
+            remote.close()
+        programs.finish(launch)
+
+
+def port_in_use(port):
+    with socket.socket() as probe:
+        return probe.connect_ex(("127.0.0.1", port)) == 0
+
+
+# ---------------------------------------------------------------- clips and machine
+
+SHADE_GREEN = (40, 100, 160, 220)  # must match frame_probe.c
+# drawbox converts its colours with the BT.601 matrix; untagged, an HD clip would be decoded with
+# BT.709 and the lightest shade would fall outside the probe's tolerance.
+BT601_TAGS = ("-colorspace", "smpte170m", "-color_primaries", "smpte170m", "-color_trc", "smpte170m")
+END_COLOUR = "0x00FF80"
+
+
+def clip_filter(seconds):
+    """The centred box: one of four pink shades by frame number (the probe counts frames by the
+    changes), spring green in the last second. None of these colours appears in the player's chrome,
+    its logo or testsrc2, so the probe sees only real video frames."""
+    box = "x=iw/3:y=ih/3:w=iw/3:h=ih/3:t=fill"
+    shades = [f"drawbox={box}:color=0xFF{green:02X}FF:enable='lt(t,{seconds - 1})*eq(mod(n,4),{phase})'"
+              for phase, green in enumerate(SHADE_GREEN)]
+    return ",".join(shades + [f"drawbox={box}:color={END_COLOUR}:enable='gte(t,{seconds - 1})'"])
+
+
+def make_clip(ffmpeg, path, size, seconds, rate=FRAME_RATE):
+    if path.exists():
+        return
+    partial = path.with_suffix(".part.mp4")
+    subprocess.run([ffmpeg, "-v", "error", "-y",
+                    "-f", "lavfi", "-i", f"testsrc2=size={size}:rate={rate}:duration={seconds}",
+                    "-f", "lavfi", "-i", f"sine=frequency=440:sample_rate=48000:duration={seconds}",
+                    "-vf", clip_filter(seconds), "-c:v", "libx264", "-preset", "veryfast", "-crf", "23",
+                    "-g", "60", "-pix_fmt", "yuv420p", *BT601_TAGS,
+                    "-c:a", "aac", "-b:a", "128k", "-ac", "2", str(partial)],
+                   check=True)
+    partial.rename(path)
+
+
+def machine_description(env):
+    cpu = "unknown CPU"
+    for line in Path("/proc/cpuinfo").read_text().splitlines():
+        if line.startswith("model name"):
+            cpu = line.split(":", 1)[1].strip()
+            break
+    memory_kib = status_kib(Path("/proc/meminfo").read_text(), "MemTotal") or 0
+    os_name = "Linux"
+    release = Path("/etc/os-release")
+    if release.exists():
+        for line in release.read_text().splitlines():
+            if line.startswith("PRETTY_NAME="):
+                os_name = line.split("=", 1)[1].strip('"')
+    mpv_version = subprocess.run(["mpv", "--version"], capture_output=True, text=True).stdout.splitlines()[0]
+    renderer = "unknown renderer"
+    try:
+        info = subprocess.run(["glxinfo", "-B"], capture_output=True, text=True, env=env, timeout=10).stdout
+        for line in info.splitlines():
+            if "OpenGL renderer string" in line:
+                renderer = line.split(":", 1)[1].strip()
+    except (OSError, subprocess.TimeoutExpired):
+        pass
+    return (f"{cpu}, {os.cpu_count()} cores, {memory_kib / 1048576:.0f} GiB, {os_name} "
+            f"(kernel {platform.release()}), {mpv_version.split(' Copyright')[0]}, OpenGL: {renderer}, "
+            f"Xvfb {SCREEN[0]}x{SCREEN[1]}")
+
+
+def busy_fraction(seconds=1.0):
+    """Share of all cores busy over a short sample: others' work that would disturb a run."""
+    def sample():
+        fields = [int(value) for value in Path("/proc/stat").read_text().split("\n", 1)[0].split()[1:]]
+        idle = fields[3] + fields[4]
+        return sum(fields), idle
+    total0, idle0 = sample()
+    time.sleep(seconds)
+    total1, idle1 = sample()
+    return 1 - (idle1 - idle0) / max(total1 - total0, 1)
+
+
+def wait_for_quiet(max_wait, threshold=0.2):
+    """Waits up to max_wait seconds for the machine to be nearly idle; False when it never was."""
+    deadline = time.monotonic() + max_wait
+    while busy_fraction() > threshold:
+        if time.monotonic() >= deadline:
+            return False
+    return True
+
+
+def load_average():
+    return " ".join(Path("/proc/loadavg").read_text().split()[:3])
+
+
+# ---------------------------------------------------------------- main
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--player", required=True, type=Path)
+    parser.add_argument("--probe", required=True, type=Path)
+    parser.add_argument("--work", required=True, type=Path, help="clips and per-run sandboxes")
+    parser.add_argument("--out", required=True, type=Path)
+    parser.add_argument("--mpv", default="mpv")
+    parser.add_argument("--ffmpeg", default="ffmpeg")
+    parser.add_argument("--runs", type=int, default=7, help="first-frame runs per program and clip")
+    parser.add_argument("--play-runs", type=int, default=3, help="30 s playback runs per program and clip")
+    parser.add_argument("--idle-runs", type=int, default=3, help="idle memory runs per program")
+    parser.add_argument("--only", default="first_frame,playback,idle,seek")
+    parser.add_argument("--quiet-wait", type=float, default=0,
+                        help="before each run, wait up to this many seconds for other work on the machine to stop")
+    parser.add_argument("--keep-logs", action="store_true")
+    args = parser.parse_args()
+    only = set(args.only.split(","))
+
+    args.work.mkdir(parents=True, exist_ok=True)
+    clips = {"640x360": args.work / "play_640x360_30s.mp4", "1920x1080": args.work / "play_1920x1080_30s.mp4"}
+    seek_clip = args.work / "seek_1280x720_60s.mp4"
+    for size, path in clips.items():
+        make_clip(args.ffmpeg, path, size, PLAY_SECONDS)
+    make_clip(args.ffmpeg, seek_clip, "1280x720", SEEK_SECONDS)
+
+    xvfb = Xvfb()
+    programs = Programs(args.player.resolve(), args.mpv, xvfb.display, args.work, args.keep_logs)
+    started = time.monotonic()
+    load_before = load_average()
+    results = {}
+
+    def log(text):
+        print(f"[{time.monotonic() - started:6.1f}s] {text}", flush=True)
+
+    busy_runs = 0
+
+    def settle():
+        nonlocal busy_runs
+        if args.quiet_wait > 0 and not wait_for_quiet(args.quiet_wait):
+            busy_runs += 1
+
+    try:
+        machine = machine_description(programs._env(args.work))
+        if "first_frame" in only:
+            for size, clip in clips.items():
+                for which in ("player", "mpv"):
+                    measure_first_frame(programs, args.probe, which, clip)  # fills the caches
+                for run in range(args.runs):
+                    for which in alternating(run):
+                        settle()
+                        ms, cpu = measure_first_frame(programs, args.probe, which, clip)
+                        results.setdefault(("first_frame", size, which), []).append(ms)
+                        results.setdefault(("startup_cpu", size, which), []).append(cpu)
+                        log(f"first frame {size} {which}: {ms:.0f} ms, {cpu:.2f} CPU s")
+            cold_size = next(iter(clips))
+            for run in range(args.runs):
+                for which in alternating(run):
+                    settle()
+                    ms, _ = measure_first_frame(programs, args.probe, which, clips[cold_size], warm=False)
+                    results.setdefault(("first_frame_cold", cold_size, which), []).append(ms)
+                    log(f"first frame, empty caches, {cold_size} {which}: {ms:.0f} ms")
+        if "playback" in only:
+            for size, clip in clips.items():
+                for run in range(args.play_runs):
+                    for which in alternating(run):
+                        settle()
+                        played = measure_playback(programs, args.probe, which, clip)
+                        results.setdefault(("cpu", size, which), []).append(played["cpu"])
+                        results.setdefault(("hwm_play", size, which), []).append(played["hwm"])
+                        results.setdefault(("frames", size, which), []).append(played["frames"])
+                        log(f"playback {size} {which}: {played['cpu']:.3f} CPU s per media s, "
+                            f"{played['frames']} frames in {played['wall']:.1f} s for {END_MARKER_AT} s, "
+                            f"peak {played['hwm']:.0f} MiB")
+        if "idle" in only:
+            for run in range(args.idle_runs):
+                for which in alternating(run):
+                    settle()
+                    mib = measure_idle_memory(programs, which)
+                    results.setdefault(("hwm_idle", "-", which), []).append(mib)
+                    log(f"idle {which}: peak {mib:.0f} MiB")
+        seek_note = ""
+        if "seek" in only:
+            targets = seek_targets(SEEK_COUNT, SEEK_SECONDS)
+            for which in alternating(0):
+                settle()
+                try:
+                    latencies = measure_seeks(programs, which, seek_clip, targets)
+                except BenchError as error:
+                    latencies, seek_note = None, str(error)
+                if latencies is None:
+                    if which == "player" and not seek_note:
+                        seek_note = ("the player's remote control did not answer on "
+                                     f"127.0.0.1:{REMOTE_PORT}: not available in this build")
+                    log(f"seek {which}: not available")
+                    continue
+                missed = sum(1 for value in latencies if value is None)
+                results[("seek", "1280x720", which)] = latencies
+                log(f"seek {which}: median {summarize(latencies)[1]:.0f} ms, {missed} never arrived")
+    finally:
+        for launch in programs.launches:
+            stop(launch.process, 1)
+        xvfb.close()
+
+    def triple(key, size, which):
+        return summarize(results.get((key, size, which), []))
+
+    rows = []
+    for size in clips:
+        rows.append(("Start to first frame", f"{size} H.264", "ms", triple("first_frame", size, "player"),
+                     triple("first_frame", size, "mpv"), TARGETS["first_frame"], 0))
+    cold_size = next(iter(clips))
+    rows.append(("Start to first frame, empty shader caches", f"{cold_size} H.264", "ms",
+                 triple("first_frame_cold", cold_size, "player"), triple("first_frame_cold", cold_size, "mpv"),
+                 TARGETS["first_frame"], 0))
+    for size in clips:
+        rows.append(("CPU to first frame", f"{size} H.264", "CPU s", triple("startup_cpu", size, "player"),
+                     triple("startup_cpu", size, "mpv"), None, 2))
+    for size in clips:
+        rows.append(("Playback CPU per media second", f"{size}, {PLAY_SECONDS} s", "CPU s",
+                     triple("cpu", size, "player"), triple("cpu", size, "mpv"), TARGETS["cpu"], 3))
+    for size in clips:
+        rows.append((f"Frames shown of {END_MARKER_AT * FRAME_RATE}", f"{size}, {PLAY_SECONDS} s", "frames",
+                     triple("frames", size, "player"), triple("frames", size, "mpv"), None, 0))
+    rows.append(("Peak RSS idle, 5 s after start", "no file", "MiB", triple("hwm_idle", "-", "player"),
+                 triple("hwm_idle", "-", "mpv"), None, 0))
+    rows.append(("Peak RSS playing", f"1920x1080, {PLAY_SECONDS} s", "MiB", triple("hwm_play", "1920x1080", "player"),
+                 triple("hwm_play", "1920x1080", "mpv"), None, 0))
+    rows.append(("Seek request to position reported", f"1280x720, {SEEK_SECONDS} s, {SEEK_COUNT} seeks", "ms",
+                 triple("seek", "1280x720", "player"), triple("seek", "1280x720", "mpv"), None, 0))
+
+    elapsed = time.monotonic() - started
+    report = [f"Measured {datetime.datetime.now().strftime('%Y-%m-%d %H:%M')} on {machine}.",
+              "",
+              f"Runs per program: {args.runs} for each first-frame row, {args.play_runs} per clip for playback, "
+              f"{args.idle_runs} for idle memory, one run of {SEEK_COUNT} seeks; the two programs alternate run "
+              f"by run. Both get a {WINDOW[0]}x{WINDOW[1]} window, null audio and a fresh HOME per run; shader "
+              f"caches persist across a program's runs (filled by one discarded run) except in the empty-cache "
+              f"row. mpv is `mpv --no-config --vo=gpu --gpu-context=x11egl --ao=null`. Load average before / "
+              f"after: {load_before} / {load_average()}; the bench took {elapsed / 60:.1f} min."
+              + (f" Each run waited up to {args.quiet_wait:.0f} s for the machine to be idle; {busy_runs} started "
+                 f"while it was busy." if args.quiet_wait > 0 else ""),
+              "",
+              markdown_table(rows)]
+    if seek_note:
+        report += ["", f"Seek: {seek_note}."]
+    args.out.parent.mkdir(parents=True, exist_ok=True)
+    args.out.write_text("\n".join(report) + "\n")
+    print("\n".join(report))
+    return 0
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except BenchError as error:
+        print(f"bench: {error}", file=sys.stderr)
+        sys.exit(1)
