@@ -32,7 +32,7 @@ constexpr double kForwardJumpSeconds = 1.0;
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
 
-// RequestName flags and answers (D-Bus specification).
+// The bus daemon's RequestName flag and reply codes, as its protocol numbers them.
 constexpr uint kDoNotQueue = 4;
 constexpr uint kPrimaryOwner = 1;
 constexpr uint kAlreadyOwner = 4;
