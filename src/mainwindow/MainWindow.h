@@ -90,7 +90,8 @@ private:
     MpvCore *core() const;
     bool handleCommandKey(const QKeyEvent *event);
     void seekBy(double seconds);
-    void changeVolumeBy(int step);
+    // The keys show the indicator as not muted; the wheel shows the engine's mute state.
+    void changeVolumeBy(int step, bool showMuted = false);
     void toggleEngineFlag(const QString &property, const QString &onText, const QString &label);
     void toggleStayOnTop();
     void toggleShortcutGuide();

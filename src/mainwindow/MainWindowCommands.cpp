@@ -220,11 +220,11 @@ void MainWindow::seekBy(double seconds)
     osd_->showSeek(target, duration_);
 }
 
-void MainWindow::changeVolumeBy(int step)
+void MainWindow::changeVolumeBy(int step, bool showMuted)
 {
     const int volume = std::clamp(core()->volume() + step, 0, kMaxVolume);
     core()->setVolume(volume);
-    osd_->showVolume(volume, false);
+    osd_->showVolume(volume, showMuted);
 }
 
 // "R" and "X": the engine's value decides the direction, so changes made elsewhere are respected.
@@ -305,9 +305,7 @@ bool MainWindow::filterVideoSurfaceEvent(QEvent *event)
         return true;
     case QEvent::Wheel: {
         const int step = static_cast<QWheelEvent *>(event)->angleDelta().y() > 0 ? kVolumeStep : -kVolumeStep;
-        const int volume = std::clamp(core()->volume() + step, 0, kMaxVolume);
-        core()->setVolume(volume);
-        osd_->showVolume(volume, core()->propertyText(QStringLiteral("mute")) == QLatin1String("yes"));
+        changeVolumeBy(step, core()->propertyText(QStringLiteral("mute")) == QLatin1String("yes"));
         showControls();
         return true;
     }
