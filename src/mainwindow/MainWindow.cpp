@@ -122,7 +122,6 @@ void MainWindow::connectChrome()
     connect(controlBar_, &ControlBar::prevClicked, core, [core] { core->command({QStringLiteral("playlist-prev")}); });
     connect(controlBar_, &ControlBar::nextClicked, core, [core] { core->command({QStringLiteral("playlist-next")}); });
     connect(controlBar_, &ControlBar::openFileClicked, this, &MainWindow::onOpenFile);
-    connect(proPanel_, &ProFeaturesWidget::closeRequested, this, &MainWindow::toggleProFeatures);
 
     connect(titleBar_, &TitleBar::minimizeClicked, this, &QWidget::showMinimized);
     connect(titleBar_, &TitleBar::maximizeClicked, this, [this] { isMaximized() ? showNormal() : showMaximized(); });
@@ -137,7 +136,6 @@ void MainWindow::connectChrome()
     controlBar_->connectToCore(core);
     trackSelector_->connectToCore(core);
     mediaInfo_->connectToCore(core);
-    proPanel_->connectToCore(core);
 }
 
 void MainWindow::buildWidgetTree()
@@ -180,9 +178,7 @@ void MainWindow::buildWidgetTree()
     trackSelector_ = new TrackSelector(controlBar_);
     controlBar_->insertCenterWidget(trackSelector_);
     layout->addWidget(controlBar_);
-    proPanel_ = new ProFeaturesWidget(central);
-    proPanel_->hide();
-    layout->addWidget(proPanel_);
+    chromeLayout_ = layout;
 
     shortcutOverlay_ = new ShortcutOverlay(videoSurface_);
     shortcutOverlay_->hide();
@@ -439,14 +435,26 @@ void MainWindow::toggleProFeatures()
 {
     proPanelVisible_ = !proPanelVisible_;
     if (!proPanelVisible_) {
-        proPanel_->hide();
+        proPanel()->hide();
         return;
     }
     if (!featureTabsAdded_) {
         featureTabsAdded_ = true;
-        proPanel_->addFeatureTab(new PlayStatisticsTable(history_, proPanel_), QStringLiteral("재생 통계"));
+        proPanel()->addFeatureTab(new PlayStatisticsTable(history_, proPanel_), QStringLiteral("재생 통계"));
     }
     proPanel_->show();
+}
+
+ProFeaturesWidget *MainWindow::proPanel()
+{
+    if (proPanel_)
+        return proPanel_;
+    proPanel_ = new ProFeaturesWidget(centralWidget());
+    proPanel_->hide();
+    chromeLayout_->addWidget(proPanel_);
+    proPanel_->connectToCore(videoSurface_->core());
+    connect(proPanel_, &ProFeaturesWidget::closeRequested, this, &MainWindow::toggleProFeatures);
+    return proPanel_;
 }
 
 void MainWindow::toggleFullscreen()

@@ -18,6 +18,7 @@ class ProFeaturesWidget;
 class QMenu;
 class RemoteControlServer;
 class QStackedWidget;
+class QVBoxLayout;
 class QTimer;
 class ShortcutOverlay;
 class TitleBar;
@@ -39,7 +40,8 @@ public:
     OsdWidget *osd() const { return osd_; }
     MediaInfoOverlay *mediaInfo() const { return mediaInfo_; }
     ShortcutOverlay *shortcutOverlay() const { return shortcutOverlay_; }
-    ProFeaturesWidget *proPanel() const { return proPanel_; }
+    // Built on first use: most sessions never open it, and it is the costliest part of the window.
+    ProFeaturesWidget *proPanel();
     bool controlsVisible() const { return controlsVisible_; }
     bool isFullscreenMode() const { return fullscreen_; }
     PlaybackHistory &history() { return history_; }
@@ -121,6 +123,7 @@ private:
     ShortcutOverlay *shortcutOverlay_ = nullptr;
     MediaInfoOverlay *mediaInfo_ = nullptr;
     OsdWidget *osd_ = nullptr;
+    QVBoxLayout *chromeLayout_ = nullptr;
     ProFeaturesWidget *proPanel_ = nullptr;
     bool proPanelVisible_ = false;
     bool featureTabsAdded_ = false;

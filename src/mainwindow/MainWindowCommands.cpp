@@ -119,21 +119,21 @@ bool MainWindow::handleCommandKey(const QKeyEvent *event)
         osd_->showSpeed(1.0);
         return true;
     case Qt::Key_Less:
-        proPanel_->onSpeedPreset(std::max(0.25, proPanel_->speed() - kPanelSpeedStep));
-        osd_->showSpeed(proPanel_->speed());
+        proPanel()->onSpeedPreset(std::max(0.25, proPanel()->speed() - kPanelSpeedStep));
+        osd_->showSpeed(proPanel()->speed());
         return true;
     case Qt::Key_Greater:
-        proPanel_->onSpeedPreset(std::min(4.0, proPanel_->speed() + kPanelSpeedStep));
-        osd_->showSpeed(proPanel_->speed());
+        proPanel()->onSpeedPreset(std::min(4.0, proPanel()->speed() + kPanelSpeedStep));
+        osd_->showSpeed(proPanel()->speed());
         return true;
     case Qt::Key_Question:
         toggleShortcutGuide();
         return true;
     case Qt::Key_A:
-        ctrl ? proPanel_->clearAB() : proPanel_->setPointA();
+        ctrl ? proPanel()->clearAB() : proPanel()->setPointA();
         return true;
     case Qt::Key_B:
-        proPanel_->setPointB();
+        proPanel()->setPointB();
         return true;
     case Qt::Key_C:
         takeScreenshot();
@@ -149,10 +149,10 @@ bool MainWindow::handleCommandKey(const QKeyEvent *event)
         }
         return true;
     case Qt::Key_D:
-        proPanel_->setAudioDelayMs(proPanel_->audioDelayMs() + (shift ? -kDelayStepMs : kDelayStepMs));
+        proPanel()->setAudioDelayMs(proPanel()->audioDelayMs() + (shift ? -kDelayStepMs : kDelayStepMs));
         return true;
     case Qt::Key_Z:
-        proPanel_->setSubDelayMs(proPanel_->subDelayMs() + (shift ? -kDelayStepMs : kDelayStepMs));
+        proPanel()->setSubDelayMs(proPanel()->subDelayMs() + (shift ? -kDelayStepMs : kDelayStepMs));
         return true;
     case Qt::Key_W:
         run({"add", "sub-scale", "0.1"});

@@ -132,8 +132,8 @@ void MainWindow::addPlaybackMenus(QMenu *menu)
 {
     MpvCore *engine = core();
     QMenu *loop = menu->addMenu(QStringLiteral("구간 반복 (A-B)"));
-    loop->addAction(QStringLiteral("A 지점 설정  (I)"), proPanel_, &ProFeaturesWidget::setPointA);
-    loop->addAction(QStringLiteral("B 지점 설정  (O)"), proPanel_, &ProFeaturesWidget::setPointB);
+    loop->addAction(QStringLiteral("A 지점 설정  (I)"), this, [this] { proPanel()->setPointA(); });
+    loop->addAction(QStringLiteral("B 지점 설정  (O)"), this, [this] { proPanel()->setPointB(); });
     loop->addAction(QStringLiteral("구간 반복 해제"), engine, [engine] {
         engine->setMpvProperty(QStringLiteral("ab-loop-a"), QStringLiteral("no"));
         engine->setMpvProperty(QStringLiteral("ab-loop-b"), QStringLiteral("no"));
