@@ -1,3 +1,4 @@
+#include "engine/EngineDialect.h"
 #include "engine/MpvCore.h"
 
 #include <QDebug>
@@ -81,8 +82,12 @@ void MpvCore::applyHwdecForCodec(const QString &codec)
     videoCodec_ = codec;
     const QString current = readString(QStringLiteral("hwdec"), QStringLiteral("auto-safe"));
     const QString wanted = hwdecForCodec(codec, renderEnv_.gpuFamily, renderEnv_.tier);
-    // Re-setting an unchanged hwdec makes the engine re-create its decoder mid-playback.
-    if (wanted == current)
+    // Only a different decoder is written, compared as this engine spells it: several of the
+    // player's names are one value here, and writing the same choice again only adds noise.
+    const auto asEngineValue = [](const QString &value) {
+        return engineValueFor(QStringLiteral("hwdec"), value).value_or(value);
+    };
+    if (asEngineValue(wanted) == asEngineValue(current))
         return;
     check(session_->setString(QStringLiteral("hwdec"), wanted));
     qInfo().noquote() << QStringLiteral("[MPV] 코덱별 hwdec 최적화: %1 → hwdec=%2").arg(codec, wanted);

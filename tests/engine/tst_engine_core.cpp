@@ -234,7 +234,7 @@ private slots:
         QVERIFY(fake_->writes.isEmpty());
 
         fake_->properties = {{"video-params/w", 640}, {"video-params/h", 360}, {"container-fps", 25.0},
-                             {"video-codec", "h264"}};
+                             {"video-codec", "h264"}, {"hwdec", "no"}};
         fake_->queuePropertyChange("video-codec", Format::String, "h264");
         core_->onMpvEvents();
         QCOMPARE(video.at(0), (QVariantList{640, 360, 25.0, "h264"}));
