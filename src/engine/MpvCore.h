@@ -22,6 +22,9 @@ class MpvCore : public QObject
     Q_OBJECT
 public:
     using EnvironmentDetector = std::function<RenderEnvironment()>;
+    // errorOccurred's text when a file failed in exclusive mode and is being reloaded in shared
+    // mode: the file is not lost yet.
+    static constexpr QStringView kExclusiveFallbackMessage = u"WASAPI Exclusive 실패 - 공유 모드로 자동 전환";
 
     // Creates a libmpv session; throws std::runtime_error("mpv_create() failed") if it cannot.
     explicit MpvCore(QObject *parent = nullptr);

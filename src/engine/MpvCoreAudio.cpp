@@ -152,7 +152,7 @@ void MpvCore::fallBackFromExclusive(const QString &errorText)
         if (initialized_)
             session_->commandAsync({QStringLiteral("loadfile"), file});
     });
-    emit errorOccurred(QStringLiteral("WASAPI Exclusive 실패 - 공유 모드로 자동 전환"));
+    emit errorOccurred(kExclusiveFallbackMessage.toString());
 }
 
 void MpvCore::checkPlaybackStall()

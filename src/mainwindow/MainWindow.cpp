@@ -35,6 +35,7 @@
 
 namespace {
 constexpr int kControlsHideDelayMs = 3000;
+constexpr int kErrorMessageMs = 5000;
 
 const QString kOpenDialogFilter = QStringLiteral(
     "미디어 파일 (*.mkv *.mp4 *.avi *.mov *.wmv *.flv *.ts *.m2ts *.m4v *.webm *.mp3 *.flac *.aac *.wav *.dts "
@@ -99,6 +100,7 @@ void MainWindow::connectEngine()
     connect(core, &MpvCore::playbackPaused, this, &MainWindow::onPlaybackPaused);
     connect(core, &MpvCore::playbackEnded, this, &MainWindow::onPlaybackEnded);
     connect(core, &MpvCore::playbackStopped, this, &MainWindow::onPlaybackStopped);
+    connect(core, &MpvCore::errorOccurred, this, &MainWindow::onPlaybackError);
     connect(core, &MpvCore::positionChanged, this, &MainWindow::onPositionChanged);
     connect(core, &MpvCore::durationChanged, this, &MainWindow::onDurationChanged);
     connect(core, &MpvCore::volumeChanged, this, &MainWindow::onVolumeChanged);
@@ -249,6 +251,8 @@ void MainWindow::openFiles(const QStringList &files)
         const auto stream = std::find_if(files.cbegin(), files.cend(), isStreamUrl);
         if (stream != files.cend())
             openUrl(*stream);
+        else if (!files.isEmpty())
+            reportUnopenable(files.first());
         return;
     }
     currentFile = existing.first();
@@ -259,6 +263,15 @@ void MainWindow::openFiles(const QStringList &files)
         for (const QString &path : existing.sliced(1))
             videoSurface_->appendFile(path);
     });
+}
+
+void MainWindow::reportUnopenable(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString name = info.fileName().isEmpty() ? path : info.fileName();
+    osd_->showMessage(info.isDir() ? QStringLiteral("폴더는 열 수 없습니다: %1").arg(name)
+                                   : QStringLiteral("파일을 찾을 수 없습니다: %1").arg(name),
+                      kErrorMessageMs);
 }
 
 void MainWindow::onOpenFile()
@@ -304,6 +317,8 @@ void MainWindow::onFileLoaded(const QString &path)
     currentFile = path;
     position_ = 0.0;
     multichannelPrompted_ = false;
+    // The next entry of a list may follow a file that failed and brought the logo back.
+    videoSurface_->setLogoVisible(false);
     updateWindowTitle(QFileInfo(path).fileName());
     history_.recordLoad(path);
     restoreResumePosition(path);
@@ -387,6 +402,18 @@ void MainWindow::onPlaybackStopped()
     videoSurface_->setLogoVisible(true);
     updateWindowTitle(QString());
     launcherProgress_->clear();
+}
+
+void MainWindow::onPlaybackError(const QString &message)
+{
+    if (message == MpvCore::kExclusiveFallbackMessage) {
+        osd_->showMessage(message, kErrorMessageMs);
+        return;
+    }
+    // Without this the window would stay black, titled and dressed as if playing.
+    onPlaybackStopped();
+    showControls();
+    osd_->showMessage(QStringLiteral("재생할 수 없는 미디어입니다 (%1)").arg(message), kErrorMessageMs);
 }
 
 void MainWindow::onPositionChanged(double seconds)

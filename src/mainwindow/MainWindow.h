@@ -55,6 +55,7 @@ public slots:
     void onPlaybackStarted();
     void onPlaybackPaused();
     void onPlaybackStopped();
+    void onPlaybackError(const QString &message);
     void onVolumeChanged(int volume);
     void onAudioFormatChanged(const QString &codec, int channels);
     void onOpenFile();
@@ -87,6 +88,7 @@ private:
     void suggestExclusiveAudio(int channels);
     void releasePlaybackHold();
     void startRemoteServer();
+    void reportUnopenable(const QString &path);
 
     // Commands (keys, wheel, menu)
     MpvCore *core() const;

@@ -6,8 +6,10 @@
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
 #include "ui/controls/ControlBar.h"
+#include "ui/controls/OsdWidget.h"
 #include "ui/controls/TitleBar.h"
 
+#include <QDir>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
@@ -150,9 +152,31 @@ private slots:
         window.openFiles({QStringLiteral("/nonexistent.mkv"), url});
         QVERIFY(!window.videoSurface()->isLogoVisible());
         QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran — ") + url);
-        // Nothing answers there: the engine reports the failure instead of hanging.
-        QSignalSpy errors(window.videoSurface()->core(), &MpvCore::errorOccurred);
-        QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), 10000);
+        // Nothing answers there: the window says so and returns to idle instead of staying black.
+        QTRY_VERIFY_WITH_TIMEOUT(window.osd()->text().startsWith(QStringLiteral("재생할 수 없는 미디어입니다")), 10000);
+        QVERIFY(window.videoSurface()->isLogoVisible());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran"));
+    }
+
+    void unplayableInputIsReportedAndTheNextFilePlays()
+    {
+        MainWindow window;
+        window.show();
+        QTRY_VERIFY(window.videoSurface()->isInitialized());
+        window.openFiles({QStringLiteral("/nonexistent.mkv")});
+        QCOMPARE(window.osd()->text(), QStringLiteral("파일을 찾을 수 없습니다: nonexistent.mkv"));
+        window.openFiles({QDir::tempPath()});
+        QVERIFY(window.osd()->text().startsWith(QStringLiteral("폴더는 열 수 없습니다: ")));
+
+        window.openFiles({TestMedia::path(QStringLiteral("truncated.mp4"))});
+        QTRY_VERIFY_WITH_TIMEOUT(window.osd()->text().startsWith(QStringLiteral("재생할 수 없는 미디어입니다")), 10000);
+        QVERIFY(window.videoSurface()->isLogoVisible());
+        QVERIFY(window.controlsVisible());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran"));
+
+        window.openFiles({TestMedia::path(QStringLiteral("clip_320x240.mp4"))});
+        QTRY_COMPARE(window.windowTitle(), QStringLiteral("Velmoran — clip_320x240.mp4"));
+        QVERIFY(!window.videoSurface()->isLogoVisible());
     }
 
     void controlsHideWhilePlayingAndReturnOnMovement()
