@@ -312,7 +312,13 @@ void MpvCore::handleEndFile(const EngineEvent &event)
     } else if (event.endReason == EngineEvent::EndReason::Error) {
         const QString errorText = session_->errorString(event.error);
         qWarning().noquote() << "[MPV] END_FILE error:" << errorText;
-        fallBackFromExclusive(errorText);
+        // A file too broken to open never reached the audio output: a retry in shared mode would
+        // fail the same way, announce an audio failure that did not happen, and leave the rest
+        // of the session in shared mode.
+        if (event.error == MPV_ERROR_UNKNOWN_FORMAT)
+            emit errorOccurred(errorText);
+        else
+            fallBackFromExclusive(errorText);
     }
 }
 

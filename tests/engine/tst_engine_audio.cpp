@@ -127,15 +127,20 @@ private slots:
     {
         QTest::addColumn<QString>("exclusive");
         QTest::addColumn<QString>("path"); // empty: the engine has no path
-        QTest::newRow("exclusive reloads shared") << "yes" << "/media/film.mkv";
-        QTest::newRow("shared reports the engine") << "no" << "/media/film.mkv";
-        QTest::newRow("exclusive without a path reports the engine") << "yes" << "";
+        QTest::addColumn<int>("error");
+        const int loadingFailed = -13;
+        QTest::newRow("exclusive reloads shared") << "yes" << "/media/film.mkv" << loadingFailed;
+        QTest::newRow("shared reports the engine") << "no" << "/media/film.mkv" << loadingFailed;
+        QTest::newRow("exclusive without a path reports the engine") << "yes" << "" << loadingFailed;
+        QTest::newRow("unreadable file reports the engine") << "yes" << "/media/broken.mkv" << -17;
     }
     void exclusiveFallback()
     {
         QFETCH(QString, exclusive);
         QFETCH(QString, path);
-        const bool reloads = exclusive == QLatin1String("yes") && !path.isEmpty();
+        QFETCH(int, error);
+        const bool fallsBack = exclusive == QLatin1String("yes") && error != -17;
+        const bool reloads = fallsBack && !path.isEmpty();
         const QList<QStringList> reload = reloads ? QList<QStringList>{{"loadfile", path}} : QList<QStringList>{};
         Engine engine = makeEngine();
         engine.fake->properties.insert(QStringLiteral("audio-exclusive"), exclusive);
@@ -143,11 +148,12 @@ private slots:
             engine.fake->properties.insert(QStringLiteral("path"), path);
         QSignalSpy errors(engine.core.get(), &MpvCore::errorOccurred);
 
-        engine.fake->queueEndFile(EngineEvent::EndReason::Error, -13);
+        engine.fake->queueEndFile(EngineEvent::EndReason::Error, error);
         engine.core->onMpvEvents();
         QCOMPARE(errors.count(), 1);
-        QCOMPARE(errors.at(0).at(0).toString(), reloads ? "WASAPI Exclusive 실패 - 공유 모드로 자동 전환" : "fake error -13");
-        QCOMPARE(engine.written("audio-exclusive"), exclusive == QLatin1String("yes") ? QVariantList{"no"} : QVariantList{});
+        QCOMPARE(errors.at(0).at(0).toString(),
+                 reloads ? QStringLiteral("WASAPI Exclusive 실패 - 공유 모드로 자동 전환") : QStringLiteral("fake error %1").arg(error));
+        QCOMPARE(engine.written("audio-exclusive"), fallsBack ? QVariantList{"no"} : QVariantList{});
         QVERIFY(engine.fake->commands.isEmpty()); // the reload waits for the engine to finish with the failed file
         QTest::qWait(300);
         QTRY_COMPARE(engine.fake->commands, reload);
