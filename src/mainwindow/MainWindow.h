@@ -99,7 +99,8 @@ private:
     void toggleEngineFlag(const QString &property, const QString &onText, const QString &label);
     void toggleStayOnTop();
     void toggleShortcutGuide();
-    void takeScreenshot();
+    // False, with a message saying so, when there is no picture to capture.
+    bool takeScreenshot();
     bool filterVideoSurfaceEvent(QEvent *event);
     void followPointerInFullscreen(const QPoint &surfacePos);
 

@@ -136,13 +136,13 @@ bool MainWindow::handleCommandKey(const QKeyEvent *event)
         proPanel()->setPointB();
         return true;
     case Qt::Key_C:
-        takeScreenshot();
-        osd_->showMessage(QStringLiteral("화면 캡처 저장"), kMessageMs);
+        if (takeScreenshot())
+            osd_->showMessage(QStringLiteral("화면 캡처 저장"), kMessageMs);
         return true;
     case Qt::Key_S:
         if (ctrl) {
-            takeScreenshot();
-            osd_->showMessage(QStringLiteral("화면 캡처 저장"), kMessageMs);
+            if (takeScreenshot())
+                osd_->showMessage(QStringLiteral("화면 캡처 저장"), kMessageMs);
         } else {
             // The stop button's path, so the window resets its title and controls as well.
             engine->stop();
@@ -254,14 +254,20 @@ void MainWindow::toggleShortcutGuide()
     shortcutOverlay_->raise();
 }
 
-void MainWindow::takeScreenshot()
+bool MainWindow::takeScreenshot()
 {
     MpvCore *engine = core();
+    // Without a decoded picture the engine writes nothing, and "saved" would be untrue.
+    if (engine->getMpvProperty(QStringLiteral("video-params/w")).toInt() <= 0) {
+        osd_->showMessage(QStringLiteral("캡처할 영상이 없습니다"), kMessageMs);
+        return false;
+    }
     engine->setMpvProperty(QStringLiteral("screenshot-dir"), SettingsKeys::screenshotFolder(settings_));
     engine->setMpvProperty(QStringLiteral("screenshot-format"),
                            readSetting(settings_, SettingsKeys::generalScreenshotFormat).toLower());
     engine->setMpvProperty(QStringLiteral("screenshot-template"), QStringLiteral("Velmoran_%F_%p_%n"));
     engine->command({QStringLiteral("screenshot"), QStringLiteral("video")});
+    return true;
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

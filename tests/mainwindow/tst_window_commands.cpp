@@ -203,8 +203,12 @@ private slots:
             writeSetting(settings, Keys::generalScreenshotDir, shots.path());
         }
         MainWindow window;
-        openPausedAt(window, QStringLiteral("clip_320x240.mp4"), 1);
+        window.show();
+        QTRY_VERIFY(window.videoSurface()->isInitialized());
         const QDir folder(shots.path());
+        QTest::keyClick(&window, Qt::Key_C); // nothing loaded: nothing to capture, and it says so
+        QCOMPARE(window.osd()->text(), QStringLiteral("캡처할 영상이 없습니다"));
+        openPausedAt(window, QStringLiteral("clip_320x240.mp4"), 1);
 
         QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
         QTRY_COMPARE_WITH_TIMEOUT(folder.entryList({QStringLiteral("Velmoran_*.png")}).size(), 1, 5000);
