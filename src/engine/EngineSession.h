@@ -26,6 +26,7 @@ struct EngineEvent {
 
     EndReason endReason = EndReason::Eof;
     int error = 0; // engine error code of an end with reason Error
+    qint64 playlistEntryId = 0; // the queue entry a StartFile or EndFile is about
 
     QString propertyName;
     Format format = Format::Unavailable;

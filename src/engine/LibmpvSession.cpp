@@ -175,12 +175,14 @@ EngineEvent LibmpvSession::nextEvent()
     }
     case MPV_EVENT_START_FILE:
         event.type = EngineEvent::Type::StartFile;
+        event.playlistEntryId = static_cast<const mpv_event_start_file *>(raw->data)->playlist_entry_id;
         break;
     case MPV_EVENT_END_FILE: {
         const auto *end = static_cast<const mpv_event_end_file *>(raw->data);
         event.type = EngineEvent::Type::EndFile;
         event.endReason = toEndReason(end->reason);
         event.error = end->error;
+        event.playlistEntryId = end->playlist_entry_id;
         break;
     }
     case MPV_EVENT_FILE_LOADED:
@@ -274,13 +276,13 @@ std::optional<QString> LibmpvSession::getString(const QString &name) const
                  [&value](const void *data) { value = QString::fromUtf8(*static_cast<char *const *>(data)); });
     if (!value)
         return std::nullopt;
-    if (name == QLatin1String("audio-channels"))
-        return playerChannelText(*value);
     return playerValue(name, *value);
 }
 
 QString LibmpvSession::playerValue(const QString &name, const QString &engineValue) const
 {
+    if (name == QLatin1String("audio-channels"))
+        return playerChannelText(engineValue);
     const auto translation = translations_.constFind(name);
     if (translation != translations_.cend() && translation->engineValue == engineValue)
         return translation->playerValue;

@@ -16,7 +16,6 @@
 namespace {
 constexpr int kPollIntervalMs = 16;
 constexpr int kStreamRefreshDelayMs = 300;
-constexpr int kWatchdogDelayMs = 2000;
 constexpr auto kDefaultSpdifCodecs = "ac3,eac3,dts,dts-hd,truehd";
 
 using Format = EngineEvent::Format;
@@ -205,6 +204,15 @@ void MpvCore::applyEnvironmentProperties()
     }
     setInitialProperty(QStringLiteral("dither-depth"), QStringLiteral("auto"));
     setInitialProperty(QStringLiteral("dither"), env.dither);
+    applyDisplayRefreshRate();
+}
+
+void MpvCore::applyDisplayRefreshRate()
+{
+    // Drawing through the render API, the engine has no display of its own to measure: without
+    // the screen's rate, display-resample and motion smoothing quietly fall back to audio sync.
+    if (renderEnv_.refreshRate > 0)
+        check(session_->setString(QStringLiteral("override-display-fps"), QString::number(renderEnv_.refreshRate)));
 }
 
 void MpvCore::observeProperties()
@@ -248,7 +256,7 @@ void MpvCore::handleEvent(const EngineEvent &event)
         handleLogMessage(event);
         break;
     case Type::StartFile:
-        appLog(QStringLiteral("EVENT START_FILE"));
+        handleStartFile();
         break;
     case Type::EndFile:
         handleEndFile(event);
@@ -304,22 +312,39 @@ void MpvCore::stopFrameDropMonitor()
     resetFrameDropState();
 }
 
+void MpvCore::handleStartFile()
+{
+    appLog(QStringLiteral("EVENT START_FILE"));
+    ++fileSerial_;
+    endReported_ = false;
+    audioRescue_ = AudioRescue::None;
+}
+
 void MpvCore::handleEndFile(const EngineEvent &event)
 {
     stopFrameDropMonitor();
     if (event.endReason == EngineEvent::EndReason::Eof) {
-        emit playbackEnded();
+        reportEnd();
     } else if (event.endReason == EngineEvent::EndReason::Error) {
         const QString errorText = session_->errorString(event.error);
         qWarning().noquote() << "[MPV] END_FILE error:" << errorText;
-        // A file too broken to open never reached the audio output: a retry in shared mode would
-        // fail the same way, announce an audio failure that did not happen, and leave the rest
-        // of the session in shared mode.
-        if (event.error == MPV_ERROR_UNKNOWN_FORMAT)
-            emit errorOccurred(errorText);
+        // Only an output that could not be opened is worth a retry in shared mode: a broken or
+        // missing file would fail the same way and be announced as an audio failure.
+        if (event.error == MPV_ERROR_AO_INIT_FAILED)
+            fallBackFromExclusive(event.playlistEntryId, errorText);
         else
-            fallBackFromExclusive(errorText);
+            emit errorOccurred(errorText);
     }
+}
+
+// A queued file's end shows both as its end event and as "eof-reached"; the last file, held
+// open, shows only the latter.
+void MpvCore::reportEnd()
+{
+    if (endReported_)
+        return;
+    endReported_ = true;
+    emit playbackEnded();
 }
 
 void MpvCore::handleFileLoaded()
@@ -332,7 +357,7 @@ void MpvCore::handleFileLoaded()
     session_->commandAsync({QStringLiteral("set"), QStringLiteral("pause"), QStringLiteral("no")});
     emit fileLoaded(path);
     QTimer::singleShot(kStreamRefreshDelayMs, this, &MpvCore::refreshStreamInfo);
-    QTimer::singleShot(kWatchdogDelayMs, this, &MpvCore::checkPlaybackStall);
+    armPlaybackWatchdog();
 }
 
 void MpvCore::handlePropertyChange(const EngineEvent &event)
@@ -364,10 +389,14 @@ void MpvCore::handlePropertyChange(const EngineEvent &event)
         if (event.format == Format::Double)
             emit volumeChanged(int(event.value.toDouble()));
     } else if (name == QLatin1String("eof-reached")) {
-        if (event.format == Format::Flag && event.value.toBool()) {
-            stopFrameDropMonitor();
-            emit playbackEnded();
+        if (event.format != Format::Flag)
+            return;
+        if (!event.value.toBool()) {
+            endReported_ = false; // sought back from the end: it can end once more
+            return;
         }
+        stopFrameDropMonitor();
+        reportEnd();
     } else if (name == QLatin1String("track-list")) {
         emit tracksChanged();
     } else if (name == QLatin1String("audio-codec-name") || name == QLatin1String("audio-channels")
@@ -442,6 +471,7 @@ void MpvCore::loadFile(const QString &path, bool append)
     qInfo().noquote() << "[MPV] loadFile:" << path << "| mode:" << mode;
     appLog(QStringLiteral("loadFile: %1 mode=%2").arg(path, mode));
     if (!append) {
+        ++loadGeneration_;
         check(session_->setString(QStringLiteral("audio-channels"), QStringLiteral("auto")));
         applyPassthroughDecision();
     }

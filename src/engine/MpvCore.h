@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QTimer;
 
@@ -117,12 +118,15 @@ private:
     void setInitialOption(const QString &name, const QString &value);
     void setInitialProperty(const QString &name, const QString &value);
     void applyEnvironmentProperties();
+    void applyDisplayRefreshRate();
     void observeProperties();
 
     // Events
     void handleEvent(const EngineEvent &event);
     void handleLogMessage(const EngineEvent &event);
+    void handleStartFile();
     void handleEndFile(const EngineEvent &event);
+    void reportEnd();
     void stopFrameDropMonitor();
     void handleFileLoaded();
     void handlePropertyChange(const EngineEvent &event);
@@ -133,8 +137,11 @@ private:
 
     // Audio output and its recoveries
     void applyPassthroughDecision();
+    void rescueAudio();
     void recoverAudioDriver();
-    void fallBackFromExclusive(const QString &errorText);
+    std::optional<int> playlistIndexOf(qint64 entryId) const;
+    void fallBackFromExclusive(qint64 entryId, const QString &errorText);
+    void armPlaybackWatchdog();
     void checkPlaybackStall();
 
     // Frame-drop monitor
@@ -151,6 +158,13 @@ private:
     bool initialized_ = false;
     bool passthroughEnabled_ = true;
     QString spdifCodecs_ = QStringLiteral("ac3,eac3,dts,dts-hd,truehd");
+    // How far the current file's audio has been rescued: decoded instead of passed through,
+    // then dropped so the picture plays on.
+    enum class AudioRescue { None, Decoded, Silent };
+    AudioRescue audioRescue_ = AudioRescue::None;
+    quint64 fileSerial_ = 0;     // counts started files; timers armed for one file skip the next
+    quint64 loadGeneration_ = 0; // counts replacing loads, i.e. the user opening something
+    bool endReported_ = false;   // the current file's end was signalled already
     RenderProfile renderProfile_ = RenderProfile::Quality;
     RenderEnvironment renderEnv_;
     EnvironmentDetector detectEnvironment_;

@@ -8,10 +8,12 @@
 
 namespace {
 constexpr int kExclusiveReloadDelayMs = 100;
+constexpr int kWatchdogDelayMs = 2000;
 constexpr double kStalledPositionSeconds = 0.5;
 
-// Words that show up in the descriptions of outputs that can carry a bitstream to a decoder
-// (HDMI/optical links, receivers, GPU audio over HDMI).
+// Words in an output's name or description that mean a digital link a receiver can sit behind
+// (HDMI, DisplayPort and optical links, receivers, GPU audio over HDMI). Analog outputs, the
+// desktop's default ("auto") and anything unrecognised are sent decoded audio.
 const QStringList &passthroughKeywords()
 {
     static const QStringList keywords = {
@@ -22,7 +24,8 @@ const QStringList &passthroughKeywords()
         QStringLiteral("yamaha"),        QStringLiteral("onkyo"),
         QStringLiteral("marantz"),       QStringLiteral("pioneer"),
         QStringLiteral("nvidia high definition"), QStringLiteral("amd high definition"),
-        QStringLiteral("intel display"),
+        QStringLiteral("intel display"), QStringLiteral("displayport"),
+        QStringLiteral("iec958"),
     };
     return keywords;
 }
@@ -32,14 +35,6 @@ QString yesNo(bool on)
     return on ? QStringLiteral("yes") : QStringLiteral("no");
 }
 
-// A bitstream the output cannot take leaves the audio output dead; dropping passthrough and
-// re-opening the output is what brings sound back without reloading the file.
-void reloadAudioOutput(EngineSession &session)
-{
-    session.setString(QStringLiteral("audio-spdif"), QString());
-    session.commandAsync({QStringLiteral("ao-reload")});
-    session.setFlagAsync(QStringLiteral("pause"), false);
-}
 } // namespace
 
 QVariantList MpvCore::audioDevices() const
@@ -89,30 +84,21 @@ bool MpvCore::isPassthroughCapableDevice() const
         return true;
 
     const QString current = readString(QStringLiteral("audio-device"), QStringLiteral("auto"));
-    const QVariantList devices = audioDevices();
-    const auto descriptionWhere = [&devices](const auto &matches) {
-        for (const QVariant &entry : devices) {
-            const QVariantMap device = entry.toMap();
-            if (matches(device.value(QStringLiteral("name")).toString()))
-                return device.value(QStringLiteral("description")).toString();
-        }
-        return QString();
-    };
-
     QString description;
-    if (current != QLatin1String("auto"))
-        description = descriptionWhere([&current](const QString &name) { return name == current; });
-    // "auto" plays on the system default, which the engine lists first among the real outputs.
-    if (description.isEmpty())
-        description = descriptionWhere([](const QString &name) { return name.startsWith(QLatin1String("wasapi/")); });
-    if (description.isEmpty())
-        return true;
-
-    const QString lowered = description.toLower();
+    for (const QVariant &entry : audioDevices()) {
+        const QVariantMap device = entry.toMap();
+        if (device.value(QStringLiteral("name")).toString() == current) {
+            description = device.value(QStringLiteral("description")).toString();
+            break;
+        }
+    }
+    // The id alone often says it ("alsa/hdmi:CARD=…", "pulse/…hdmi-stereo"), also for a device
+    // the engine does not list.
+    const QString judged = (current + QLatin1Char(' ') + description).toLower();
     for (const QString &keyword : passthroughKeywords())
-        if (lowered.contains(keyword))
+        if (judged.contains(keyword))
             return true;
-    qInfo().noquote() << "[MPV] 패스스루 미지원 추정 장치:" << description;
+    qInfo().noquote() << "[MPV] 패스스루 미지원 추정 장치:" << (description.isEmpty() ? current : description);
     return false;
 }
 
@@ -124,16 +110,44 @@ void MpvCore::applyPassthroughDecision()
         check(session_->setString(QStringLiteral("audio-spdif"), spdifCodecs_));
 }
 
-void MpvCore::recoverAudioDriver()
+void MpvCore::rescueAudio()
 {
-    appLog(QStringLiteral("AO 초기화 실패 감지 → 자동 복구 시작"));
-    qWarning().noquote() << "[MPV] AO 실패 감지 → spdif 해제 후 ao-reload";
-    reloadAudioOutput(*session_);
+    // A bitstream the output refused leaves the file stalled, and reopening the output alone
+    // does not bring it back: the audio track is restarted so that it is decoded to PCM. Only
+    // for this file ("file-local-options"), so the next file selects its own track again.
+    audioRescue_ = AudioRescue::Decoded;
+    check(session_->setString(QStringLiteral("audio-spdif"), QString()));
+    const QString track = readString(QStringLiteral("aid"));
+    if (!track.isEmpty() && track != QLatin1String("no") && track != QLatin1String("auto")) {
+        check(session_->setString(QStringLiteral("file-local-options/aid"), QStringLiteral("no")));
+        check(session_->setString(QStringLiteral("file-local-options/aid"), track));
+    }
+    session_->commandAsync({QStringLiteral("ao-reload")});
+    session_->setFlagAsync(QStringLiteral("pause"), false);
 }
 
-void MpvCore::fallBackFromExclusive(const QString &errorText)
+void MpvCore::recoverAudioDriver()
 {
-    if (readString(QStringLiteral("audio-exclusive")) != QLatin1String("yes")) {
+    // Once per file: when decoded audio fails the same way, retrying would only loop.
+    if (audioRescue_ != AudioRescue::None)
+        return;
+    appLog(QStringLiteral("AO 초기화 실패 감지 → 자동 복구 시작"));
+    qWarning().noquote() << "[MPV] AO 실패 감지 → spdif 해제 후 ao-reload";
+    rescueAudio();
+}
+
+std::optional<int> MpvCore::playlistIndexOf(qint64 entryId) const
+{
+    const QVariantList entries = getMpvProperty(QStringLiteral("playlist")).toList();
+    for (int index = 0; index < entries.size(); ++index)
+        if (entries.at(index).toMap().value(QStringLiteral("id")).toLongLong() == entryId)
+            return index;
+    return std::nullopt;
+}
+
+void MpvCore::fallBackFromExclusive(qint64 entryId, const QString &errorText)
+{
+    if (readString(QStringLiteral("audio-exclusive")) != QLatin1String("yes") || entryId <= 0) {
         emit errorOccurred(errorText);
         return;
     }
@@ -141,18 +155,24 @@ void MpvCore::fallBackFromExclusive(const QString &errorText)
     qWarning().noquote() << "[MPV] WASAPI Exclusive 실패 → 공유 모드로 자동 전환";
     check(session_->setString(QStringLiteral("audio-exclusive"), QStringLiteral("no")));
 
-    const auto path = session_->getString(QStringLiteral("path"));
-    if (!path) {
-        emit errorOccurred(errorText);
-        return;
-    }
-    // The engine is still unwinding the failed file; a load issued from inside its end event
-    // would race that teardown.
-    QTimer::singleShot(kExclusiveReloadDelayMs, this, [this, file = *path] {
-        if (initialized_)
-            session_->commandAsync({QStringLiteral("loadfile"), file});
+    // The engine is still unwinding the failed file (or already on the next queued one): the
+    // failed entry is played again by its place in the queue, which keeps the queue whole.
+    // "path" cannot tell which file failed any more.
+    QTimer::singleShot(kExclusiveReloadDelayMs, this, [this, entryId, generation = loadGeneration_] {
+        if (!initialized_ || generation != loadGeneration_)
+            return; // the user has opened something else meanwhile
+        if (const auto index = playlistIndexOf(entryId))
+            session_->commandAsync({QStringLiteral("playlist-play-index"), QString::number(*index)});
     });
     emit errorOccurred(kExclusiveFallbackMessage.toString());
+}
+
+void MpvCore::armPlaybackWatchdog()
+{
+    QTimer::singleShot(kWatchdogDelayMs, this, [this, file = fileSerial_] {
+        if (file == fileSerial_)
+            checkPlaybackStall();
+    });
 }
 
 void MpvCore::checkPlaybackStall()
@@ -170,7 +190,17 @@ void MpvCore::checkPlaybackStall()
     // refused the passthrough stream, which no error event reports.
     if (paused || !coreIdle || position >= kStalledPositionSeconds)
         return;
-    appLog(QStringLiteral("워치독: 재생 멈춤 감지 → spdif 해제 + ao-reload 강제 복구"));
-    qWarning().noquote() << "[MPV] 워치독: 재생 멈춤 → ao-reload 복구";
-    reloadAudioOutput(*session_);
+    if (audioRescue_ == AudioRescue::None) {
+        appLog(QStringLiteral("워치독: 재생 멈춤 감지 → spdif 해제 + ao-reload 강제 복구"));
+        qWarning().noquote() << "[MPV] 워치독: 재생 멈춤 → ao-reload 복구";
+        rescueAudio();
+        armPlaybackWatchdog();
+    } else if (audioRescue_ == AudioRescue::Decoded) {
+        // Decoded audio found no output either. A picture without sound beats a frozen one.
+        appLog(QStringLiteral("워치독: 오디오 출력 불가 → 소리 없이 재생"));
+        qWarning().noquote() << "[MPV] 워치독: 오디오 출력 불가 → 소리 없이 재생";
+        audioRescue_ = AudioRescue::Silent;
+        check(session_->setString(QStringLiteral("file-local-options/aid"), QStringLiteral("no")));
+        session_->setFlagAsync(QStringLiteral("pause"), false);
+    }
 }

@@ -137,6 +137,7 @@ void MpvCore::redetectGpu()
     };
     for (const auto &[name, value] : scalers)
         check(session_->setString(QLatin1String(name), value));
+    applyDisplayRefreshRate();
 
     ensureFrameDropTimer();
     if (readString(QStringLiteral("pause")) != QLatin1String("yes"))

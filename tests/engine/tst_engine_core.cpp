@@ -159,8 +159,16 @@ private slots:
         QCOMPARE(paused.size(), 1);
         QCOMPARE(started.size(), 1);
         QCOMPARE(volume.at(0).at(0).toInt(), 57);
-        QCOMPARE(ended.size(), 2);
+        QCOMPARE(ended.size(), 1); // one end, seen both as "eof-reached" and as the end event
         QVERIFY(fake_->events.isEmpty());
+
+        // Sought back from the end and played out again; then the next file ends.
+        fake_->queuePropertyChange("eof-reached", Format::Flag, false);
+        fake_->queuePropertyChange("eof-reached", Format::Flag, true);
+        fake_->queueStartFile(2);
+        fake_->queueEndFile(EngineEvent::EndReason::Eof);
+        core_->onMpvEvents();
+        QCOMPARE(ended.size(), 3);
     }
 
     void restartCountsAsStartOnlyWhenPlaying()

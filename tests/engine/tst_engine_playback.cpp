@@ -66,18 +66,50 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 8000);
     }
 
-    void queuedFilesFollowEachOther()
+    // A missing file between two good ones is reported once, as itself, and the queue goes on.
+    void brokenFileInAQueue()
     {
         QSignalSpy loaded(core_.get(), &MpvCore::fileLoaded);
+        QSignalSpy errors(core_.get(), &MpvCore::errorOccurred);
         const QString first = TestMedia::path(QStringLiteral("clip_320x240.mp4"));
-        const QString second = TestMedia::path(QStringLiteral("chapters_3.mkv"));
+        const QString last = TestMedia::path(QStringLiteral("chapters_3.mkv"));
         core_->loadFile(first);
-        core_->loadFile(second, true);
+        core_->loadFile(TestMedia::directory() + QStringLiteral("/does-not-exist.mkv"), true);
+        core_->loadFile(last, true);
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 10000);
-        QCOMPARE(core_->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 2);
+        QCOMPARE(core_->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 3);
         core_->seek(5.5);
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 2, 10000);
-        QCOMPARE(loaded.at(1).at(0).toString(), second);
+        QCOMPARE(loaded.at(1).at(0).toString(), last);
+        QTest::qWait(300);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors.at(0).at(0).toString() != MpvCore::kExclusiveFallbackMessage);
+        QCOMPARE(core_->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 3);
+        QCOMPARE(core_->currentPath(), last);
+    }
+
+    // Default settings on real outputs: the desktop's own (on this machine no sound device at
+    // all) and an HDMI output that refuses the bitstream. The AC-3 5.1 film plays on both.
+    void surroundPlaysOnRealOutputs_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::newRow("desktop default") << "auto";
+        QTest::newRow("HDMI output refusing passthrough") << "alsa/hdmi:CARD=VelmoranMissing";
+    }
+    void surroundPlaysOnRealOutputs()
+    {
+        QFETCH(QString, device);
+        const QByteArray testOutput = qgetenv("VELMORAN_AUDIO_OUTPUT");
+        qunsetenv("VELMORAN_AUDIO_OUTPUT");
+        core_.reset();
+        core_ = std::make_unique<MpvCore>();
+        const bool started = core_->initialize(qint64(window_->winId()));
+        qputenv("VELMORAN_AUDIO_OUTPUT", testOutput);
+        QVERIFY(started);
+        core_->setAudioDevice(device);
+        core_->loadFile(TestMedia::path(QStringLiteral("surround_51.mkv")));
+        QTRY_VERIFY_WITH_TIMEOUT(core_->position() > 1.0, 8000);
+        QVERIFY(!core_->propertyText(QStringLiteral("current-ao")).isEmpty()); // with sound, decoded
     }
 
     void volumeAndPropertyAccess()

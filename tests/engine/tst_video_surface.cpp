@@ -72,6 +72,11 @@ private slots:
             const QRgb pixel = frame.pixel(int((i + 0.5) * frame.width() / 7), frame.height() / 3);
             QVERIFY2(near(pixel, bars.at(i)), qPrintable(QStringLiteral("bar %1 is %2").arg(i).arg(QColor(pixel).name())));
         }
+
+        // Motion smoothing needs the display's rate, which only the player can tell the engine here.
+        surface.core()->setInterpolation(true);
+        QTRY_COMPARE_WITH_TIMEOUT(surface.core()->propertyText(QStringLiteral("display-sync-active")),
+                                  QStringLiteral("yes"), 3000);
     }
 
     void captionBadges_data()

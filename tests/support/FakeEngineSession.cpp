@@ -40,12 +40,21 @@ void FakeEngineSession::queueEvent(EngineEvent::Type type)
     events << event;
 }
 
-void FakeEngineSession::queueEndFile(EngineEvent::EndReason reason, int error)
+void FakeEngineSession::queueStartFile(qint64 entryId)
+{
+    EngineEvent event;
+    event.type = EngineEvent::Type::StartFile;
+    event.playlistEntryId = entryId;
+    events << event;
+}
+
+void FakeEngineSession::queueEndFile(EngineEvent::EndReason reason, int error, qint64 entryId)
 {
     EngineEvent event;
     event.type = EngineEvent::Type::EndFile;
     event.endReason = reason;
     event.error = error;
+    event.playlistEntryId = entryId;
     events << event;
 }
 

@@ -39,7 +39,8 @@ public:
 
     void queuePropertyChange(const QString &name, EngineEvent::Format format, const QVariant &value = {});
     void queueEvent(EngineEvent::Type type);
-    void queueEndFile(EngineEvent::EndReason reason, int error = 0);
+    void queueStartFile(qint64 entryId);
+    void queueEndFile(EngineEvent::EndReason reason, int error = 0, qint64 entryId = 0);
     void queueLog(EngineEvent::LogLevel level, const QString &text, const QString &prefix = QStringLiteral("ao"));
 
     // EngineSession
