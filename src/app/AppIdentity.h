@@ -17,8 +17,17 @@ inline constexpr auto kWindowIcon = ":/icons/velmoran.ico";
 // compositors find the player's name and icon through it.
 inline constexpr auto kDesktopEntry = "velmoran";
 
-inline constexpr auto kInstanceMemoryKey = "Velmoran_Instance";
+inline constexpr auto kInstanceMarkerName = "Velmoran_Instance.lock";
 inline constexpr auto kHandoverServerName = "VelmoranIPC_v1";
+
+// The folder that holds the instance marker and the hand-over socket. Only this user may enter
+// it, so another user's player is never taken for ours and is never handed our files:
+// $XDG_RUNTIME_DIR when it is such a folder, otherwise one of our own in the temporary folder,
+// named by the user id. Empty when neither can be had; the player then runs alone.
+QString instanceFolder();
+// Full paths of the marker and the socket inside instanceFolder(); empty with it.
+QString instanceMarkerPath();
+QString handoverServerPath();
 
 // Must run right after the application object exists, before anything reads settings.
 void apply(QApplication &app);

@@ -2,37 +2,50 @@
 
 #include "app/HandoverProtocol.h"
 
-#include <QDebug>
+#include <QDeadlineTimer>
 #include <QLocalSocket>
+#include <QThread>
 
-SingleInstanceGuard::SingleInstanceGuard(const QString &memoryKey)
-{
-    memory_.setKey(memoryKey);
+namespace {
+// A refused connection fails at once, so the retries need a pause of their own.
+constexpr int kRetryPauseMs = 50;
 }
 
-bool SingleInstanceGuard::claim()
+SingleInstanceGuard::SingleInstanceGuard(const QString &markerPath)
+    : markerPath_(markerPath), lock_(markerPath)
 {
-    return memory_.create(1, QSharedMemory::ReadWrite);
+    // Only a dead owner makes a marker stale. The default would also take the marker of a
+    // player that has simply been running for more than 30 seconds.
+    lock_.setStaleLockTime(0);
 }
 
-void SingleInstanceGuard::reclaimStale()
+SingleInstanceGuard::Claim SingleInstanceGuard::claim()
 {
-    // The last detach of an orphaned segment removes it, after which it can be created again.
-    if (memory_.attach())
-        memory_.detach();
-    if (!memory_.create(1, QSharedMemory::ReadWrite))
-        qWarning().noquote() << "[Instance] 실행 표식을 다시 만들 수 없음:" << memory_.errorString();
+    if (markerPath_.isEmpty())
+        return Claim::Unavailable;
+    if (lock_.tryLock(0))
+        return Claim::Claimed;
+    return lock_.error() == QLockFile::LockFailedError ? Claim::HeldByLiveOwner : Claim::Unavailable;
 }
 
-HandoverResult sendHandover(const QString &serverName, const QStringList &files, int timeoutMs)
+HandoverResult handOverToOwner(SingleInstanceGuard &guard, const QString &serverName, const QStringList &files,
+                               int connectTimeoutMs, int ownerStartingMs)
 {
-    QLocalSocket socket;
-    socket.connectToServer(serverName);
-    if (!socket.waitForConnected(timeoutMs))
-        return HandoverResult::NoListener;
-    socket.write(Handover::encodeFrame(files));
-    socket.flush();
-    const bool written = socket.bytesToWrite() == 0 || socket.waitForBytesWritten(timeoutMs);
-    socket.disconnectFromServer();
-    return written ? HandoverResult::Delivered : HandoverResult::NotDelivered;
+    const QDeadlineTimer deadline(ownerStartingMs);
+    for (;;) {
+        QLocalSocket socket;
+        socket.connectToServer(serverName);
+        if (socket.waitForConnected(connectTimeoutMs)) {
+            socket.write(Handover::encodeFrame(files));
+            socket.flush();
+            const bool written = socket.bytesToWrite() == 0 || socket.waitForBytesWritten(connectTimeoutMs);
+            socket.disconnectFromServer();
+            return written ? HandoverResult::Delivered : HandoverResult::NotDelivered;
+        }
+        if (guard.claim() == SingleInstanceGuard::Claim::Claimed)
+            return HandoverResult::OwnerGone;
+        if (deadline.hasExpired())
+            return HandoverResult::NotDelivered;
+        QThread::msleep(kRetryPauseMs);
+    }
 }

@@ -1,28 +1,35 @@
 #pragma once
 
-#include <QSharedMemory>
+#include <QLockFile>
 #include <QStringList>
 
-// Decides whether this process is the player's first instance. The marker is a 1-byte shared
-// memory segment; on Linux such a segment outlives a crashed owner, so a failed hand-over is
-// taken as proof that the owner is gone and the marker is claimed anew.
+// Decides whether this process is the player's first instance. The marker is a lock file that
+// records its owner's process id, so a marker left by a crashed owner is told apart from one
+// whose owner is alive but still building its window and not yet listening.
 class SingleInstanceGuard
 {
 public:
-    explicit SingleInstanceGuard(const QString &memoryKey);
+    enum class Claim {
+        Claimed,         // this process now holds the marker (nobody did, or its owner had died)
+        HeldByLiveOwner, // a running player holds it
+        Unavailable,     // no marker can be made here; the process runs alone
+    };
 
-    // True when no other instance holds the marker (this process now does).
-    bool claim();
-    // Takes over a marker whose owner no longer answers. The process runs as first instance
-    // even if the segment cannot be recreated.
-    void reclaimStale();
+    explicit SingleInstanceGuard(const QString &markerPath);
+
+    Claim claim();
 
 private:
-    QSharedMemory memory_;
+    QString markerPath_;
+    QLockFile lock_;
 };
 
-enum class HandoverResult { Delivered, NotDelivered, NoListener };
+enum class HandoverResult { Delivered, NotDelivered, OwnerGone };
 
-// Sends the files to the running instance, waiting at most timeoutMs for the connection and
-// again for the write. NoListener means nobody accepted the connection at all.
-HandoverResult sendHandover(const QString &serverName, const QStringList &files, int timeoutMs);
+// Sends the files to the player that holds the marker. Each connection attempt waits at most
+// connectTimeoutMs, and the write as long again. While the owner lives but does not listen yet,
+// the attempt is repeated until ownerStartingMs have passed (NotDelivered after that). If the
+// owner goes away meanwhile, the guard claims the marker and the result is OwnerGone: this
+// process is then the first instance.
+HandoverResult handOverToOwner(SingleInstanceGuard &guard, const QString &serverName, const QStringList &files,
+                               int connectTimeoutMs, int ownerStartingMs);

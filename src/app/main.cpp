@@ -11,7 +11,11 @@
 
 namespace {
 constexpr int kHandoverTimeoutMs = 1500;
-}
+// A live owner that does not answer yet is still building its window, and listens only once the
+// window is up: with software OpenGL on a busy machine that takes seconds, not the 1500 ms a
+// single connection is given.
+constexpr int kOwnerStartingMs = 10000;
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -34,15 +38,22 @@ int main(int argc, char *argv[])
     AppIdentity::apply(app);
     const StartupArguments arguments = parseStartupArguments(app);
 
-    SingleInstanceGuard instanceGuard(QString::fromLatin1(AppIdentity::kInstanceMemoryKey));
-    if (!arguments.newWindow && !instanceGuard.claim()) {
-        const HandoverResult handover = sendHandover(QString::fromLatin1(AppIdentity::kHandoverServerName),
-                                                     arguments.files, kHandoverTimeoutMs);
-        if (handover != HandoverResult::NoListener)
-            return 0;
-        // Nobody listens behind the marker: its owner died without cleaning up.
-        qInfo() << "[Instance] 이전 실행이 응답하지 않음: 이 프로세스가 플레이어를 엽니다";
-        instanceGuard.reclaimStale();
+    const QString serverName = AppIdentity::handoverServerPath();
+    SingleInstanceGuard instanceGuard(AppIdentity::instanceMarkerPath());
+    if (!arguments.newWindow) {
+        switch (instanceGuard.claim()) {
+        case SingleInstanceGuard::Claim::Claimed:
+            break;
+        case SingleInstanceGuard::Claim::Unavailable:
+            qWarning() << "[Instance] 실행 표식을 만들 수 없음: 단일 실행 확인 없이 엽니다";
+            break;
+        case SingleInstanceGuard::Claim::HeldByLiveOwner:
+            if (handOverToOwner(instanceGuard, serverName, arguments.files, kHandoverTimeoutMs, kOwnerStartingMs)
+                != HandoverResult::OwnerGone)
+                return 0;
+            qInfo() << "[Instance] 이전 실행이 끝남: 이 프로세스가 플레이어를 엽니다";
+            break;
+        }
     }
 
     AppLook::applyDarkLook(app);
@@ -55,7 +66,8 @@ int main(int argc, char *argv[])
         window.activateWindow();
         window.openFiles(files);
     });
-    handoverServer.listen(QString::fromLatin1(AppIdentity::kHandoverServerName));
+    if (!serverName.isEmpty())
+        handoverServer.listen(serverName);
 
     UnixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &window, &QWidget::close);

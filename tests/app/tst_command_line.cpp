@@ -39,12 +39,37 @@ private slots:
         QTest::newRow("help") << QStringList{"velmoran", "-h"} << true;
         QTest::newRow("unknown option") << QStringList{"velmoran", "--bogus"} << true;
         QTest::newRow("file named like an option") << QStringList{"velmoran", "--", "--version"} << false;
+        // Qt's own options, which the application object takes out, with their values.
+        QTest::newRow("qt options") << QStringList{"velmoran", "-platform", "xcb", "--display", ":1", "-style=Fusion",
+                                                   "-reverse", "a.mkv"} << false;
+        QTest::newRow("qt option value is not a request") << QStringList{"velmoran", "-session", "--version"} << false;
+        QTest::newRow("version after qt options") << QStringList{"velmoran", "-style", "Fusion", "-v"} << true;
+        QTest::newRow("qt does not take every = form") << QStringList{"velmoran", "--platform=xcb"} << true;
     }
     void textOnlyRequestsAreRecognised()
     {
         QFETCH(QStringList, arguments);
         QFETCH(bool, textOnly);
         QCOMPARE(endsWithTextOnly(arguments), textOnly);
+    }
+
+    void fileArgumentsMeanWhatTheyMeantWhereTyped_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("relative") << "clip.mkv" << "/home/u/Videos/clip.mkv";
+        QTest::newRow("relative upwards") << "../b/./c.mkv" << "/home/u/b/c.mkv";
+        QTest::newRow("absolute") << "/srv/a.mkv" << "/srv/a.mkv";
+        QTest::newRow("file url") << "file:///tmp/a%20b%ED%95%9C.mkv" << "/tmp/a b한.mkv";
+        QTest::newRow("stream") << "https://example.org/a%20b" << "https://example.org/a%20b";
+        QTest::newRow("other address") << "smb://nas/share/a.mkv" << "smb://nas/share/a.mkv";
+        QTest::newRow("empty") << "" << "";
+    }
+    void fileArgumentsMeanWhatTheyMeantWhereTyped()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, expected);
+        QCOMPARE(normalisedFileArguments({argument}, QStringLiteral("/home/u/Videos")), QStringList{expected});
     }
 
     // Asked for its version the player answers on stdout without a display: the platform is

@@ -1,18 +1,27 @@
+#include "app/AppIdentity.h"
 #include "app/HandoverProtocol.h"
 #include "app/HandoverServer.h"
+#include "app/SingleInstanceGuard.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QtEndian>
 
+#include <memory>
+
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 using Handover::FrameAssembler;
+using Claim = SingleInstanceGuard::Claim;
 
 namespace {
 QByteArray bigEndian32(qint32 value)
@@ -37,6 +46,69 @@ private slots:
     void init()
     {
         serverName_ = QStringLiteral("velmoran-test-%1").arg(QCoreApplication::applicationPid());
+    }
+
+    void instanceNamesArePrivateToTheUser_data()
+    {
+        QTest::addColumn<QString>("runtimeName"); // empty: XDG_RUNTIME_DIR unset
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("usesRuntime");
+        QTest::newRow("private runtime folder") << "run" << 0700 << true;
+        QTest::newRow("others may enter") << "run" << 0755 << false;
+        QTest::newRow("too long for a socket address") << QString(100, QLatin1Char('r')) << 0700 << false;
+        QTest::newRow("unset") << "" << 0 << false;
+    }
+    void instanceNamesArePrivateToTheUser()
+    {
+        QFETCH(QString, runtimeName);
+        QFETCH(int, mode);
+        QFETCH(bool, usesRuntime);
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", savedRuntime); });
+        QTemporaryDir base;
+        const QString runtime = runtimeName.isEmpty() ? QString() : base.filePath(runtimeName);
+        if (!runtime.isEmpty())
+            QVERIFY(QDir().mkdir(runtime) && ::chmod(QFile::encodeName(runtime).constData(), mode) == 0);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+
+        const QString folder = AppIdentity::instanceFolder();
+        QCOMPARE(QFileInfo(AppIdentity::handoverServerPath()).path(), folder);
+        QCOMPARE(folder == runtime, usesRuntime);
+        if (usesRuntime)
+            return;
+        // The fallback is a folder of this user's own in the shared temporary folder, not trusted
+        // once others may enter it.
+        QVERIFY2(folder.startsWith(QDir::tempPath()) && folder.contains(QString::number(::geteuid())),
+                 qPrintable(folder));
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0777) == 0);
+        QCOMPARE(AppIdentity::instanceFolder(), QString());
+        QCOMPARE(AppIdentity::handoverServerPath(), QString());
+        QVERIFY(QDir(folder).removeRecursively());
+    }
+
+    void handOverTakesTheMarkerOnlyWhenTheOwnerIsGone()
+    {
+        QTemporaryDir folder;
+        const QString marker = folder.filePath(QStringLiteral("marker"));
+        const QString socket = folder.filePath(QStringLiteral("socket"));
+        auto owner = std::make_unique<QLockFile>(marker);
+        QVERIFY(owner->tryLock());
+        SingleInstanceGuard second(marker);
+        QCOMPARE(second.claim(), Claim::HeldByLiveOwner);
+        // An owner that never answers is given up on, and keeps its marker.
+        QCOMPARE(handOverToOwner(second, socket, {QStringLiteral("/a.mkv")}, 1500, 200),
+                 HandoverResult::NotDelivered);
+
+        const std::unique_ptr<QThread> leaving(QThread::create([&] {
+            QThread::msleep(200);
+            owner.reset();
+        }));
+        leaving->start();
+        QCOMPARE(handOverToOwner(second, socket, {QStringLiteral("/a.mkv")}, 1500, 10000),
+                 HandoverResult::OwnerGone);
+        QVERIFY(leaving->wait(5000));
+        // This process is the owner now: the next start finds it alive.
+        QCOMPARE(SingleInstanceGuard(marker).claim(), Claim::HeldByLiveOwner);
     }
 
     void frameIsByteExact()

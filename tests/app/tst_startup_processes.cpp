@@ -10,16 +10,16 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <csignal>
 
 namespace {
-// The player listens once its window is up; the socket appears in the private TMPDIR.
+// The player listens once its window is up.
 bool waitUntilListening(int timeoutMs = 15000)
 {
-    const QString socketPath = QDir::tempPath() + QLatin1Char('/') + QLatin1String(AppIdentity::kHandoverServerName);
     QDeadlineTimer deadline(timeoutMs);
-    while (!QFile::exists(socketPath)) {
+    while (!QFile::exists(AppIdentity::handoverServerPath())) {
         if (deadline.hasExpired())
             return false;
         QTest::qWait(50);
@@ -56,7 +56,7 @@ private slots:
 
     void cleanup()
     {
-        QDir(QDir::tempPath()).remove(QLatin1String(AppIdentity::kHandoverServerName));
+        QFile::remove(AppIdentity::handoverServerPath());
     }
 
     void helpIsKorean()
@@ -73,7 +73,9 @@ private slots:
 
     void startupFilesAreFiltered()
     {
-        PlayerProcess first({media_.filePath(QStringLiteral("missing.mp4")), QStringLiteral("rtsp://cam/1"), fileA_,
+        // Qt's own options are taken by the application object, not refused as unknown.
+        PlayerProcess first({QStringLiteral("-platform"), QStringLiteral("xcb"),
+                             media_.filePath(QStringLiteral("missing.mp4")), QStringLiteral("rtsp://cam/1"), fileA_,
                              QStringLiteral("ftp://x/y")});
         // The missing path is dropped, so the existing file is the one that plays.
         QVERIFY2(first.waitForLoads(fileA_), qPrintable(first.console()));
@@ -102,6 +104,47 @@ private slots:
         QCOMPARE(first.process().state(), QProcess::Running);
     }
 
+    // The running player resolves nothing against its own folder: a name typed in another folder,
+    // and a file URL from the desktop, reach it as the files that were meant.
+    void secondStartFromAnotherFolderOpensTheFilesMeant()
+    {
+        PlayerProcess first({});
+        QVERIFY(waitUntilListening());
+        // It listens in this user's runtime folder, not in the shared temporary folder.
+        const QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1Char('/');
+        QVERIFY(AppIdentity::handoverServerPath().startsWith(runtimeFolder));
+
+        const QString spaced = makeFile(QStringLiteral("a b.mkv"));
+        QProcess second;
+        second.setWorkingDirectory(media_.path());
+        second.start(TestMedia::playerBinary(),
+                     {QStringLiteral("second.mkv"), QUrl::fromLocalFile(spaced).toString(QUrl::FullyEncoded)});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
+        // The second start names the folder as the system reports it, links resolved.
+        const QString typedFile = QFileInfo(media_.path()).canonicalFilePath() + QStringLiteral("/second.mkv");
+        QVERIFY2(first.waitForLoads(typedFile, {spaced}), qPrintable(first.console()));
+    }
+
+    // Two starts at once: the one that loses the marker finds the other still building its window,
+    // not yet listening. It waits and hands over instead of opening a second window.
+    void simultaneousStartsOpenOneWindow()
+    {
+        PlayerProcess plain({});
+        PlayerProcess withFile({fileA_});
+        QDeadlineTimer deadline(20000);
+        while (plain.process().state() != QProcess::NotRunning && withFile.process().state() != QProcess::NotRunning
+               && !deadline.hasExpired())
+            QTest::qWait(50);
+        const bool plainLeft = plain.process().state() == QProcess::NotRunning;
+        PlayerProcess &left = plainLeft ? plain : withFile;
+        PlayerProcess &stayed = plainLeft ? withFile : plain;
+        QVERIFY2(left.process().state() == QProcess::NotRunning, "both starts opened a window");
+        QCOMPARE(left.process().exitCode(), 0);
+        QVERIFY2(stayed.waitForLoads(fileA_), qPrintable(stayed.console()));
+        QCOMPARE(stayed.process().state(), QProcess::Running);
+    }
+
     void newWindowFlagOpensItsOwnWindow()
     {
         PlayerProcess first({});
@@ -121,7 +164,7 @@ private slots:
             ::kill(crashed.process().processId(), SIGKILL);
             QVERIFY(crashed.process().waitForFinished(5000));
         }
-        // The marker segment and the socket file of the dead instance are both still there.
+        // The marker and the socket file of the dead instance are both still there.
         PlayerProcess next({fileA_});
         QVERIFY2(next.waitForLoads(fileA_), qPrintable(next.console()));
 
