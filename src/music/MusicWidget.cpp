@@ -750,7 +750,8 @@ void MusicWidget::mouseMoveEvent(QMouseEvent *event)
                                                           event->globalPosition(), event->button(), event->buttons(),
                                                           event->modifiers(), event->pointingDevice()));
     }
-    QWidget::mouseMoveEvent(event);
+    // The copy stands for the original; letting it propagate as well would deliver it twice.
+    event->accept();
 }
 
 void MusicWidget::contextMenuEvent(QContextMenuEvent *event)
