@@ -353,6 +353,9 @@ void MusicWidget::setEngine(MpvCore *engine)
 
 void MusicWidget::setEqualizerPage(QWidget *page)
 {
+    if (page == equalizer_)
+        return;
+    const bool wasShown = equalizer_ && pages_->currentWidget() == equalizer_;
     if (equalizer_) {
         pages_->removeWidget(equalizer_);
         equalizer_->deleteLater();
@@ -361,8 +364,8 @@ void MusicWidget::setEqualizerPage(QWidget *page)
     tabButtons_[EqualizerPage]->setVisible(page != nullptr);
     if (page)
         pages_->insertWidget(pages_->indexOf(playlist_), page);
-    else if (currentPage() < 0)
-        onRightPanelToggle(LyricsPage);
+    if (wasShown)
+        onRightPanelToggle(page ? EqualizerPage : LyricsPage);
 }
 
 int MusicWidget::currentPage() const

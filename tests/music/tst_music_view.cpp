@@ -226,6 +226,35 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!peaks->isActive(), 5000);
     }
 
+    void rightPanelPages()
+    {
+        MusicWidget view;
+        QList<QPushButton *> tabs;
+        for (const char *name : {"가사", "EQ", "재생목록"})
+            for (auto *button : view.findChildren<QPushButton *>())
+                if (button->text() == QString::fromUtf8(name))
+                    tabs << button;
+        QCOMPARE(tabs.size(), 3);
+        view.show();
+        // No equalizer yet: its tab is not offered and asking for its page changes nothing.
+        QVERIFY(!tabs[1]->isVisible());
+        view.onRightPanelToggle(MusicWidget::EqualizerPage);
+        QCOMPARE(view.currentPage(), int(MusicWidget::LyricsPage));
+
+        view.setEqualizerPage(new QWidget);
+        QVERIFY(tabs[1]->isVisible());
+        tabs[1]->click();
+        QCOMPARE(view.currentPage(), int(MusicWidget::EqualizerPage));
+        QCOMPARE(QList<bool>({tabs[0]->isChecked(), tabs[1]->isChecked(), tabs[2]->isChecked()}),
+                 QList<bool>({false, true, false}));
+        tabs[2]->click();
+        QCOMPARE(view.currentPage(), int(MusicWidget::PlaylistPage));
+        tabs[1]->click();
+        view.setEqualizerPage(nullptr); // the shown page goes away: back to the lyrics
+        QCOMPARE(view.currentPage(), int(MusicWidget::LyricsPage));
+        QVERIFY(tabs[0]->isChecked() && !tabs[1]->isVisible());
+    }
+
     void playlistSearch()
     {
         PlaylistPanel panel;
