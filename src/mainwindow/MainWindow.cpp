@@ -40,17 +40,6 @@ constexpr int kErrorMessageMs = 5000;
 const QString kOpenDialogFilter = QStringLiteral(
     "미디어 파일 (*.mkv *.mp4 *.avi *.mov *.wmv *.flv *.ts *.m2ts *.m4v *.webm *.mp3 *.flac *.aac *.wav *.dts "
     "*.ac3 *.truehd);;모든 파일 (*.*)");
-
-QList<ChapterInfo> chaptersFrom(const QVariant &chapterList)
-{
-    QList<ChapterInfo> chapters;
-    for (const QVariant &entry : chapterList.toList()) {
-        const QVariantMap chapter = entry.toMap();
-        chapters << ChapterInfo{chapter.value(QStringLiteral("time")).toDouble(),
-                                chapter.value(QStringLiteral("title")).toString()};
-    }
-    return chapters;
-}
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -129,11 +118,7 @@ void MainWindow::connectChrome()
     connect(titleBar_, &TitleBar::maximizeClicked, this, [this] { isMaximized() ? showNormal() : showMaximized(); });
     connect(titleBar_, &TitleBar::fullscreenClicked, this, &MainWindow::toggleFullscreen);
     connect(titleBar_, &TitleBar::closeClicked, this, &QWidget::close);
-    connect(titleBar_, &TitleBar::alwaysOnTopToggled, this, [this](bool pinned) {
-        setWindowFlag(Qt::WindowStaysOnTopHint, pinned);
-        show();
-        writeSetting(settings_, SettingsKeys::windowAlwaysOnTop, pinned);
-    });
+    connect(titleBar_, &TitleBar::alwaysOnTopToggled, this, &MainWindow::setStayOnTop);
 
     controlBar_->connectToCore(core);
     trackSelector_->connectToCore(core);
@@ -241,10 +226,13 @@ void MainWindow::openFiles(const QStringList &files)
         pendingStartupFiles_ = files;
         return;
     }
+    // Absolute from here on: the engine reports back what it was given, and that text becomes
+    // the recent entry, the resume key and the statistics record, which outlive the directory
+    // the player happened to start in.
     QStringList existing;
     for (const QString &path : files)
-        if (QFileInfo(path).isFile())
-            existing << path;
+        if (const QFileInfo info(path); info.isFile())
+            existing << info.absoluteFilePath();
     if (existing.isEmpty()) {
         // A stream address given on the command line or by a second start: play it rather
         // than drop it, as long as there is no local file to play instead.
@@ -255,7 +243,7 @@ void MainWindow::openFiles(const QStringList &files)
             reportUnopenable(files.first());
         return;
     }
-    currentFile = existing.first();
+    leaveCurrentFile();
     // A moment for the window to settle before the engine starts on the file. The rest are
     // queued after it: queued first, the replacing load would throw them away again.
     QTimer::singleShot(50, this, [this, existing] {
@@ -263,6 +251,18 @@ void MainWindow::openFiles(const QStringList &files)
         for (const QString &path : existing.sliced(1))
             videoSurface_->appendFile(path);
     });
+}
+
+// The engine keeps reporting the old file until the new one is loaded, and the new one may never
+// load. So the old file's place is kept now, under its own name, and nothing counts as current
+// until the engine names the next file: a close in between has no position to store, and no
+// late report of the old file can be stored under the new name.
+void MainWindow::leaveCurrentFile()
+{
+    saveResumePosition();
+    currentFile.clear();
+    position_ = 0.0;
+    duration_ = 0.0;
 }
 
 void MainWindow::reportUnopenable(const QString &path)
@@ -329,7 +329,7 @@ void MainWindow::onFileLoaded(const QString &path)
 
 void MainWindow::refreshChapterMarkers()
 {
-    controlBar_->setChapters(chaptersFrom(core()->getMpvProperty(QStringLiteral("chapter-list"))), duration_);
+    controlBar_->setChapters(chaptersFromEngineList(core()->getMpvProperty(QStringLiteral("chapter-list"))), duration_);
 }
 
 void MainWindow::updateWindowTitle(const QString &name)
@@ -542,6 +542,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
     saveResumePosition();
     writeSetting(settings_, SettingsKeys::windowSize, size());
     writeSetting(settings_, SettingsKeys::windowPos, pos());
-    writeSetting(settings_, SettingsKeys::audioVolume, videoSurface_->core()->volume());
+    // An engine that never started reports its default, not the user's volume.
+    if (core()->isInitialized())
+        writeSetting(settings_, SettingsKeys::audioVolume, core()->volume());
     event->accept();
 }

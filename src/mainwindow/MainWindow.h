@@ -83,6 +83,7 @@ private:
     void showControls();
     void hideControls();
     void saveResumePosition();
+    void leaveCurrentFile();
     void restoreResumePosition(const QString &path);
     void refreshChapterMarkers();
     void suggestExclusiveAudio(int channels);
@@ -98,6 +99,7 @@ private:
     void changeVolumeBy(int step, bool showMuted = false);
     void toggleEngineFlag(const QString &property, const QString &onText, const QString &label);
     void toggleStayOnTop();
+    void setStayOnTop(bool onTop);
     void toggleShortcutGuide();
     // False, with a message saying so, when there is no picture to capture.
     bool takeScreenshot();

@@ -238,9 +238,19 @@ void MainWindow::toggleEngineFlag(const QString &property, const QString &onText
 void MainWindow::toggleStayOnTop()
 {
     const bool wasOnTop = windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-    setWindowFlag(Qt::WindowStaysOnTopHint, !wasOnTop);
-    show();
+    setStayOnTop(!wasOnTop);
     osd_->showMessage(wasOnTop ? QStringLiteral("항상 위에: 해제") : QStringLiteral("항상 위에: 활성화"), kMessageMs);
+}
+
+// The key and the title bar's pin are two handles on one state: the flag, the pin and the
+// stored choice change together, whichever the user took.
+void MainWindow::setStayOnTop(bool onTop)
+{
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    // Changing a window flag hides the window.
+    show();
+    titleBar_->setPinned(onTop);
+    writeSetting(settings_, SettingsKeys::windowAlwaysOnTop, onTop);
 }
 
 void MainWindow::toggleShortcutGuide()

@@ -1,7 +1,9 @@
 // The right-click menu, built anew at each opening so every entry reflects the engine's state.
+// File and track names go through MediaText's literal forms: an "&" in them is no shortcut.
 #include "mainwindow/MainWindow.h"
 
 #include "engine/MpvCore.h"
+#include "ui/controls/MediaText.h"
 #include "ui/controls/ProFeaturesWidget.h"
 
 #include <QFileInfo>
@@ -66,11 +68,12 @@ void MainWindow::addRecentFilesMenu(QMenu *menu)
         return;
     }
     for (const QString &path : files) {
-        QAction *entry = recent->addAction(QFileInfo(path).fileName(), this, [this, path] {
+        const QString name = MediaText::literalMenuText(QFileInfo(path).fileName());
+        QAction *entry = recent->addAction(name, this, [this, path] {
             if (QFileInfo(path).isFile())
                 openFiles({path});
         });
-        entry->setToolTip(path);
+        entry->setToolTip(MediaText::plainToolTip(path));
     }
     recent->setToolTipsVisible(true);
     recent->addSeparator();
@@ -88,7 +91,7 @@ void MainWindow::addTrackMenus(QMenu *menu)
             text += QStringLiteral(" - ") + track.title;
         if (!track.codec.isEmpty())
             text += QStringLiteral(" (%1)").arg(track.codec);
-        audio->addAction(text, engine, [engine, id = track.id] { engine->setAudioTrack(id); });
+        audio->addAction(MediaText::literalMenuText(text), engine, [engine, id = track.id] { engine->setAudioTrack(id); });
     }
     if (audioTracks.isEmpty())
         audio->addAction(QStringLiteral("트랙 없음"))->setEnabled(false);
@@ -101,7 +104,8 @@ void MainWindow::addTrackMenus(QMenu *menu)
         QString text = QStringLiteral("[%1] %2").arg(track.id).arg(track.language);
         if (!track.title.isEmpty())
             text += QStringLiteral(" - ") + track.title;
-        subtitles->addAction(text, engine, [engine, id = track.id] { engine->setSubtitleTrack(id); });
+        subtitles->addAction(MediaText::literalMenuText(text), engine,
+                             [engine, id = track.id] { engine->setSubtitleTrack(id); });
     }
 }
 

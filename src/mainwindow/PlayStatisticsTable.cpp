@@ -1,5 +1,7 @@
 #include "mainwindow/PlayStatisticsTable.h"
 
+#include "ui/controls/MediaText.h"
+
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -58,7 +60,7 @@ PlayStatisticsTable::PlayStatisticsTable(const QList<PlaybackHistory::PlayRecord
     for (int row = 0; row < rows; ++row) {
         const PlaybackHistory::PlayRecord &record = records.at(row);
         auto *name = new QTableWidgetItem(QFileInfo(record.path).fileName());
-        name->setToolTip(record.path);
+        name->setToolTip(MediaText::plainToolTip(record.path));
         table_->setItem(row, 0, name);
         table_->setItem(row, 1, new QTableWidgetItem(QStringLiteral("%1회").arg(record.count)));
         table_->setItem(row, 2, new QTableWidgetItem(lastPlayedText(record.lastPlayed)));

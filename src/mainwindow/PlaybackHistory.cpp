@@ -2,13 +2,20 @@
 
 #include "app/SettingsKeys.h"
 
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <algorithm>
 
+// Anything addressed by a scheme other than "file" (http, https, rtsp, rtmp, and whatever else
+// the engine accepts) is a stream: the recent list could not open it again, and a position in a
+// live feed means nothing the next time. Local paths reach here absolute, so a colon in a file
+// name is never taken for a scheme.
 bool PlaybackHistory::isStream(const QString &path)
 {
-    return path.startsWith(QLatin1String("http"));
+    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*)://"));
+    const QRegularExpressionMatch match = scheme.match(path);
+    return match.hasMatch() && match.captured(1).compare(QLatin1String("file"), Qt::CaseInsensitive) != 0;
 }
 
 bool PlaybackHistory::remembersPositions() const

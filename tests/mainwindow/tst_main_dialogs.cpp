@@ -1,4 +1,5 @@
 #include "FakeEngineSession.h"
+#include "ShownText.h"
 
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
@@ -109,7 +110,7 @@ private slots:
         QCOMPARE(table->item(0, 1)->text(), QStringLiteral("0회"));
         QCOMPARE(table->item(0, 2)->text(), QStringLiteral("2026-01-03 23:59"));
         QCOMPARE(table->item(1, 0)->text(), QStringLiteral("곡 103.flac"));
-        QCOMPARE(table->item(1, 0)->toolTip(), QStringLiteral("/music/곡 103.flac"));
+        QCOMPARE(shownToolTip(table->item(1, 0)->toolTip()), QStringLiteral("/music/곡 103.flac"));
         QCOMPARE(table->item(1, 1)->text(), QStringLiteral("2회"));
         QCOMPARE(table->item(1, 2)->text(), QStringLiteral("2026-01-02 08:00"));
         QCOMPARE(table->item(2, 0)->text(), QStringLiteral("곡 102.flac"));

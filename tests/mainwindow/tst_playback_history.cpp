@@ -31,7 +31,6 @@ private slots:
         QVERIFY(!settings_->contains(SettingsKeys::resumeKey(film)));
 
         history_->saveResumePosition(film, 4.9, 7200);
-        history_->saveResumePosition(QStringLiteral("https://example.org/v"), 100, 7200);
         history_->saveResumePosition(QString(), 100, 7200);
         QVERIFY(settings_->allKeys().isEmpty());
 
@@ -50,7 +49,6 @@ private slots:
         for (int i = 0; i < 11; ++i)
             history_->recordLoad(QStringLiteral("/m/%1.mkv").arg(i), QDateTime(QDate(2026, 1, 1), QTime(10, i)));
         history_->recordLoad(QStringLiteral("/m/5.mkv"), QDateTime(QDate(2026, 2, 1), QTime(9, 30, 15)));
-        history_->recordLoad(QStringLiteral("http://stream/x"));
 
         const QStringList recent = history_->recentFiles();
         QCOMPARE(recent.size(), PlaybackHistory::kMaxRecentFiles);
@@ -59,7 +57,7 @@ private slots:
         QVERIFY(!recent.contains(QStringLiteral("/m/0.mkv"))); // the oldest fell off
 
         const QList<PlaybackHistory::PlayRecord> records = history_->playRecords();
-        QCOMPARE(records.size(), 11); // streams keep no statistics
+        QCOMPARE(records.size(), 11);
         QCOMPARE(records.first().path, QStringLiteral("/m/5.mkv"));
         QCOMPARE(records.first().count, 2);
         QCOMPARE(records.first().lastPlayed, QStringLiteral("2026-02-01T09:30:15"));
@@ -68,6 +66,25 @@ private slots:
         history_->clearRecentFiles();
         QVERIFY(history_->recentFiles().isEmpty());
         QVERIFY(!settings_->contains(QStringLiteral("recent/files")));
+    }
+
+    void streamsLeaveNoTrace_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("stream");
+        for (const char *url : {"http://a/v", "https://a/v", "rtsp://cam/live", "rtmp://a/app", "RTSP://cam/x", "ytdl://v"})
+            QTest::newRow(url) << QString::fromLatin1(url) << true;
+        QTest::newRow("local name starting with http") << QStringLiteral("/m/http 영상.mkv") << false;
+        QTest::newRow("local file address") << QStringLiteral("file:///m/a.mkv") << false;
+    }
+    void streamsLeaveNoTrace()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, stream);
+        history_->recordLoad(address);
+        history_->saveResumePosition(address, 100, 7200);
+        QCOMPARE(history_->recentFiles().isEmpty() && history_->playRecords().isEmpty(), stream);
+        QCOMPARE(settings_->contains(SettingsKeys::resumeKey(address)), !stream);
     }
 };
 

@@ -7,10 +7,12 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MultichannelDialog.h"
 #include "mainwindow/WindowEdges.h"
+#include "ShownText.h"
 #include "TestMedia.h"
 #include "ui/controls/MediaInfoOverlay.h"
 #include "ui/controls/OsdWidget.h"
 #include "ui/controls/ProFeaturesWidget.h"
+#include "ui/controls/TitleBar.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -18,6 +20,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -163,10 +166,15 @@ private slots:
         QTRY_COMPARE(core->propertyText(QStringLiteral("shuffle")), QStringLiteral("yes"));
         QCOMPARE(window.osd()->text(), QStringLiteral("셔플: 활성화"));
 
-        QTest::keyClick(&window, Qt::Key_T);
-        QVERIFY(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        // The key and the title bar's pin move the flag, the pin and the stored choice together.
+        for (const bool byKey : {true, false, true}) {
+            const bool wasOnTop = window.titleBar()->isPinned();
+            byKey ? QTest::keyClick(&window, Qt::Key_T) : window.titleBar()->pinButton()->click();
+            QCOMPARE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint), !wasOnTop);
+            QCOMPARE(window.titleBar()->isPinned(), !wasOnTop);
+            QCOMPARE(readSetting(store(), Keys::windowAlwaysOnTop), !wasOnTop);
+        }
         QCOMPARE(window.osd()->text(), QStringLiteral("항상 위에: 활성화"));
-        QVERIFY(!readSetting(store(), Keys::windowAlwaysOnTop)); // the key is not remembered
 
         auto speed = [core] { return core->getMpvProperty(QStringLiteral("speed")).toDouble(); };
         QTest::keyClick(&window, Qt::Key_Plus);
@@ -273,6 +281,17 @@ private slots:
         QCOMPARE(window.size(), sizeBefore);
         menu->close();
 
+        // A name is shown as spelled: "&" is no shortcut marker, tags are no markup.
+        {
+            QSettings settings = store();
+            writeSetting(settings, Keys::recentFiles, QStringList{QStringLiteral("/m/Tom & Jerry <b>2020.mkv")});
+        }
+        menu = openContextMenu(window);
+        QAction *entry = findAction(menu, QStringLiteral("최근 파일"))->menu()->actions().first();
+        QCOMPARE(entry->text(), QStringLiteral("Tom && Jerry <b>2020.mkv"));
+        QCOMPARE(shownToolTip(entry->toolTip()), QStringLiteral("/m/Tom & Jerry <b>2020.mkv"));
+        menu->close();
+
         openPausedAt(window, QStringLiteral("tracks.mkv"), 1);
         menu = openContextMenu(window);
         play = findAction(menu, QStringLiteral("재생"));
@@ -286,7 +305,7 @@ private slots:
         QTRY_COMPARE(window.videoSurface()->core()->getMpvProperty(QStringLiteral("speed")).toDouble(), 1.5);
 
         recent = findAction(menu, QStringLiteral("최근 파일"))->menu();
-        QCOMPARE(recent->actions().first()->toolTip(), TestMedia::path(QStringLiteral("tracks.mkv")));
+        QCOMPARE(shownToolTip(recent->actions().first()->toolTip()), TestMedia::path(QStringLiteral("tracks.mkv")));
         findAction(recent, QStringLiteral("목록 지우기"))->trigger();
         QVERIFY(readSetting(store(), Keys::recentFiles).isEmpty());
         menu->close();

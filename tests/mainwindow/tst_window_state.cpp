@@ -10,6 +10,7 @@
 #include "ui/controls/TitleBar.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
@@ -67,6 +68,10 @@ private slots:
 
     void firstStartWritesTheDefaultAtOnce()
     {
+        {
+            QSettings settings = store();
+            writeSetting(settings, Keys::audioVolume, 65);
+        }
         MainWindow window;
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
         const QSize expected(available.width() * 3 / 5, available.height() * 3 / 5);
@@ -78,6 +83,10 @@ private slots:
         QCOMPARE(window.minimumSize(), QSize(800, 540));
         QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
         QVERIFY(!window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+        // Never shown, so the engine never started: its default is not the user's volume.
+        QVERIFY(window.close());
+        QCOMPARE(readSetting(store(), Keys::audioVolume), 65);
     }
 
     void closingStoresGeometryAndItComesBack()
@@ -234,6 +243,33 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(reopened.videoSurface()->core()->position() >= stored - 1, 10000);
         QCOMPARE(reopened.videoSurface()->core()->volume(), 65);
         QCOMPARE(reopened.titleBar()->title(), QStringLiteral("clip_100s.mp4"));
+    }
+
+    // Leaving a file for another keeps its place under its own name; a close before the next
+    // file has loaded (here: never will) stores nothing under the next name, although the engine
+    // goes on reporting the old file meanwhile. Relative names are remembered absolute.
+    void switchingFilesKeepsThePlaceOfTheFileLeft()
+    {
+        const QString film = TestMedia::path(QStringLiteral("clip_100s.mp4"));
+        const QString broken = TestMedia::path(QStringLiteral("truncated.mp4"));
+        const QString startFolder = QDir::currentPath();
+        QDir::setCurrent(QFileInfo(film).absolutePath());
+        MainWindow window;
+        window.show();
+        window.openFiles({QStringLiteral("clip_100s.mp4")});
+        MpvCore *core = window.videoSurface()->core();
+        QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Velmoran — clip_100s.mp4"), 10000);
+        QDir::setCurrent(startFolder);
+        core->seek(40);
+        QTRY_VERIFY_WITH_TIMEOUT(core->position() >= 40, 5000);
+        QTest::qWait(300); // the window learns positions from the engine's reports
+        window.openFiles({broken});
+        QTRY_VERIFY_WITH_TIMEOUT(window.osd()->text().startsWith(QStringLiteral("재생할 수 없는 미디어입니다")), 10000);
+        QVERIFY(window.close());
+        const double stored = store().value(SettingsKeys::resumeKey(film)).toDouble();
+        QVERIFY2(stored >= 40 && stored < 45, qPrintable(QString::number(stored)));
+        QVERIFY(!store().contains(SettingsKeys::resumeKey(broken)));
+        QCOMPARE(readSetting(store(), SettingsKeys::recentFiles), QStringList{film});
     }
 };
 

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+class QVariant;
+
 // One chapter start as the seek slider marks it.
 struct ChapterInfo {
     double time = 0.0; // seconds from the start
@@ -10,3 +12,7 @@ struct ChapterInfo {
 
     bool operator==(const ChapterInfo &) const = default;
 };
+
+// The engine's "chapter-list" (maps with "time" and "title"). An untitled chapter is named
+// "챕터 %1" after its place in the list, counted from 1, so its marker still says which it is.
+QList<ChapterInfo> chaptersFromEngineList(const QVariant &chapterList);

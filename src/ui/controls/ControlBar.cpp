@@ -315,7 +315,7 @@ void ControlBar::setChapters(const QList<ChapterInfo> &chapters, double duration
         marker->setObjectName(kChapterMarkerName);
         marker->setAttribute(Qt::WA_StyledBackground);
         marker->setStyleSheet(kMarkerStyle);
-        marker->setToolTip(chapter.title);
+        marker->setToolTip(MediaText::plainToolTip(chapter.title));
         marker->setAttribute(Qt::WA_TransparentForMouseEvents);
         marker->setProperty("chapterRatio", ratio);
         marker->show();

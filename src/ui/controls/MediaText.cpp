@@ -220,4 +220,17 @@ QString decoderName(const QString &hwdecCurrent)
     return QStringLiteral("소프트웨어");
 }
 
+QString plainToolTip(const QString &name)
+{
+    if (name.isEmpty())
+        return {};
+    return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(name.toHtmlEscaped());
+}
+
+QString literalMenuText(const QString &name)
+{
+    QString text = name;
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 } // namespace MediaText

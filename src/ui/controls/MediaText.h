@@ -35,4 +35,12 @@ QString colourSpaceName(const QString &primaries); // "BT.2020", "BT.709", "—"
 QString hdrName(const QString &gamma);              // "PQ (HDR10)", "HLG", "Dolby Vision", "SDR"
 QString decoderName(const QString &hwdecCurrent);   // "D3D11VA"..., "소프트웨어"
 
+// Names that come from the media (file, track and chapter names) are shown as they are spelled.
+// Qt guesses that a tool tip holding something tag-like is rich text, so "Live <b>2020</b>.mkv"
+// would lose its tags; this wraps the name escaped in rich text of its own, kept on one line.
+// Empty stays empty (no tool tip at all).
+QString plainToolTip(const QString &name);
+// A single "&" in a menu or button text marks the shortcut letter and disappears.
+QString literalMenuText(const QString &name);
+
 } // namespace MediaText

@@ -51,6 +51,8 @@ OsdWidget::OsdWidget(QWidget *parent) : QWidget(parent)
     textLabel_ = new QLabel(this);
     textLabel_->setFont(textFont());
     textLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Messages carry file names and engine errors, never markup of ours.
+    textLabel_->setTextFormat(Qt::PlainText);
     for (QLabel *label : {iconLabel_, textLabel_})
         label->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
 

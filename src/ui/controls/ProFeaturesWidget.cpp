@@ -188,7 +188,10 @@ ProFeaturesWidget::ProFeaturesWidget(QWidget *parent) : QWidget(parent)
         return QFileDialog::getSaveFileName(this, kClipTitle, proposed, QStringLiteral("MP4 클립 (*.mp4)"));
     };
     notifier_ = [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-        QMessageBox(icon, title, text, QMessageBox::Ok, this).exec();
+        QMessageBox box(icon, title, text, QMessageBox::Ok, this);
+        // The saved clip's path is part of the text; a name that looks like markup stays as spelled.
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
     };
 }
 

@@ -66,6 +66,8 @@ TitleBar::TitleBar(QWidget *parent)
 
     titleLabel_ = new QLabel(this);
     titleLabel_->setStyleSheet(kTitleStyle);
+    // File names may look like markup ("Live <b>2020</b>.mkv"); they are shown as spelled.
+    titleLabel_->setTextFormat(Qt::PlainText);
     // A long file name is elided instead of pushing the window buttons out of reach.
     titleLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     titleLabel_->setMinimumWidth(0);
@@ -128,7 +130,7 @@ void TitleBar::elideTitle()
     const int width = titleLabel_->width();
     const QString shown = width > 0 ? titleLabel_->fontMetrics().elidedText(title_, Qt::ElideMiddle, width) : title_;
     titleLabel_->setText(shown);
-    titleLabel_->setToolTip(shown == title_ ? QString() : title_);
+    titleLabel_->setToolTip(shown == title_ ? QString() : MediaText::plainToolTip(title_));
 }
 
 void TitleBar::setCodecBadge(const QString &codec)

@@ -26,6 +26,7 @@ public:
     QString title() const { return title_; }
     bool isPinned() const { return pinned; }
     QLabel *codecBadge() const { return codecBadge_; }
+    QLabel *titleLabel() const { return titleLabel_; }
     QPushButton *pinButton() const { return pinButton_; }
     QPushButton *maximizeButton() const { return maximizeButton_; }
     QPushButton *fullscreenButton() const { return fullscreenButton_; }

@@ -1,6 +1,7 @@
 #include "ui/controls/TrackSelector.h"
 
 #include "engine/MpvCore.h"
+#include "ui/controls/MediaText.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -185,5 +186,6 @@ void TrackSelector::onSubTrackChanged(int index)
 
 void TrackSelector::showFullTextAsToolTip(QComboBox *list)
 {
-    list->setToolTip(list->currentText());
+    // Track titles come from the file and may look like markup.
+    list->setToolTip(MediaText::plainToolTip(list->currentText()));
 }

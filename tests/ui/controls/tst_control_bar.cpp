@@ -1,6 +1,7 @@
 // The control bar and its seek slider: time text, click-to-seek, dragging against engine
 // position reports, the volume slider, the audio-format read-out and the chapter markers.
 #include "FakeEngineSession.h"
+#include "ShownText.h"
 #include "engine/MpvCore.h"
 #include "ui/controls/ClickSeekSlider.h"
 #include "ui/controls/ControlBar.h"
@@ -248,7 +249,7 @@ private slots:
         }
         QCOMPARE(markers.size(), 1);
         QCOMPARE(markers.first()->geometry(), QRect(x, 0, 2, slider()->height()));
-        QCOMPARE(markers.first()->toolTip(), QStringLiteral("챕터 2"));
+        QCOMPARE(shownToolTip(markers.first()->toolTip()), QStringLiteral("챕터 2"));
         QVERIFY(markers.first()->testAttribute(Qt::WA_TransparentForMouseEvents));
     }
 
@@ -267,6 +268,18 @@ private slots:
         bar_->setChapters({}, 100.0);
         QVERIFY(markersOf(slider()).isEmpty());
         QVERIFY(bar_->chapters().isEmpty());
+    }
+
+    // An untitled chapter is numbered by its place; a title that looks like markup stays text.
+    void markersNameTheirChapters()
+    {
+        bar_->setChapters(chaptersFromEngineList(QVariantList{QVariantMap{{"time", 10.0}, {"title", "a <b>b</b> & c"}},
+                                                              QVariantMap{{"time", 20.0}}}),
+                          100.0);
+        const QList<QWidget *> markers = markersOf(slider());
+        QCOMPARE(markers.size(), 2);
+        QCOMPARE(shownToolTip(markers.at(0)->toolTip()), QStringLiteral("a <b>b</b> & c"));
+        QCOMPARE(shownToolTip(markers.at(1)->toolTip()), QStringLiteral("챕터 2"));
     }
 };
 

@@ -1,8 +1,10 @@
 // The frameless window's title bar: the file name shown, pinning, fullscreen state and moving
 // the window by dragging.
+#include "ShownText.h"
 #include "ui/controls/TitleBar.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -52,9 +54,12 @@ private slots:
         window.resize(600, 60);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QString name = QString(300, QChar(u'가')) + QStringLiteral(".mkv");
+        // Names that look like markup are shown as spelled, in the label and in its tool tip.
+        const QString name = QStringLiteral("Live <b>") + QString(300, QChar(u'가')) + QStringLiteral("</b> a &lt; b.mkv");
         bar->setTitle(QStringLiteral("Velmoran — ") + name);
         QCOMPARE(bar->title(), name);
+        QCOMPARE(bar->titleLabel()->textFormat(), Qt::PlainText);
+        QCOMPARE(shownToolTip(bar->titleLabel()->toolTip()), name);
         QCOMPARE(window.width(), 600);
         QVERIFY(window.minimumSizeHint().width() < 600);
         // The close button stays inside the window.

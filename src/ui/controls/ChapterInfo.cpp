@@ -1,0 +1,17 @@
+#include "ui/controls/ChapterInfo.h"
+
+#include <QVariant>
+
+QList<ChapterInfo> chaptersFromEngineList(const QVariant &chapterList)
+{
+    QList<ChapterInfo> chapters;
+    const QVariantList entries = chapterList.toList();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QVariantMap chapter = entries.at(i).toMap();
+        QString title = chapter.value(QStringLiteral("title")).toString();
+        if (title.isEmpty())
+            title = QStringLiteral("챕터 %1").arg(i + 1);
+        chapters << ChapterInfo{chapter.value(QStringLiteral("time")).toDouble(), title};
+    }
+    return chapters;
+}
