@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QOpenGLContext>
 
 namespace {
 constexpr int kHandoverTimeoutMs = 1500;
@@ -54,6 +55,17 @@ int main(int argc, char *argv[])
             qInfo() << "[Instance] 이전 실행이 끝남: 이 프로세스가 플레이어를 엽니다";
             break;
         }
+    }
+
+    // The video surface is an OpenGL widget. Without OpenGL, or on a platform plugin that cannot
+    // compose GL widgets into a window (these draw into plain memory), Qt crashes on the window's
+    // first paint instead of saying so.
+    static const QStringList rasterOnlyPlatforms{QStringLiteral("offscreen"), QStringLiteral("minimal"),
+                                                 QStringLiteral("vnc"), QStringLiteral("linuxfb")};
+    const QOpenGLContext *shared = QOpenGLContext::globalShareContext();
+    if (!shared || !shared->isValid() || rasterOnlyPlatforms.contains(QGuiApplication::platformName())) {
+        qCritical().noquote() << "[Velmoran] OpenGL을 사용할 수 없는 화면입니다. 영상을 그릴 수 없어 플레이어를 열지 않습니다.";
+        return 1;
     }
 
     AppLook::applyDarkLook(app);

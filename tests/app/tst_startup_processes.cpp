@@ -69,6 +69,14 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("새 창에서 실행합니다.")), qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("재생할 파일 경로")));
         QVERIFY(text.contains(QStringLiteral("--new-window")));
+
+        // A display without OpenGL is reported instead of crashing on the first paint.
+        QProcess noGl;
+        noGl.start(TestMedia::playerBinary(), {QStringLiteral("-platform"), QStringLiteral("offscreen")});
+        QVERIFY(noGl.waitForFinished(10000));
+        QCOMPARE(noGl.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(noGl.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(noGl.readAllStandardError()).contains(QStringLiteral("OpenGL")));
     }
 
     void startupFilesAreFiltered()
