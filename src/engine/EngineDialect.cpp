@@ -1,5 +1,6 @@
 #include "engine/EngineDialect.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -38,6 +39,14 @@ std::optional<QString> engineValueFor(const QString &name, const QString &value)
         return iccIntentCode(value);
     if (name == QLatin1String("gpu-api") && value.startsWith(QLatin1String("d3d")))
         return QStringLiteral("opengl");
+    // Measured here: "yes" lets the ReplayGain gain clip and "no" lowers it to the file's peak,
+    // the reverse of the documented meaning. The player's "yes" asks for clipping to be prevented.
+    if (name == QLatin1String("replaygain-clip") && (value == QLatin1String("yes") || value == QLatin1String("no")))
+        return value == QLatin1String("yes") ? QStringLiteral("no") : QStringLiteral("yes");
+    // "yes" keeps the first file's output format for the whole queue and resamples every later
+    // file to it; "weak" reopens the output when the format changes and is gapless otherwise.
+    if (name == QLatin1String("gapless-audio") && value == QLatin1String("yes"))
+        return QStringLiteral("weak");
     if (name == QLatin1String("ao") && value == QLatin1String("wasapi")) {
         // The desktop's own output (PipeWire, PulseAudio or ALSA) unless one is asked for.
         const QString requested = qEnvironmentVariable("VELMORAN_AUDIO_OUTPUT");
@@ -47,6 +56,87 @@ std::optional<QString> engineValueFor(const QString &name, const QString &value)
 }
 
 namespace {
+// A filter chain split at the commas between its filters, not those inside a filter's brackets,
+// quotes or length-quoted (%N%) values.
+QStringList splitFilterChain(const QString &chain)
+{
+    // Length quoting counts UTF-8 bytes, so the walk is over the bytes.
+    const QByteArray bytes = chain.toUtf8();
+    QStringList parts;
+    qsizetype start = 0;
+    int depth = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (c == '%') {
+            qsizetype end = i + 1;
+            while (end < bytes.size() && bytes.at(end) >= '0' && bytes.at(end) <= '9')
+                ++end;
+            if (end > i + 1 && end < bytes.size() && bytes.at(end) == '%') {
+                i = end + bytes.mid(i + 1, end - i - 1).toLongLong(); // skip the quoted bytes
+                continue;
+            }
+        } else if (c == '"') {
+            for (++i; i < bytes.size() && bytes.at(i) != '"'; ++i)
+                if (bytes.at(i) == '\\')
+                    ++i;
+        } else if (c == '[') {
+            ++depth;
+        } else if (c == ']' && depth > 0) {
+            --depth;
+        } else if (c == ',' && depth == 0) {
+            parts << QString::fromUtf8(bytes.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    if (start < bytes.size())
+        parts << QString::fromUtf8(bytes.mid(start));
+    parts.removeAll(QString());
+    return parts;
+}
+
+// The graphic equalizer's bands f0…f9, and the width it gives each of them.
+constexpr int kGraphicEqBandsHz[] = {31, 63, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
+constexpr auto kGraphicEqQ = "1.41";
+
+QString peakingFilter(const QString &hz, const QString &q, const QString &gainDb)
+{
+    // r=f64: in its default precision the filter alters 16-bit audio by up to -71 dBFS even with
+    // the band flat; in doubles it stays below the output's resolution.
+    return QStringLiteral("equalizer=f=%1:t=q:w=%2:g=%3:r=f64").arg(hz, q, gainDb);
+}
+
+// Both of the player's equalizer notations, "equalizer=f0=2.0:…:f9=1.5" (graphic, by band
+// index) and "equalizer=1000/1.41/-3.0:…" (frequency/Q/gain), only read back as a value here:
+// the filter cannot be built and leaves every later file without sound. Each band becomes a
+// peaking filter of its own; flat bands are dropped. nullopt: not an equalizer in that notation.
+std::optional<QStringList> peakingFiltersFor(const QString &filter)
+{
+    static const QLatin1String prefix("equalizer=");
+    if (!filter.startsWith(prefix))
+        return std::nullopt;
+    static const QRegularExpression graphic(QStringLiteral(R"(^f(\d)=([-+]?\d+(?:\.\d+)?)$)"));
+    static const QRegularExpression parametric(
+        QStringLiteral(R"(^(\d+(?:\.\d+)?)/(\d+(?:\.\d+)?)/([-+]?\d+(?:\.\d+)?)$)"));
+    QStringList filters;
+    for (const QString &term : filter.mid(prefix.size()).split(QLatin1Char(':'))) {
+        QString hz, q, gain;
+        if (const auto band = graphic.match(term); band.hasMatch()) {
+            hz = QString::number(kGraphicEqBandsHz[band.captured(1).toInt()]);
+            q = QLatin1String(kGraphicEqQ);
+            gain = band.captured(2);
+        } else if (const auto band = parametric.match(term); band.hasMatch()) {
+            hz = band.captured(1);
+            q = band.captured(2);
+            gain = band.captured(3);
+        } else {
+            return std::nullopt; // the engine's own notation, or something it will reject itself
+        }
+        if (gain.toDouble() != 0.0)
+            filters << peakingFilter(hz, q, gain);
+    }
+    return filters;
+}
+
 // Read-only: the player writes the output options under these names and reads the stream's.
 const std::pair<const char *, const char *> kReadAliases[] = {
     {"audio-channels", "current-tracks/audio/demux-channels"},
@@ -87,4 +177,63 @@ QString engineWriteName(const QString &name)
 QString playerChannelText(const QString &engineText)
 {
     return engineText.startsWith(QLatin1String("unknown")) ? engineText.mid(7) : engineText;
+}
+
+QStringList filterNames(const QString &engineFilters)
+{
+    QStringList names;
+    for (QString part : splitFilterChain(engineFilters)) {
+        if (part.startsWith(QLatin1Char('@')))
+            part = part.mid(part.indexOf(QLatin1Char(':')) + 1);
+        names << part.section(QLatin1Char('='), 0, 0);
+    }
+    return names;
+}
+
+std::optional<QString> engineResamplerOptions(const QString &resampler)
+{
+    static const QLatin1String name("lavrresample");
+    if (resampler.isEmpty() || resampler == name)
+        return QString();
+    if (!resampler.startsWith(name + QLatin1Char(':')))
+        return std::nullopt;
+    // There is no resampling filter here; the same settings go to the resampler the output uses.
+    return resampler.mid(name.size() + 1).split(QLatin1Char(':')).join(QLatin1Char(','));
+}
+
+QString engineAudioFilters(const QString &filters)
+{
+    QStringList engineFilters;
+    for (const QString &filter : splitFilterChain(filters)) {
+        if (engineResamplerOptions(filter))
+            continue;
+        if (const auto bands = peakingFiltersFor(filter))
+            engineFilters << *bands;
+        else
+            engineFilters << filter;
+    }
+    return engineFilters.join(QLatin1Char(','));
+}
+
+QList<EngineWrite> engineWritesFor(const QString &name, const QString &value)
+{
+    if (name == QLatin1String("af")) {
+        // A whole chain: its resampler, or the lack of one, is the engine's resampler option.
+        QString resampler;
+        for (const QString &filter : splitFilterChain(value))
+            if (engineResamplerOptions(filter))
+                resampler = filter;
+        return {EngineWrite::write(QStringLiteral("audio-swresample-o"), *engineResamplerOptions(resampler)),
+                EngineWrite::write(name, engineAudioFilters(value))};
+    }
+    if (name == QLatin1String("shuffle") && (value == QLatin1String("yes") || value == QLatin1String("no"))) {
+        // The property alone reads back as written but leaves the queue in its order.
+        return {EngineWrite::write(name, value),
+                EngineWrite::run({value == QLatin1String("yes") ? QStringLiteral("playlist-shuffle")
+                                                                : QStringLiteral("playlist-unshuffle")})};
+    }
+    const std::optional<QString> engineValue = engineValueFor(name, value);
+    if (!engineValue)
+        return {};
+    return {EngineWrite::write(engineWriteName(name), *engineValue)};
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -8,6 +10,34 @@
 // of a newer engine). This translates one option value into what this libmpv accepts with the
 // same meaning, at the moment it is written. nullopt: leave the engine's own default.
 std::optional<QString> engineValueFor(const QString &name, const QString &value);
+
+// One thing the engine is told: a property write, or a command where no property says it.
+struct EngineWrite {
+    QString property; // empty for a command
+    QString value;
+    QStringList command;
+
+    static EngineWrite write(const QString &property, const QString &value) { return {property, value, {}}; }
+    static EngineWrite run(const QStringList &arguments) { return {{}, {}, arguments}; }
+};
+
+// What this engine has to be told, in engine names, for the player writing `value` to `name`:
+// usually one property write, sometimes several (a filter chain whose resampler is an option
+// here) or a command as well ("shuffle" reorders the queue only by command). Empty: leave the
+// engine's own default.
+QList<EngineWrite> engineWritesFor(const QString &name, const QString &value);
+
+// The player's audio filter text (filters joined by ",") as filters this engine can build: each
+// equalizer in the player's notation becomes one peaking filter per band that is not flat, so an
+// all-flat equalizer is no filter at all; other filters pass unchanged. A resampler is left out
+// (it is an option here, see engineResamplerOptions).
+QString engineAudioFilters(const QString &filters);
+// The player's resampler filter ("lavrresample:filter_size=N:phase_shift=M") as the value of the
+// engine's "audio-swresample-o"; an empty text (no resampler) as the empty value, the engine's
+// default; nullopt for a text that is not a resampler.
+std::optional<QString> engineResamplerOptions(const QString &resampler);
+// The name of each filter of an engine filter text, without labels ("@eq:lavfi=…" → "lavfi").
+QStringList filterNames(const QString &engineFilters);
 
 // Some values the player reads by their older property names live elsewhere in this engine
 // (there, "audio-channels" and "audio-samplerate" name the output options, not the stream).

@@ -63,6 +63,8 @@ public:
     virtual void setDoubleAsync(const QString &name, double value) = 0;
     virtual void setInt64Async(const QString &name, qint64 value) = 0;
     virtual int commandAsync(const QStringList &arguments) = 0;
+    // Waits for the engine to run the command; its result code (negative on failure).
+    virtual int command(const QStringList &arguments) = 0;
 
     // Reads give nothing when the property is unavailable.
     virtual std::optional<QString> getString(const QString &name) const = 0;

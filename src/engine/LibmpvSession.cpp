@@ -111,29 +111,56 @@ LibmpvSession::~LibmpvSession()
     mpv_terminate_destroy(handle_);
 }
 
-std::optional<QByteArray> LibmpvSession::translate(const QString &name, const QString &value)
+QList<EngineWrite> LibmpvSession::translate(const QString &name, const QString &value)
 {
-    const std::optional<QString> engineValue = engineValueFor(name, value);
-    if (!engineValue)
-        return std::nullopt;
-    if (*engineValue != value)
-        translations_.insert(name, {value, *engineValue});
+    QList<EngineWrite> writes = engineWritesFor(name, value);
+    // A value written as another value of the same property is remembered, so that reading the
+    // property back gives the player's value again.
+    if (writes.size() == 1 && writes.first().property == engineWriteName(name) && writes.first().value != value)
+        translations_.insert(name, {value, writes.first().value});
     else
         translations_.remove(name);
-    return engineValue->toUtf8();
+    return writes;
+}
+
+int LibmpvSession::apply(const QList<EngineWrite> &writes)
+{
+    // Every write is made even after one fails: they are independent parts of one setting.
+    int result = 0;
+    for (const EngineWrite &write : writes) {
+        int written = 0;
+        if (write.property.isEmpty()) {
+            written = command(write.command);
+        } else {
+            const QByteArray text = write.value.toUtf8();
+            const char *data = text.constData();
+            written = writeProperty(write.property.toUtf8(), MPV_FORMAT_STRING, &data);
+        }
+        if (result >= 0)
+            result = written;
+    }
+    return result;
 }
 
 int LibmpvSession::setOption(const QString &name, const QString &value)
 {
-    const auto engineValue = translate(name, value);
-    if (!engineValue)
-        return 0;
     if (name == QLatin1String("vo") && value == QLatin1String("gpu")) {
         // Embedded output probes skip software OpenGL (virtual machines, remote desktops) and
         // would end every file with an error there; a slow picture beats none.
         mpv_set_option_string(handle_, "gpu-sw", "yes");
     }
-    return mpv_set_option_string(handle_, engineWriteName(name).toUtf8().constData(), engineValue->constData());
+    const QList<EngineWrite> writes = translate(name, value);
+    int result = 0;
+    for (const EngineWrite &write : writes) {
+        // Before initialisation there is nothing to run a command on; options only.
+        const int written = write.property.isEmpty()
+                                ? MPV_ERROR_UNINITIALIZED
+                                : mpv_set_option_string(handle_, write.property.toUtf8().constData(),
+                                                        write.value.toUtf8().constData());
+        if (result >= 0)
+            result = written;
+    }
+    return result;
 }
 
 int LibmpvSession::initialize()
@@ -215,11 +242,7 @@ QString LibmpvSession::errorString(int code) const
 
 int LibmpvSession::setString(const QString &name, const QString &value)
 {
-    const auto engineValue = translate(name, value);
-    if (!engineValue)
-        return 0;
-    const char *text = engineValue->constData();
-    return writeProperty(engineWriteName(name).toUtf8(), MPV_FORMAT_STRING, &text);
+    return apply(translate(name, value));
 }
 
 int LibmpvSession::setFlag(const QString &name, int value)
@@ -255,18 +278,41 @@ void LibmpvSession::setInt64Async(const QString &name, qint64 value)
     mpv_set_property_async(handle_, 0, engineWriteName(name).toUtf8().constData(), MPV_FORMAT_INT64, &engineValue);
 }
 
+namespace {
+// The arguments as UTF-8 and the null-terminated pointer list libmpv takes; valid while it lives.
+struct CommandArguments {
+    explicit CommandArguments(const QStringList &arguments)
+    {
+        utf8.reserve(arguments.size());
+        for (const QString &argument : arguments)
+            utf8 << argument.toUtf8();
+        argv.reserve(utf8.size() + 1);
+        for (const QByteArray &argument : utf8)
+            argv << argument.constData();
+        argv << nullptr;
+    }
+    QList<QByteArray> utf8;
+    QList<const char *> argv;
+};
+} // namespace
+
 int LibmpvSession::commandAsync(const QStringList &arguments)
 {
-    QList<QByteArray> utf8;
-    utf8.reserve(arguments.size());
-    for (const QString &argument : arguments)
-        utf8 << argument.toUtf8();
-    QList<const char *> argv;
-    argv.reserve(utf8.size() + 1);
-    for (const QByteArray &argument : utf8)
-        argv << argument.constData();
-    argv << nullptr;
-    return mpv_command_async(handle_, 0, argv.data());
+    CommandArguments command(arguments);
+    return mpv_command_async(handle_, 0, command.argv.data());
+}
+
+int LibmpvSession::command(const QStringList &arguments)
+{
+    CommandArguments command(arguments);
+    if (!waitsForFrames())
+        return mpv_command(handle_, command.argv.data());
+    beforeBlockingCall_();
+    const uint64_t request = ++lastRequest_;
+    if (const int queued = mpv_command_async(replies_, request, command.argv.data()); queued < 0)
+        return queued;
+    const mpv_event *reply = awaitReply(request);
+    return reply ? reply->error : MPV_ERROR_GENERIC;
 }
 
 std::optional<QString> LibmpvSession::getString(const QString &name) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/EngineDialect.h"
 #include "engine/EngineSession.h"
 
 #include <QHash>
@@ -32,6 +33,7 @@ public:
     void setDoubleAsync(const QString &name, double value) override;
     void setInt64Async(const QString &name, qint64 value) override;
     int commandAsync(const QStringList &arguments) override;
+    int command(const QStringList &arguments) override;
     std::optional<QString> getString(const QString &name) const override;
     std::optional<bool> getFlag(const QString &name) const override;
     std::optional<qint64> getInt64(const QString &name) const override;
@@ -43,9 +45,10 @@ public:
 
 private:
     explicit LibmpvSession(mpv_handle *handle) : handle_(handle) {}
-    // Translates through the dialect and remembers the pair, so that reading the property back
-    // gives the player's own value again.
-    std::optional<QByteArray> translate(const QString &name, const QString &value);
+    // Translates through the dialect into the engine writes for one player write.
+    QList<EngineWrite> translate(const QString &name, const QString &value);
+    // Makes the writes in order; the first failure's code, or success.
+    int apply(const QList<EngineWrite> &writes);
     QString playerValue(const QString &name, const QString &engineValue) const;
     bool waitsForFrames() const { return replies_ && beforeBlockingCall_; }
     // Hands the property's value, valid only during the call, to `use`; false when unavailable.

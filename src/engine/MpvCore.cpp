@@ -44,9 +44,11 @@ std::unique_ptr<EngineSession> createLibmpvSession()
 MpvCore::MpvCore(QObject *parent) : MpvCore(createLibmpvSession(), parent) {}
 
 MpvCore::MpvCore(std::unique_ptr<EngineSession> session, QObject *parent)
-    : QObject(parent), session_(std::move(session)), detectEnvironment_(detectRenderEnvironment)
+    : QObject(parent), session_(std::move(session)), audioFilters_(std::make_unique<AudioFilterChain>(*session_)),
+      detectEnvironment_(detectRenderEnvironment)
 {
     qRegisterMetaType<RenderProfile>();
+    qRegisterMetaType<AudioFilterSlot>();
     pollTimer_ = new QTimer(this);
     pollTimer_->setInterval(kPollIntervalMs);
     connect(pollTimer_, &QTimer::timeout, this, &MpvCore::onMpvEvents);
@@ -246,6 +248,19 @@ void MpvCore::onMpvEvents()
             break;
         handleEvent(event);
     }
+    // The engine hands over its log lines only after all pending events; now both are through.
+    audioFilters_->logCaughtUp();
+    reportEndErrors();
+}
+
+void MpvCore::reportEndErrors()
+{
+    for (const EndError &error : std::exchange(endErrors_, {})) {
+        if (replayedForFilters_ == error.entryId)
+            replayedForFilters_.reset(); // the failure was the filter's; audioFilterFailed said so
+        else
+            emit errorOccurred(error.text);
+    }
 }
 
 void MpvCore::handleEvent(const EngineEvent &event)
@@ -256,7 +271,7 @@ void MpvCore::handleEvent(const EngineEvent &event)
         handleLogMessage(event);
         break;
     case Type::StartFile:
-        handleStartFile();
+        handleStartFile(event);
         break;
     case Type::EndFile:
         handleEndFile(event);
@@ -278,6 +293,8 @@ void MpvCore::handleEvent(const EngineEvent &event)
         // playback, and reporting one would keep the screen awake while nothing plays.
         if (!isPaused())
             emit playbackStarted();
+        audioFilters_->setAudioRunning(true);
+        replayedForFilters_.reset(); // played again and running
         if (frameDropTimer_) {
             resetFrameDropState();
             frameDropTimer_->start();
@@ -301,6 +318,8 @@ void MpvCore::handleLogMessage(const EngineEvent &event)
         return;
     if (event.logText.contains(QLatin1String("Failed to initialize audio driver")))
         recoverAudioDriver();
+    else
+        takeOutFailedFilters(event.logText);
 }
 
 void MpvCore::stopFrameDropMonitor()
@@ -312,10 +331,12 @@ void MpvCore::stopFrameDropMonitor()
     resetFrameDropState();
 }
 
-void MpvCore::handleStartFile()
+void MpvCore::handleStartFile(const EngineEvent &event)
 {
     appLog(QStringLiteral("EVENT START_FILE"));
     ++fileSerial_;
+    currentEntryId_ = event.playlistEntryId;
+    audioFilters_->setAudioRunning(false);
     endReported_ = false;
     audioRescue_ = AudioRescue::None;
 }
@@ -323,6 +344,7 @@ void MpvCore::handleStartFile()
 void MpvCore::handleEndFile(const EngineEvent &event)
 {
     stopFrameDropMonitor();
+    audioFilters_->setAudioRunning(false);
     if (event.endReason == EngineEvent::EndReason::Eof) {
         reportEnd();
     } else if (event.endReason == EngineEvent::EndReason::Error) {
@@ -333,7 +355,7 @@ void MpvCore::handleEndFile(const EngineEvent &event)
         if (event.error == MPV_ERROR_AO_INIT_FAILED)
             fallBackFromExclusive(event.playlistEntryId, errorText);
         else
-            emit errorOccurred(errorText);
+            endErrors_ << EndError{event.playlistEntryId, errorText};
     }
 }
 

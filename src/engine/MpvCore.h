@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/AudioFilterChain.h"
 #include "engine/EngineSession.h"
 #include "engine/MediaTrack.h"
 #include "engine/RenderEnvironment.h"
@@ -26,6 +27,8 @@ public:
     // errorOccurred's text when a file failed in exclusive mode and is being reloaded in shared
     // mode: the file is not lost yet.
     static constexpr QStringView kExclusiveFallbackMessage = u"WASAPI Exclusive 실패 - 공유 모드로 자동 전환";
+    // For the user when audioFilterFailed reports a filter taken out.
+    static constexpr QStringView kAudioFilterFailedMessage = u"오디오 필터를 적용할 수 없어 해제했습니다";
 
     // Creates a libmpv session; throws std::runtime_error("mpv_create() failed") if it cannot.
     explicit MpvCore(QObject *parent = nullptr);
@@ -61,6 +64,8 @@ public:
     bool isPaused() const;
     QString currentPath() const;
     void command(const QStringList &arguments);
+    // Features that filter the sound use setAudioFilter, never "af" here: a whole "af" replaces
+    // every other feature's filters.
     void setMpvProperty(const QString &name, const QVariant &value);
     QVariant getMpvProperty(const QString &name) const;
     // The engine's own text form ("yes", "no", "inf", …); empty when unknown or not initialised.
@@ -76,6 +81,18 @@ public:
     void setPassthrough(bool on);
     void setPassthroughCodecs(const QStringList &codecs);
     bool isPassthroughCapableDevice() const;
+
+    // Audio filters: each feature owns one slot of the shared chain (see AudioFilterChain) and
+    // gives its filters in the player's notation, e.g. the graphic equalizer's
+    // "equalizer=f0=2.0:…:f9=1.5". False when the engine refused them (audioFilterFailed says
+    // so too); the slot then keeps what it held. A text that leaves no filter empties the slot.
+    bool setAudioFilter(AudioFilterSlot slot, const QString &filters);
+    bool clearAudioFilter(AudioFilterSlot slot);
+    QString audioFilter(AudioFilterSlot slot) const;
+    // The resampler in the player's notation ("lavrresample:filter_size=N:phase_shift=M"); empty
+    // for the engine's default. It is not a filter here but the resampler's settings, used
+    // whenever the output's rate differs from the file's.
+    bool setAudioResampler(const QString &resampler);
 
     // Per-video render decisions
     void chooseVideoSync(double fps);
@@ -105,6 +122,9 @@ signals:
     void spectrumReady(const QList<float> &bins);
     void renderQualityDegraded(const QString &reason);
     void renderQualityRestored();
+    // A slot's filters were refused, or could not be built when audio started and were taken
+    // out so that playback goes on without them; `detail` is the engine's own word.
+    void audioFilterFailed(AudioFilterSlot slot, const QString &detail);
 
 public slots:
     void onMpvEvents();
@@ -124,7 +144,7 @@ private:
     // Events
     void handleEvent(const EngineEvent &event);
     void handleLogMessage(const EngineEvent &event);
-    void handleStartFile();
+    void handleStartFile(const EngineEvent &event);
     void handleEndFile(const EngineEvent &event);
     void reportEnd();
     void stopFrameDropMonitor();
@@ -141,6 +161,9 @@ private:
     void recoverAudioDriver();
     std::optional<int> playlistIndexOf(qint64 entryId) const;
     void fallBackFromExclusive(qint64 entryId, const QString &errorText);
+    void replayEntryLater(qint64 entryId);
+    void takeOutFailedFilters(const QString &logText);
+    void reportEndErrors();
     void armPlaybackWatchdog();
     void checkPlaybackStall();
 
@@ -162,7 +185,17 @@ private:
     // then dropped so the picture plays on.
     enum class AudioRescue { None, Decoded, Silent };
     AudioRescue audioRescue_ = AudioRescue::None;
+    std::unique_ptr<AudioFilterChain> audioFilters_;
     quint64 fileSerial_ = 0;     // counts started files; timers armed for one file skip the next
+    qint64 currentEntryId_ = 0;  // the queue entry of the started file
+    // Files that ended in an error, reported once the engine's log has caught up with them: the
+    // log may still explain the error as a filter that was taken out, and the file played again.
+    struct EndError {
+        qint64 entryId;
+        QString text;
+    };
+    QList<EndError> endErrors_;
+    std::optional<qint64> replayedForFilters_; // the entry played again without failed filters
     quint64 loadGeneration_ = 0; // counts replacing loads, i.e. the user opening something
     bool endReported_ = false;   // the current file's end was signalled already
     RenderProfile renderProfile_ = RenderProfile::Quality;

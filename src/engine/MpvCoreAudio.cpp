@@ -1,13 +1,14 @@
 #include "engine/MpvCore.h"
 
 #include "app/AppLog.h"
+#include "engine/EngineDialect.h"
 
 #include <QDebug>
 #include <QLocale>
 #include <QTimer>
 
 namespace {
-constexpr int kExclusiveReloadDelayMs = 100;
+constexpr int kReplayDelayMs = 100;
 constexpr int kWatchdogDelayMs = 2000;
 constexpr double kStalledPositionSeconds = 0.5;
 
@@ -155,16 +156,74 @@ void MpvCore::fallBackFromExclusive(qint64 entryId, const QString &errorText)
     qWarning().noquote() << "[MPV] WASAPI Exclusive 실패 → 공유 모드로 자동 전환";
     check(session_->setString(QStringLiteral("audio-exclusive"), QStringLiteral("no")));
 
+    replayEntryLater(entryId);
+    emit errorOccurred(kExclusiveFallbackMessage.toString());
+}
+
+void MpvCore::replayEntryLater(qint64 entryId)
+{
+    if (entryId <= 0)
+        return;
     // The engine is still unwinding the failed file (or already on the next queued one): the
     // failed entry is played again by its place in the queue, which keeps the queue whole.
     // "path" cannot tell which file failed any more.
-    QTimer::singleShot(kExclusiveReloadDelayMs, this, [this, entryId, generation = loadGeneration_] {
+    QTimer::singleShot(kReplayDelayMs, this, [this, entryId, generation = loadGeneration_] {
         if (!initialized_ || generation != loadGeneration_)
             return; // the user has opened something else meanwhile
         if (const auto index = playlistIndexOf(entryId))
             session_->commandAsync({QStringLiteral("playlist-play-index"), QString::number(*index)});
     });
-    emit errorOccurred(kExclusiveFallbackMessage.toString());
+}
+
+bool MpvCore::setAudioFilter(AudioFilterSlot slot, const QString &filters)
+{
+    if (!initialized_)
+        return false;
+    const int result = audioFilters_->set(slot, filters);
+    if (result < 0)
+        emit audioFilterFailed(slot, session_->errorString(result));
+    return result >= 0;
+}
+
+bool MpvCore::clearAudioFilter(AudioFilterSlot slot)
+{
+    return initialized_ && check(audioFilters_->clear(slot)) >= 0;
+}
+
+QString MpvCore::audioFilter(AudioFilterSlot slot) const
+{
+    return audioFilters_->filters(slot);
+}
+
+bool MpvCore::setAudioResampler(const QString &resampler)
+{
+    if (!initialized_)
+        return false;
+    const std::optional<QString> options = engineResamplerOptions(resampler);
+    if (!options) {
+        qWarning().noquote() << "[MPV] 알 수 없는 리샘플러:" << resampler;
+        return false;
+    }
+    return check(session_->setString(QStringLiteral("audio-swresample-o"), *options)) >= 0;
+}
+
+void MpvCore::takeOutFailedFilters(const QString &logText)
+{
+    const AudioFilterChain::Failure failure = audioFilters_->failedEntries(logText);
+    for (const AudioFilterSlot slot : failure.removed) {
+        qWarning().noquote() << "[MPV] 오디오 필터 실패 → 해제:" << AudioFilterChain::label(slot) << logText;
+        emit audioFilterFailed(slot, logText);
+    }
+    // The file's audio did not start; without those filters it will, so the file starts again
+    // (an audio-only file has failed outright, a film would play on silent). The file is the
+    // one whose error end is waiting for this line, or else the one still starting.
+    if (!failure.audioFailed || failure.removed.isEmpty())
+        return;
+    const qint64 entryId = endErrors_.isEmpty() ? currentEntryId_ : endErrors_.last().entryId;
+    if (replayedForFilters_ != entryId) {
+        replayedForFilters_ = entryId;
+        replayEntryLater(entryId);
+    }
 }
 
 void MpvCore::armPlaybackWatchdog()

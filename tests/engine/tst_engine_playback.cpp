@@ -132,6 +132,19 @@ private slots:
         QCOMPARE(core_->getMpvProperty(QStringLiteral("hwdec")).toString(), QStringLiteral("d3d11va"));
     }
 
+    // Written as a property, shuffle reorders the queue and unshuffle restores it.
+    void shuffleReordersTheQueue()
+    {
+        for (int i = 0; i < 12; ++i)
+            core_->command({QStringLiteral("loadfile"), QStringLiteral("queued-%1.mkv").arg(i), QStringLiteral("append")});
+        QTRY_COMPARE(core_->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 12);
+        const QVariant queued = core_->getMpvProperty(QStringLiteral("playlist"));
+        core_->setMpvProperty(QStringLiteral("shuffle"), QStringLiteral("yes"));
+        QVERIFY(core_->getMpvProperty(QStringLiteral("playlist")) != queued); // 1 in 479 001 600 stays put
+        core_->setMpvProperty(QStringLiteral("shuffle"), QStringLiteral("no"));
+        QCOMPARE(core_->getMpvProperty(QStringLiteral("playlist")), queued);
+    }
+
     void surroundFileReportsItsFormat()
     {
         QSignalSpy audio(core_.get(), &MpvCore::audioFormatChanged);

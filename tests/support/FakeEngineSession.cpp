@@ -1,5 +1,7 @@
 #include "FakeEngineSession.h"
 
+#include <algorithm>
+
 QVariantList FakeEngineSession::valuesWritten(const QString &name) const
 {
     QVariantList values;
@@ -102,6 +104,32 @@ int FakeEngineSession::commandAsync(const QStringList &arguments)
 {
     commands << arguments;
     return 0;
+}
+
+int FakeEngineSession::command(const QStringList &arguments)
+{
+    commands << arguments;
+    const int result = commandResult ? commandResult(arguments) : 0;
+    if (result < 0 || arguments.size() != 3 || arguments.at(0) != QLatin1String("af"))
+        return result;
+    // Labelled entries as the engine keeps them: replaced in place, appended, put first, removed.
+    const QString &operation = arguments.at(1);
+    const QString &entry = arguments.at(2);
+    const QString label = entry.section(QLatin1Char(':'), 0, 0);
+    const auto existing = std::find_if(audioFilters.begin(), audioFilters.end(), [&label](const QString &present) {
+        return present.section(QLatin1Char(':'), 0, 0) == label;
+    });
+    if (operation == QLatin1String("remove")) {
+        if (existing != audioFilters.end())
+            audioFilters.erase(existing);
+    } else if (existing != audioFilters.end()) {
+        *existing = entry;
+    } else if (operation == QLatin1String("pre")) {
+        audioFilters.prepend(entry);
+    } else {
+        audioFilters.append(entry);
+    }
+    return result;
 }
 
 std::optional<QString> FakeEngineSession::getString(const QString &name) const

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 
 // An engine without libmpv: writes and commands are recorded in order, reads come from a
@@ -21,7 +22,11 @@ public:
     };
 
     QList<Write> writes;
-    QList<QStringList> commands;
+    QList<QStringList> commands; // asynchronous and synchronous, in order
+    // The result of each synchronous command; success when unset.
+    std::function<int(const QStringList &)> commandResult;
+    // The audio filter chain as the engine's "af" commands leave it: "@label:filters" entries.
+    QStringList audioFilters;
     QVariantMap properties; // absent name: the property is unavailable
     QList<EngineEvent> events;
     QHash<QString, int> failingWrites; // property name -> error code returned by sync writes
@@ -60,6 +65,7 @@ public:
     void setDoubleAsync(const QString &name, double value) override;
     void setInt64Async(const QString &name, qint64 value) override;
     int commandAsync(const QStringList &arguments) override;
+    int command(const QStringList &arguments) override;
     std::optional<QString> getString(const QString &name) const override;
     std::optional<bool> getFlag(const QString &name) const override;
     std::optional<qint64> getInt64(const QString &name) const override;
