@@ -231,7 +231,9 @@ void MainWindow::changeVolumeBy(int step, bool showMuted)
 void MainWindow::toggleEngineFlag(const QString &property, const QString &onText, const QString &label)
 {
     const bool wasOn = core()->propertyText(property) == onText;
-    core()->command({QStringLiteral("set"), property, wasOn ? QStringLiteral("no") : onText});
+    // A property write, not a "set" command: only writes pass the engine layer, which has to
+    // add the queue reordering that this engine's shuffle flag leaves out.
+    core()->setMpvProperty(property, wasOn ? QStringLiteral("no") : onText);
     osd_->showMessage(label + (wasOn ? QStringLiteral(": 해제") : QStringLiteral(": 활성화")), kMessageMs);
 }
 

@@ -326,7 +326,9 @@ void MprisService::setShuffle(bool on)
 {
     if (!core_)
         return;
-    core_->command({QStringLiteral("set"), QStringLiteral("shuffle"), on ? QStringLiteral("yes") : QStringLiteral("no")});
+    // Written as a property so the engine layer can also reorder the queue, which the plain
+    // flag does not do here.
+    core_->setMpvProperty(QStringLiteral("shuffle"), on ? QStringLiteral("yes") : QStringLiteral("no"));
     QTimer::singleShot(0, this, &MprisService::refresh);
 }
 
