@@ -91,10 +91,14 @@ bool isStreamUrl(const QString &text)
                        [&text](const QString &prefix) { return text.startsWith(prefix); });
 }
 
+bool isSchemeAddress(const QString &text)
+{
+    static const QRegularExpression address(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    return address.match(text).hasMatch();
+}
+
 QStringList normalisedFileArguments(const QStringList &arguments, const QString &workingDirectory)
 {
-    // Streams and any other "scheme://" address are for the engine to resolve, not the file system.
-    static const QRegularExpression address(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
     const QDir base(workingDirectory);
     QStringList normalised;
     for (const QString &argument : arguments) {
@@ -103,7 +107,7 @@ QStringList normalisedFileArguments(const QStringList &arguments, const QString 
             const QUrl url(argument);
             if (url.isLocalFile())
                 path = url.toLocalFile();
-        } else if (argument.isEmpty() || address.match(argument).hasMatch()) {
+        } else if (argument.isEmpty() || isSchemeAddress(argument)) {
             normalised << argument;
             continue;
         }

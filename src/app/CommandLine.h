@@ -22,6 +22,9 @@ bool endsWithTextOnly(const QStringList &arguments);
 // http, https, rtmp and rtsp addresses, which are played without a file check.
 bool isStreamUrl(const QString &text);
 
+// Any "scheme://" address (streams, shares, file URLs): for the engine to resolve, not the file system.
+bool isSchemeAddress(const QString &text);
+
 // Files named on the command line mean what they meant where the command was typed, not in the
 // folder of the player that ends up opening them: local paths become absolute against
 // workingDirectory and file: URLs (as the desktop entry passes them) become local paths.

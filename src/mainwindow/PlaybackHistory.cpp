@@ -1,8 +1,8 @@
 #include "mainwindow/PlaybackHistory.h"
 
+#include "app/CommandLine.h"
 #include "app/SettingsKeys.h"
 
-#include <QRegularExpression>
 #include <QSettings>
 
 #include <algorithm>
@@ -13,9 +13,7 @@
 // name is never taken for a scheme.
 bool PlaybackHistory::isStream(const QString &path)
 {
-    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*)://"));
-    const QRegularExpressionMatch match = scheme.match(path);
-    return match.hasMatch() && match.captured(1).compare(QLatin1String("file"), Qt::CaseInsensitive) != 0;
+    return isSchemeAddress(path) && !path.startsWith(QLatin1String("file:"), Qt::CaseInsensitive);
 }
 
 bool PlaybackHistory::remembersPositions() const

@@ -1,5 +1,6 @@
 #include "music/HiFiEngine.h"
 
+#include "app/CommandLine.h"
 #include "engine/MpvCore.h"
 
 #include <QStringList>
@@ -33,9 +34,8 @@ HiFiEngine::HiFiEngine(MpvCore *engine, QObject *parent) : QObject(parent), engi
 
 bool HiFiEngine::isAudioFile(const QString &path)
 {
-    for (const char *scheme : {"http://", "https://", "rtmp://", "rtsp://"})
-        if (path.startsWith(QLatin1String(scheme)))
-            return false;
+    if (isStreamUrl(path))
+        return false;
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     return dot >= 0 && audioSuffixes().contains(path.mid(dot + 1).toLower());
 }
