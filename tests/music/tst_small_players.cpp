@@ -1,0 +1,187 @@
+// The mini strip and the compact panel: the compact format line, how positions map onto the seek
+// bar and back, the compact playlist, closing from the window manager, pinning and the spectrum.
+
+#include "music/CompactPlayerWidget.h"
+#include "music/MiniPlayerWidget.h"
+#include "music/TrackInfo.h"
+#include "ui/controls/ClickSeekSlider.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// The user drags the handle to a value and lets go, as ClickSeekSlider reports it.
+void dragTo(ClickSeekSlider *slider, int value)
+{
+    slider->setSliderDown(true);
+    slider->setSliderPosition(value);
+    slider->setSliderDown(false);
+}
+
+template<typename Player>
+void checkSeekMapping()
+{
+    Player player;
+    auto *slider = player.template findChild<ClickSeekSlider *>();
+    QSignalSpy seeks(&player, &Player::seekRequested);
+
+    player.updatePosition(30.0, 120.0);
+    QCOMPARE(player.seekValue(), 250);
+    QCOMPARE(player.timeText(), "0:30");
+    player.updatePosition(187.9, 600.0); // the clock counts whole seconds passed
+    QCOMPARE(player.timeText(), "3:07");
+    player.updatePosition(qQNaN(), 120.0);
+    QCOMPARE(player.timeText(), "0:00");
+    QCOMPARE(player.seekValue(), 0);
+    QVERIFY(seeks.isEmpty());
+
+    dragTo(slider, 500);
+    QCOMPARE(seeks.size(), 1);
+    QCOMPARE(seeks.last().at(0).toDouble(), 60.0);
+
+    // A position arriving while the handle is held must not pull it from under the pointer.
+    slider->setSliderDown(true);
+    slider->setSliderPosition(700);
+    player.updatePosition(10.0, 120.0);
+    QCOMPARE(slider->sliderPosition(), 700);
+    slider->setSliderDown(false);
+
+    seeks.clear();
+    player.updatePosition(0.0, 0.0);
+    QCOMPARE(player.seekValue(), 0);
+    dragTo(slider, 400);
+    QVERIFY(seeks.isEmpty());
+}
+
+template<typename Player>
+void checkCloseHides()
+{
+    Player player;
+    player.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&player));
+    QSignalSpy closes(&player, &Player::closeRequested);
+    player.close();
+    QCOMPARE(closes.size(), 1);
+    QVERIFY(!player.isVisible());
+}
+
+} // namespace
+
+class SmallPlayersTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void compactTrackTexts_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("codec");
+        QTest::addColumn<int>("sampleRate");
+        QTest::addColumn<int>("bitDepth");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<bool>("bitPerfect");
+        QTest::addColumn<QString>("shownTitle");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("44.1k, 24bit, stereo") << "Song" << "flac" << 44100 << 24 << 2 << false << "Song"
+                                              << "FLAC  ·  44.1kHz  ·  24bit  ·  Stereo";
+        QTest::newRow("6 channels, unknown depth") << "<b>Live</b>" << "aac" << 48000 << 0 << 6 << false
+                                                   << "<b>Live</b>" << "AAC  ·  48kHz";
+        QTest::newRow("no title, codec or rate; bit-perfect") << "" << "" << 0 << 16 << 1 << true << "알 수 없는 트랙"
+                                                              << "16bit  ·  Mono  ·  BIT-PERFECT";
+    }
+    void compactTrackTexts()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, codec);
+        QFETCH(int, sampleRate);
+        QFETCH(int, bitDepth);
+        QFETCH(int, channels);
+        QFETCH(bool, bitPerfect);
+        CompactPlayerWidget player;
+        player.setTrack(title, QString(), QString(), QPixmap(), codec, sampleRate, bitDepth, channels, bitPerfect);
+        QTEST(player.titleText(), "shownTitle");
+        QTEST(player.formatText(), "format");
+    }
+
+    void seekMapping()
+    {
+        checkSeekMapping<MiniPlayerWidget>();
+        checkSeekMapping<CompactPlayerWidget>();
+        CompactPlayerWidget compact;
+        compact.updatePosition(5.0, 245.0);
+        QCOMPARE(compact.durationText(), "4:05");
+    }
+
+    void compactPlaylist()
+    {
+        CompactPlayerWidget player;
+        QSignalSpy selected(&player, &CompactPlayerWidget::trackSelected);
+        player.setPlaylist({"One", "Two", "Three"}, 1);
+        QCOMPARE(player.playlistCount(), 3);
+        QCOMPARE(player.currentRow(), 1);
+        QCOMPARE(player.playlistHeadingText(), "3 tracks");
+        player.setPlaylist({"Only"}, 4); // a stale index marks nothing
+        QCOMPARE(player.currentRow(), -1);
+        QVERIFY(selected.isEmpty());
+
+        player.setPlaylist({"One", "Two", "Three"}, 0);
+        player.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&player));
+        auto *list = player.findChild<QListWidget *>();
+        const QPoint third = list->visualItemRect(list->item(2)).center();
+        // A widget double click from QTest is the second press alone; the first click comes before it.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, third);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, third);
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected.first().at(0).toInt(), 2);
+    }
+
+    void closingOnlyHides()
+    {
+        checkCloseHides<MiniPlayerWidget>();
+        checkCloseHides<CompactPlayerWidget>();
+    }
+
+    void unpinningKeepsThePanelShown()
+    {
+        CompactPlayerWidget player;
+        player.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&player));
+        QSignalSpy pinned(&player, &CompactPlayerWidget::alwaysOnTopToggled);
+        QPushButton *pin = nullptr;
+        for (auto *button : player.findChildren<QPushButton *>())
+            if (button->isCheckable() && button->isChecked())
+                pin = button;
+        QVERIFY(pin);
+        pin->click();
+        QCOMPARE(pinned.size(), 1);
+        QCOMPARE(pinned.first().at(0).toBool(), false);
+        QVERIFY(!(player.windowFlags() & Qt::WindowStaysOnTopHint));
+        QVERIFY(player.isVisible());
+    }
+
+    void spectrum()
+    {
+        CompactPlayerWidget player;
+        auto *decay = player.findChild<QTimer *>(QStringLiteral("spectrumDecayTimer"));
+        player.setSpectrum({});
+        const QImage silent = player.grab().toImage();
+        player.setSpectrum(QList<float>(200, 1.0f));
+        QVERIFY(!decay->isActive()); // nothing to animate while hidden
+        const QImage full = player.grab().toImage();
+        const QPoint inBars(player.width() / 2, player.height() - 20);
+        QVERIFY(full.pixelColor(inBars) != silent.pixelColor(inBars));
+
+        player.setSpectrum({0.5f, 0.0f, 1.0f});
+        player.show();
+        QVERIFY(decay->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!decay->isActive(), 5000); // fallen silent, it rests
+    }
+};
+
+QTEST_MAIN(SmallPlayersTest)
+#include "tst_small_players.moc"
