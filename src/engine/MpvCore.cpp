@@ -225,6 +225,8 @@ void MpvCore::observeProperties()
         {"mute", Format::Flag},                {"track-list", Format::Node},
         {"audio-codec-name", Format::String},  {"audio-channels", Format::String},
         {"audio-samplerate", Format::Int64},   {"audio-out-detected-device", Format::String},
+        // The output opens after the file has loaded: its format is reported when it does.
+        {"audio-out-params/samplerate", Format::Int64},
         {"video-params/w", Format::Int64},     {"video-params/h", Format::Int64},
         {"container-fps", Format::Double},     {"video-codec", Format::String},
         // A file held open at its end reports no end-of-file event; this is how its end shows.
@@ -422,7 +424,7 @@ void MpvCore::handlePropertyChange(const EngineEvent &event)
     } else if (name == QLatin1String("track-list")) {
         emit tracksChanged();
     } else if (name == QLatin1String("audio-codec-name") || name == QLatin1String("audio-channels")
-               || name == QLatin1String("audio-samplerate")) {
+               || name == QLatin1String("audio-samplerate") || name == QLatin1String("audio-out-params/samplerate")) {
         emitAudioFormat();
     } else if (name == QLatin1String("video-params/w") || name == QLatin1String("video-params/h")
                || name == QLatin1String("container-fps") || name == QLatin1String("video-codec")) {

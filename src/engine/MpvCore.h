@@ -81,6 +81,9 @@ public:
     void setPassthrough(bool on);
     void setPassthroughCodecs(const QStringList &codecs);
     bool isPassthroughCapableDevice() const;
+    // The closest Linux has to exclusive output: ALSA straight to a hardware device, with no
+    // sound server or conversion plug-in in between.
+    bool isDirectHardwareOutput() const;
 
     // Audio filters: each feature owns one slot of the shared chain (see AudioFilterChain) and
     // gives its filters in the player's notation, e.g. the graphic equalizer's

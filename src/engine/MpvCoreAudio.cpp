@@ -78,6 +78,11 @@ void MpvCore::setPassthroughCodecs(const QStringList &codecs)
         check(session_->setString(QStringLiteral("audio-spdif"), spdifCodecs_));
 }
 
+bool MpvCore::isDirectHardwareOutput() const
+{
+    return initialized_ && readString(QStringLiteral("audio-device")).startsWith(QLatin1String("alsa/hw:"));
+}
+
 bool MpvCore::isPassthroughCapableDevice() const
 {
     // Without an engine nothing argues against passthrough; the engine's own fallback decides.

@@ -10,6 +10,10 @@
 #include "mainwindow/RemoteControlServer.h"
 #include "mainwindow/RemoteProtocol.h"
 #include "mainwindow/WindowPlacement.h"
+#include "music/CompactPlayerWidget.h"
+#include "music/HiFiEngine.h"
+#include "music/MiniPlayerWidget.h"
+#include "music/MusicWidget.h"
 #include "online/UrlDialog.h"
 #include "platform/KeepAwake.h"
 #include "platform/LauncherProgress.h"
@@ -36,6 +40,8 @@
 namespace {
 constexpr int kControlsHideDelayMs = 3000;
 constexpr int kErrorMessageMs = 5000;
+// The engine has settled the track's tags and audio format by then.
+constexpr int kTrackInfoDelayMs = 200;
 
 const QString kOpenDialogFilter = QStringLiteral(
     "미디어 파일 (*.mkv *.mp4 *.avi *.mov *.wmv *.flv *.ts *.m2ts *.m4v *.webm *.mp3 *.flac *.aac *.wav *.dts "
@@ -47,7 +53,7 @@ MainWindow::MainWindow(QWidget *parent)
       settings_(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication))
 {
     setWindowTitle(QStringLiteral("Velmoran"));
-    setMinimumSize(800, 540);
+    setMinimumSize(kMinimumSize);
     setAcceptDrops(true);
     setWindowFlags(Qt::FramelessWindowHint | Qt::Window);
 
@@ -58,12 +64,19 @@ MainWindow::MainWindow(QWidget *parent)
     // is (dialogs included), and the pointer over any child reaches the video handling and the
     // frameless border.
     qApp->installEventFilter(this);
+    hiFi_ = new HiFiEngine(core(), this);
     connectEngine();
     new MprisService(this, core(), [this](const QStringList &items) { openFiles(items); });
     connectChrome();
     loadWindowState();
     controlBar_->setVolume(readSetting(settings_, SettingsKeys::audioVolume));
     QTimer::singleShot(1000, this, &MainWindow::startRemoteServer);
+}
+
+MainWindow::~MainWindow()
+{
+    delete miniPlayer_;
+    delete compactPlayer_;
 }
 
 void MainWindow::startRemoteServer()
@@ -97,6 +110,13 @@ void MainWindow::connectEngine()
             [this](const QString &codec, int channels) { onAudioFormatChanged(codec, channels); });
     connect(core, &MpvCore::renderQualityDegraded, this, [this](const QString &reason) {
         osd_->showMessage(QStringLiteral("⚠ 렌더링 자동 최적화: ") + reason, 4000);
+    });
+    connect(core, &MpvCore::audioFilterFailed, this, [this] {
+        const QString message = MpvCore::kAudioFilterFailedMessage.toString();
+        if (musicMode_)
+            musicView_->showNotice(message);
+        else
+            osd_->showMessage(message, kErrorMessageMs);
     });
     connect(core, &MpvCore::renderQualityRestored, this,
             [this] { osd_->showMessage(QStringLiteral("✅ 렌더링 품질 복원됨"), 3000); });
@@ -244,6 +264,13 @@ void MainWindow::openFiles(const QStringList &files)
         return;
     }
     leaveCurrentFile();
+    if (HiFiEngine::isAudioFile(existing.first())) {
+        if (!musicMode_)
+            switchToMusicMode();
+        applyHiFiSettings();
+    } else if (musicMode_) {
+        switchToVideoMode();
+    }
     // A moment for the window to settle before the engine starts on the file. The rest are
     // queued after it: queued first, the replacing load would throw them away again.
     QTimer::singleShot(50, this, [this, existing] {
@@ -322,7 +349,17 @@ void MainWindow::onFileLoaded(const QString &path)
     updateWindowTitle(QFileInfo(path).fileName());
     history_.recordLoad(path);
     restoreResumePosition(path);
-    controlBar_->setPlaying(true);
+    followMediaKind(path);
+    if (musicMode_) {
+        musicView_->setPlaying(true);
+        refreshMusicPlaylist();
+        QTimer::singleShot(kTrackInfoDelayMs, this, [this, path] {
+            if (currentFile == path)
+                refreshTrackInfo();
+        });
+    } else {
+        controlBar_->setPlaying(true);
+    }
     // The chapter list is complete only once the demuxer has settled.
     QTimer::singleShot(300, this, &MainWindow::refreshChapterMarkers);
 }
@@ -359,7 +396,7 @@ void MainWindow::onPlaybackStarted()
     // neither show "playing" nor hide its controls.
     if (core()->currentPath().isEmpty())
         return;
-    controlBar_->setPlaying(true);
+    showPlayState(true);
     if (!hideTimer_) {
         hideTimer_ = new QTimer(this);
         hideTimer_->setSingleShot(true);
@@ -367,7 +404,6 @@ void MainWindow::onPlaybackStarted()
     }
     playing_ = true;
     showControls();
-    hideTimer_->start(kControlsHideDelayMs);
     keepAwake_->setActive(true);
 }
 
@@ -380,9 +416,22 @@ void MainWindow::releasePlaybackHold()
     keepAwake_->setActive(false);
 }
 
+// Music mode shows the state in the music view and whichever small player stands in for it.
+void MainWindow::showPlayState(bool playing)
+{
+    if (musicMode_)
+        musicView_->setPlaying(playing);
+    else
+        controlBar_->setPlaying(playing);
+    if (miniPlayer_)
+        miniPlayer_->setPlaying(playing);
+    if (compactPlayer_)
+        compactPlayer_->setPlaying(playing);
+}
+
 void MainWindow::onPlaybackPaused()
 {
-    controlBar_->setPlaying(false);
+    showPlayState(false);
     releasePlaybackHold();
     launcherProgress_->setPaused();
 }
@@ -391,14 +440,15 @@ void MainWindow::onPlaybackEnded()
 {
     history_.clearResumePosition(currentFile);
     releasePlaybackHold();
-    controlBar_->setPlaying(false);
-    videoSurface_->setLogoVisible(true);
+    showPlayState(false);
+    if (!musicMode_)
+        videoSurface_->setLogoVisible(true);
 }
 
 void MainWindow::onPlaybackStopped()
 {
     releasePlaybackHold();
-    controlBar_->setPlaying(false);
+    showPlayState(false);
     videoSurface_->setLogoVisible(true);
     updateWindowTitle(QString());
     launcherProgress_->clear();
@@ -420,6 +470,12 @@ void MainWindow::onPositionChanged(double seconds)
 {
     controlBar_->updatePosition(seconds, duration_);
     position_ = seconds;
+    if (musicMode_)
+        musicView_->updatePosition(seconds, duration_);
+    if (miniPlayer_ && miniPlayer_->isVisible())
+        miniPlayer_->updatePosition(seconds, duration_);
+    if (compactPlayer_ && compactPlayer_->isVisible())
+        compactPlayer_->updatePosition(seconds, duration_);
     if (duration_ > 0)
         launcherProgress_->setProgress(seconds / duration_);
     else
@@ -435,6 +491,10 @@ void MainWindow::onDurationChanged(double seconds)
 void MainWindow::onVolumeChanged(int volume)
 {
     controlBar_->setVolume(volume);
+    if (musicView_)
+        musicView_->setVolume(volume);
+    if (compactPlayer_)
+        compactPlayer_->setVolume(volume);
     osd_->showVolume(volume, videoSurface_->core()->getMpvProperty(QStringLiteral("mute")).toBool());
 }
 
@@ -442,6 +502,7 @@ void MainWindow::onAudioFormatChanged(const QString &codec, int channels)
 {
     titleBar_->setCodecBadge(codec.toUpper());
     suggestExclusiveAudio(channels);
+    showMusicOutput();
 }
 
 void MainWindow::suggestExclusiveAudio(int channels)
@@ -500,18 +561,22 @@ void MainWindow::showControls()
     if (!controlsVisible_) {
         if (!fullscreen_)
             titleBar_->show();
-        controlBar_->show();
+        if (!musicMode_)
+            controlBar_->show();
         controlsVisible_ = true;
     }
     unsetCursor();
     videoSurface_->unsetCursor();
-    if (playing_ && hideTimer_)
+    if (musicView_)
+        musicView_->unsetCursor();
+    // Music mode never hides its controls.
+    if (playing_ && hideTimer_ && !musicMode_)
         hideTimer_->start(kControlsHideDelayMs);
 }
 
 void MainWindow::hideControls()
 {
-    if (!controlsVisible_ || !playing_)
+    if (!controlsVisible_ || !playing_ || musicMode_)
         return;
     if (!fullscreen_)
         titleBar_->hide();

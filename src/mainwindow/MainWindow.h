@@ -7,10 +7,15 @@
 #include <QSettings>
 #include <QStringList>
 
+class CompactPlayerWidget;
 class ControlBar;
+class EqPanel;
+class HiFiEngine;
 class KeepAwake;
 class LauncherProgress;
 class MediaInfoOverlay;
+class MiniPlayerWidget;
+class MusicWidget;
 class MpvCore;
 class MpvWidget;
 class OsdWidget;
@@ -28,7 +33,10 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
+    static constexpr QSize kMinimumSize{800, 540};
+
     explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // The single way files reach the player: command line, second start, dialog, drops, lists.
     void openFiles(const QStringList &files);
@@ -42,6 +50,13 @@ public:
     ShortcutOverlay *shortcutOverlay() const { return shortcutOverlay_; }
     // Built on first use: most sessions never open it, and it is the costliest part of the window.
     ProFeaturesWidget *proPanel();
+    // Built when the first song plays.
+    MusicWidget *musicView();
+    EqPanel *equalizer();
+    bool isMusicMode() const { return musicMode_; }
+    // The small players exist once first shown; null before.
+    MiniPlayerWidget *miniPlayer() const { return miniPlayer_; }
+    CompactPlayerWidget *compactPlayer() const { return compactPlayer_; }
     bool controlsVisible() const { return controlsVisible_; }
     bool isFullscreenMode() const { return fullscreen_; }
     PlaybackHistory &history() { return history_; }
@@ -63,6 +78,12 @@ public slots:
     void toggleFullscreen();
     void showContextMenu(const QPoint &globalPos);
     void toggleProFeatures();
+    void switchToMusicMode();
+    void switchToVideoMode();
+    void onMusicSeekRequested(double seconds);
+    void onMusicVolumeChanged(int volume);
+    void toggleMiniPlayer();
+    void toggleCompactPlayer();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -88,8 +109,27 @@ private:
     void refreshChapterMarkers();
     void suggestExclusiveAudio(int channels);
     void releasePlaybackHold();
+    void showPlayState(bool playing);
     void startRemoteServer();
     void reportUnopenable(const QString &path);
+
+    // Music mode
+    void followMediaKind(const QString &path);
+    void applyHiFiSettings();
+    void applyGraphicEq();
+    void connectMusicView();
+    void refreshTrackInfo();
+    void showMusicOutput();
+    void refreshMusicPlaylist();
+    void setEngineShuffle(bool on);
+    void setEngineRepeat(bool on);
+    template <typename Player>
+    void connectSmallPlayerTransport(Player *player);
+    void placeOverMainWindow(QWidget *player);
+    void fillSmallPlayers();
+    void showInPlaceOfMainWindow(QWidget *player);
+    void bringBackMainWindow();
+    bool smallPlayerShown() const;
 
     // Commands (keys, wheel, menu)
     MpvCore *core() const;
@@ -145,6 +185,15 @@ private:
     double duration_ = 0.0;
     bool multichannelPrompted_ = false;
     QStringList pendingStartupFiles_;
+
+    MusicWidget *musicView_ = nullptr;
+    EqPanel *equalizer_ = nullptr;
+    HiFiEngine *hiFi_ = nullptr;
+    bool musicMode_ = false;
+    QString videoAudioDisplay_; // the engine's cover display, put back when video plays again
+    // Top-level windows of their own, deleted with this one.
+    MiniPlayerWidget *miniPlayer_ = nullptr;
+    CompactPlayerWidget *compactPlayer_ = nullptr;
 
     WindowEdge resizeEdge_ = WindowEdge::None;
     bool resizing_ = false;

@@ -4,6 +4,7 @@
 #include "app/SettingsKeys.h"
 
 #include <QButtonGroup>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -80,7 +81,7 @@ QPushButton { background: #242424; color: #aaa; border: 1px solid #333; border-r
               padding: 3px 6px; font-size: 10px; }
 QPushButton:hover { color: #fff; border-color: #555; }
 QPushButton:checked { background: #00c8b4; color: #000; border-color: #00c8b4; }
-QPushButton[role="preset"] { padding: 3px 0px; font-size: 8px; }
+QPushButton[role="preset"] { padding: 3px 0px; font-size: 10px; }
 QSlider::groove:vertical { background: #2a2a2a; width: 4px; border-radius: 2px; }
 QSlider::sub-page:vertical { background: #2a2a2a; width: 4px; border-radius: 2px; }
 QSlider::add-page:vertical { background: #00c8b4; width: 4px; border-radius: 2px; }
@@ -107,7 +108,9 @@ EqPanel::EqPanel(QWidget *parent) : QWidget(parent)
     header->addWidget(onButton);
     layout->addLayout(header);
 
-    auto *presetRow = new QHBoxLayout;
+    // Two rows: seven names side by side do not fit the music view's side column.
+    constexpr int kPresetsPerRow = 4;
+    auto *presetRow = new QGridLayout;
     presetRow->setSpacing(4);
     presetButtons_ = new QButtonGroup(this);
     for (int i = 0; i < kPresetCount; ++i) {
@@ -117,7 +120,7 @@ EqPanel::EqPanel(QWidget *parent) : QWidget(parent)
         button->setChecked(i == 0);
         button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         presetButtons_->addButton(button, i);
-        presetRow->addWidget(button);
+        presetRow->addWidget(button, i / kPresetsPerRow, i % kPresetsPerRow);
     }
     // One preset is in force at a time, so only its button shows checked.
     connect(presetButtons_, &QButtonGroup::idClicked, this, &EqPanel::applyPreset);

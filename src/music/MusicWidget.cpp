@@ -120,6 +120,9 @@ MusicWidget::MusicWidget(QWidget *parent)
     setObjectName(QStringLiteral("MusicWidget"));
     setMouseTracking(true);
     setMinimumSize(kColumnLeft * 2 + kColumnWidth + kRightColumnWidth + 20, 620);
+    // The view paints its own backdrop (the blurred cover) under all of its children: a window
+    // style that fills every widget would cover it with flat boxes.
+    setStyleSheet(QStringLiteral("QWidget { background: transparent; }"));
 
     rotationTimer_ = new QTimer(this);
     rotationTimer_->setObjectName(QStringLiteral("rotationTimer"));
@@ -444,11 +447,21 @@ QStringList MusicWidget::badgeTexts() const
 
 void MusicWidget::setStatusLine(const QString &text, bool bitPerfect)
 {
+    paintStatusLine(text, bitPerfect ? QStringLiteral("#4dd0a6") : QStringLiteral("#555"));
+    bitPerfectBadge_->setVisible(bitPerfect);
+}
+
+void MusicWidget::showNotice(const QString &text)
+{
+    paintStatusLine(text, QStringLiteral("#e0a040"));
+}
+
+void MusicWidget::paintStatusLine(const QString &text, const QString &colour)
+{
     statusLine_->setText(text);
     statusLine_->setStyleSheet(QStringLiteral("QLabel { background: #0a0a0a; color: %1; font-size: 10px;"
                                               " font-family: %2; padding: 3px 20px; }")
-                                   .arg(bitPerfect ? QStringLiteral("#4dd0a6") : QStringLiteral("#555"), kMonoFont));
-    bitPerfectBadge_->setVisible(bitPerfect);
+                                   .arg(colour, kMonoFont));
 }
 
 QString MusicWidget::statusText() const

@@ -40,12 +40,17 @@ public:
 
     void setTrack(const TrackInfo &info);
     void setOutputInfo(int outputRate, const QString &outputFormat, bool exclusive);
+    // A warning in the status line, until the next track or output report replaces it.
+    void showNotice(const QString &text);
     void setPlaying(bool playing);
     void updatePosition(double position, double duration);
     void setSpectrum(const QList<float> &bins);
     // Neither emits volumeChanged: the values come from the engine or the settings.
     void setVolume(int volume);
     void setSpeed(double speed);
+    // Both emit their toggle signal only when the state really changes.
+    void setShuffle(bool on);
+    void setRepeat(bool on);
 
     const TrackInfo &track() const { return track_; }
     LyricsWidget *lyricsWidget() const { return lyrics_; }
@@ -95,12 +100,11 @@ private:
     void rebuildBackground();
     void updateBadges();
     void setStatusLine(const QString &text, bool bitPerfect);
+    void paintStatusLine(const QString &text, const QString &colour);
     void updateAnimationTimers();
     void onPeakTick();
     void onSeekSliderEvent();
     void onMuteClicked();
-    void setShuffle(bool on);
-    void setRepeat(bool on);
     void resetAbLoop();
     void showAbState();
     void showFileInfo();

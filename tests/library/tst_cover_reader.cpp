@@ -1,3 +1,4 @@
+#include "library/AudioHeader.h"
 #include "library/CoverReader.h"
 
 #include "TestMedia.h"
@@ -295,6 +296,38 @@ private slots:
         const QString fifo = dir_.filePath(QStringLiteral("pipe.flac"));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         QVERIFY(CoverReader::extractCover(fifo).isNull());
+        QCOMPARE(AudioHeader::bitDepth(fifo), 0);
+    }
+
+    // The stored depth, which the engine's decoded sample format hides (24 bits decode to 32).
+    void storedBitDepth_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("depth");
+        QTest::newRow("24-bit FLAC") << "hires_24.flac" << 24;
+        QTest::newRow("16-bit FLAC") << "cover.flac" << 16;
+        QTest::newRow("ALAC in M4A") << "alac_24.m4a" << 24;
+        QTest::newRow("extensible WAV") << "wav_24.wav" << 24;
+        QTest::newRow("plain WAV") << "tone_1k.wav" << 16;
+        QTest::newRow("lossy has none") << "cover.m4a" << 0;
+        QTest::newRow("MP3 has none") << "cover_id3v24.mp3" << 0;
+    }
+    void storedBitDepth()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, depth);
+        QFile file(TestMedia::path(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(AudioHeader::bitDepth(file.fileName()), depth);
+        // Any cut through the header gives the depth or nothing, never a made-up one.
+        for (qsizetype cut = 0; cut < qMin<qsizetype>(bytes.size(), 4096); cut += 7) {
+            QByteArray head = bytes.left(cut);
+            QBuffer buffer(&head);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            const int found = AudioHeader::bitDepth(buffer);
+            QVERIFY2(found == 0 || found == depth, qPrintable(QString::number(cut)));
+        }
     }
 };
 

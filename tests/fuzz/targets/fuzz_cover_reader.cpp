@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to every embedded-cover reader, picture decoding included. The input is a
 // whole file, so the generated media serve as seeds unchanged, and each input goes through all
 // three containers. Beyond "no crash": extractCover must give what the reader its extension names
-// (with the ID3v2 fallback) gives, for an extension the input's length picks.
+// (with the ID3v2 fallback) gives, for an extension the input's length picks. The stored-depth
+// reader walks the same headers and gets the same bytes.
+#include "library/AudioHeader.h"
 #include "library/CoverReader.h"
 
 #include <QBuffer>
@@ -48,6 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (expected.isNull())
         expected = id3;
     if (CoverReader::extractCover(buffer, extension) != expected)
+        abort();
+    if (const int depth = AudioHeader::bitDepth(buffer); depth < 0 || depth > 64)
         abort();
     return 0;
 }

@@ -1,0 +1,322 @@
+#include "mainwindow/MainWindow.h"
+
+#include "engine/MpvCore.h"
+#include "engine/MpvWidget.h"
+#include "music/CompactPlayerWidget.h"
+#include "music/EqPanel.h"
+#include "music/HiFiEngine.h"
+#include "music/MiniPlayerWidget.h"
+#include "music/MusicWidget.h"
+#include "music/PlaylistPanel.h"
+#include "music/TrackInfoReader.h"
+#include "ui/controls/ControlBar.h"
+#include "ui/controls/TitleBar.h"
+
+#include <QFileInfo>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTimer>
+
+MusicWidget *MainWindow::musicView()
+{
+    if (musicView_)
+        return musicView_;
+    musicView_ = new MusicWidget(contentStack_);
+    contentStack_->addWidget(musicView_);
+    musicView_->setEngine(core());
+    equalizer_ = new EqPanel;
+    musicView_->setEqualizerPage(equalizer_);
+    connect(equalizer_, &EqPanel::eqChanged, this, &MainWindow::applyGraphicEq);
+    connectMusicView();
+    return musicView_;
+}
+
+EqPanel *MainWindow::equalizer()
+{
+    musicView();
+    return equalizer_;
+}
+
+void MainWindow::connectMusicView()
+{
+    MpvCore *core = this->core();
+    connect(musicView_, &MusicWidget::seekRequested, this, &MainWindow::onMusicSeekRequested);
+    connect(musicView_, &MusicWidget::volumeChanged, this, &MainWindow::onMusicVolumeChanged);
+    connect(musicView_, &MusicWidget::playPauseRequested, core, &MpvCore::togglePause);
+    connect(musicView_, &MusicWidget::prevRequested, core, [core] { core->command({QStringLiteral("playlist-prev")}); });
+    connect(musicView_, &MusicWidget::nextRequested, core, [core] { core->command({QStringLiteral("playlist-next")}); });
+    connect(musicView_, &MusicWidget::miniModeRequested, this, &MainWindow::toggleMiniPlayer);
+    connect(musicView_, &MusicWidget::compactModeRequested, this, &MainWindow::toggleCompactPlayer);
+    connect(musicView_, &MusicWidget::shuffleToggled, this, &MainWindow::setEngineShuffle);
+    connect(musicView_, &MusicWidget::repeatToggled, this, &MainWindow::setEngineRepeat);
+    connect(musicView_->playlistPanel(), &PlaylistPanel::trackSelected, core, [core](int index) {
+        core->command({QStringLiteral("playlist-play-index"), QString::number(index)});
+    });
+}
+
+void MainWindow::switchToMusicMode()
+{
+    musicMode_ = true;
+    contentStack_->setCurrentWidget(musicView());
+    controlBar_->hide();
+    if (!fullscreen_)
+        titleBar_->show();
+    controlsVisible_ = true;
+    if (hideTimer_)
+        hideTimer_->stop();
+    unsetCursor();
+    videoSurface_->unsetCursor();
+    musicView_->unsetCursor();
+    musicView_->setPlaying(playing_);
+    musicView_->setVolume(core()->volume());
+    // The view's layout is fixed and taller than the video page needs: the window grows to hold
+    // it, and cannot be shrunk below it while music plays.
+    setMinimumSize(kMinimumSize.expandedTo(minimumSizeHint()));
+    const QScreen *screen = this->screen();
+    if (screen && !isMaximized() && !isFullScreen()) {
+        // Grown downwards and to the right, it may now reach past the screen's edge.
+        const QRect available = screen->availableGeometry();
+        QRect placed = geometry();
+        placed.moveRight(qMin(placed.right(), available.right()));
+        placed.moveBottom(qMin(placed.bottom(), available.bottom()));
+        placed.moveLeft(qMax(placed.left(), available.left()));
+        placed.moveTop(qMax(placed.top(), available.top()));
+        move(placed.topLeft());
+    }
+
+    MpvCore *core = this->core();
+    core->setMpvProperty(QStringLiteral("gapless-audio"), QStringLiteral("yes"));
+    // The music view draws the cover itself; decoding and drawing it as a video frame as well
+    // would only cost time on a page nobody sees.
+    if (videoAudioDisplay_.isEmpty())
+        videoAudioDisplay_ = core->propertyText(QStringLiteral("audio-display"));
+    core->setMpvProperty(QStringLiteral("audio-display"), QStringLiteral("no"));
+    core->setSpectrumEnabled(true);
+    connect(core, &MpvCore::spectrumReady, musicView_, &MusicWidget::setSpectrum, Qt::UniqueConnection);
+}
+
+void MainWindow::switchToVideoMode()
+{
+    musicMode_ = false;
+    contentStack_->setCurrentIndex(0);
+    setMinimumSize(kMinimumSize);
+    controlBar_->show();
+    controlBar_->setPlaying(playing_);
+    MpvCore *core = this->core();
+    core->setSpectrumEnabled(false);
+    if (musicView_)
+        disconnect(core, &MpvCore::spectrumReady, musicView_, &MusicWidget::setSpectrum);
+    if (!videoAudioDisplay_.isEmpty())
+        core->setMpvProperty(QStringLiteral("audio-display"), videoAudioDisplay_);
+    // A picture cannot play in a small player: the window it needs comes back.
+    if (smallPlayerShown())
+        bringBackMainWindow();
+}
+
+// Every file that starts decides the page, not only the first one opened: a queue may mix songs
+// and videos.
+void MainWindow::followMediaKind(const QString &path)
+{
+    const bool audio = HiFiEngine::isAudioFile(path);
+    if (audio && !musicMode_) {
+        switchToMusicMode();
+        applyHiFiSettings();
+    } else if (!audio && musicMode_) {
+        switchToVideoMode();
+    }
+}
+
+void MainWindow::applyHiFiSettings()
+{
+    hiFi_->apply();
+    // The graphic equalizer keeps its own place in the filter chain; setting it again keeps the
+    // engine in step with the sliders whatever the music set-up wrote.
+    applyGraphicEq();
+}
+
+void MainWindow::applyGraphicEq()
+{
+    if (equalizer_)
+        core()->setAudioFilter(AudioFilterSlot::GraphicEq, EqPanel::filterString(equalizer_->gains()));
+}
+
+void MainWindow::onMusicSeekRequested(double seconds)
+{
+    core()->seek(seconds);
+}
+
+void MainWindow::onMusicVolumeChanged(int volume)
+{
+    core()->setVolume(volume);
+}
+
+void MainWindow::setEngineShuffle(bool on)
+{
+    // Writing the flag reorders the queue: only a real change may write it.
+    const QString value = on ? QStringLiteral("yes") : QStringLiteral("no");
+    if (core()->propertyText(QStringLiteral("shuffle")) != value)
+        core()->setMpvProperty(QStringLiteral("shuffle"), value);
+    if (musicView_)
+        musicView_->setShuffle(on);
+    if (compactPlayer_)
+        compactPlayer_->setShuffle(on);
+}
+
+void MainWindow::setEngineRepeat(bool on)
+{
+    core()->setMpvProperty(QStringLiteral("loop-file"), on ? QStringLiteral("inf") : QStringLiteral("no"));
+    if (musicView_)
+        musicView_->setRepeat(on);
+    if (compactPlayer_)
+        compactPlayer_->setRepeat(on);
+}
+
+void MainWindow::refreshTrackInfo()
+{
+    if (!musicMode_ || currentFile.isEmpty())
+        return;
+    if (duration_ <= 0)
+        duration_ = core()->duration();
+    const TrackInfo track = TrackInfoReader::read(*core(), currentFile);
+    musicView_->updatePosition(0, duration_);
+    musicView_->setTrack(track);
+    showMusicOutput();
+    fillSmallPlayers();
+}
+
+void MainWindow::showMusicOutput()
+{
+    if (!musicMode_ || !musicView_)
+        return;
+    const int rate = core()->getMpvProperty(QStringLiteral("audio-out-params/samplerate")).toInt();
+    if (rate > 0)
+        musicView_->setOutputInfo(rate, core()->propertyText(QStringLiteral("audio-out-params/format")),
+                                  core()->isDirectHardwareOutput());
+}
+
+void MainWindow::refreshMusicPlaylist()
+{
+    if (!musicView_)
+        return;
+    const int count = core()->getMpvProperty(QStringLiteral("playlist-count")).toInt();
+    const int current = core()->getMpvProperty(QStringLiteral("playlist-pos")).toInt();
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << QFileInfo(core()->propertyText(QStringLiteral("playlist/%1/filename").arg(i))).fileName();
+    musicView_->playlistPanel()->setTracks(names);
+    musicView_->playlistPanel()->setCurrentIndex(current);
+    if (compactPlayer_)
+        compactPlayer_->setPlaylist(names, current);
+}
+
+template <typename Player>
+void MainWindow::connectSmallPlayerTransport(Player *player)
+{
+    MpvCore *core = this->core();
+    connect(player, &Player::playPauseRequested, core, &MpvCore::togglePause);
+    connect(player, &Player::prevRequested, core, [core] { core->command({QStringLiteral("playlist-prev")}); });
+    connect(player, &Player::nextRequested, core, [core] { core->command({QStringLiteral("playlist-next")}); });
+    connect(player, &Player::seekRequested, this, &MainWindow::onMusicSeekRequested);
+    // Closing a small player must not leave the program running without any window.
+    connect(player, &Player::closeRequested, this, &MainWindow::bringBackMainWindow);
+}
+
+void MainWindow::toggleMiniPlayer()
+{
+    if (!musicMode_)
+        return;
+    if (!miniPlayer_) {
+        miniPlayer_ = new MiniPlayerWidget;
+        connectSmallPlayerTransport(miniPlayer_);
+        connect(miniPlayer_, &MiniPlayerWidget::expandRequested, this, &MainWindow::toggleMiniPlayer);
+        placeOverMainWindow(miniPlayer_);
+    }
+    if (miniPlayer_->isVisible())
+        bringBackMainWindow();
+    else
+        showInPlaceOfMainWindow(miniPlayer_);
+}
+
+void MainWindow::toggleCompactPlayer()
+{
+    if (!musicMode_)
+        return;
+    if (!compactPlayer_) {
+        compactPlayer_ = new CompactPlayerWidget;
+        connectSmallPlayerTransport(compactPlayer_);
+        connect(compactPlayer_, &CompactPlayerWidget::expandRequested, this, &MainWindow::toggleCompactPlayer);
+        connect(compactPlayer_, &CompactPlayerWidget::volumeChanged, this, &MainWindow::onMusicVolumeChanged);
+        connect(compactPlayer_, &CompactPlayerWidget::shuffleToggled, this, &MainWindow::setEngineShuffle);
+        connect(compactPlayer_, &CompactPlayerWidget::repeatToggled, this, &MainWindow::setEngineRepeat);
+        MpvCore *core = this->core();
+        connect(compactPlayer_, &CompactPlayerWidget::trackSelected, core, [core](int index) {
+            core->command({QStringLiteral("playlist-play-index"), QString::number(index)});
+        });
+        connect(core, &MpvCore::spectrumReady, compactPlayer_, &CompactPlayerWidget::setSpectrum);
+        placeOverMainWindow(compactPlayer_);
+    }
+    if (compactPlayer_->isVisible())
+        bringBackMainWindow();
+    else
+        showInPlaceOfMainWindow(compactPlayer_);
+}
+
+// Where the user was looking; later showings keep wherever the player was dragged.
+void MainWindow::placeOverMainWindow(QWidget *player)
+{
+    QRect placed(QPoint(), player->size());
+    placed.moveCenter(frameGeometry().center());
+    player->move(placed.topLeft());
+}
+
+void MainWindow::fillSmallPlayers()
+{
+    if (!musicView_)
+        return;
+    const TrackInfo &track = musicView_->track();
+    if (miniPlayer_) {
+        miniPlayer_->setTrack(track);
+        miniPlayer_->updatePosition(position_, duration_);
+        miniPlayer_->setPlaying(playing_);
+    }
+    if (compactPlayer_) {
+        // No Linux output is exclusive, so the small player never claims bit-perfect output.
+        compactPlayer_->setTrack(track.title, track.artist, track.album, track.cover, track.codec, track.sampleRate,
+                                 track.bitDepth, track.channels, false);
+        compactPlayer_->updatePosition(position_, duration_);
+        compactPlayer_->setPlaying(playing_);
+        compactPlayer_->setVolume(core()->volume());
+        compactPlayer_->setShuffle(core()->propertyText(QStringLiteral("shuffle")) == QLatin1String("yes"));
+        compactPlayer_->setRepeat(core()->propertyText(QStringLiteral("loop-file")) == QLatin1String("inf"));
+    }
+}
+
+void MainWindow::showInPlaceOfMainWindow(QWidget *player)
+{
+    // One small player at a time stands in for the window.
+    for (QWidget *other : {static_cast<QWidget *>(miniPlayer_), static_cast<QWidget *>(compactPlayer_)})
+        if (other && other != player)
+            other->hide();
+    fillSmallPlayers();
+    refreshMusicPlaylist();
+    hide();
+    player->show();
+    player->raise();
+    player->activateWindow();
+}
+
+void MainWindow::bringBackMainWindow()
+{
+    if (miniPlayer_)
+        miniPlayer_->hide();
+    if (compactPlayer_)
+        compactPlayer_->hide();
+    show();
+    raise();
+    activateWindow();
+}
+
+bool MainWindow::smallPlayerShown() const
+{
+    return (miniPlayer_ && miniPlayer_->isVisible()) || (compactPlayer_ && compactPlayer_->isVisible());
+}
