@@ -169,10 +169,11 @@ void SubtitleDownloader::startNameSearch()
 
 void SubtitleDownloader::sendSearch(const QList<std::pair<QString, QString>> &items, bool byHash)
 {
-    // Values are encoded completely: QUrlQuery would leave "+" in a title, read as a space.
+    // Values are encoded completely, but for the commas of the language list the service documents:
+    // QUrlQuery would leave "+" in a title, which the server reads as a space.
     QUrlQuery query;
     for (const auto &[key, value] : items)
-        query.addQueryItem(key, QString::fromLatin1(QUrl::toPercentEncoding(value)));
+        query.addQueryItem(key, QString::fromLatin1(QUrl::toPercentEncoding(value, ",")));
     QUrl url = openSubtitlesEndpoint("/subtitles");
     if (url.isValid())
         url.setQuery(query.toString(QUrl::FullyEncoded), QUrl::StrictMode);

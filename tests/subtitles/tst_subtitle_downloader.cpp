@@ -1,0 +1,330 @@
+// Subtitle search, download and translation against fakes answering like OpenSubtitles, DeepL
+// and Papago, and the search dialog on top of them.
+
+#include "FakeHttpServer.h"
+#include "app/AppIdentity.h"
+#include "app/SettingsKeys.h"
+#include "subtitles/MovieHash.h"
+#include "subtitles/SubtitleSearchDialog.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+using Request = FakeHttpServer::Request;
+using Response = FakeHttpServer::Response;
+
+// `bytes`, then grown (sparsely) to `size` when one is given.
+QString writeFile(const QString &path, const QByteArray &bytes, qint64 size = -1)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || (size >= 0 && !file.resize(size)))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString field(const QByteArray &encoded, const char *key)
+{
+    return QUrlQuery(QString::fromLatin1(encoded)).queryItemValue(QLatin1StringView(key), QUrl::FullyDecoded);
+}
+
+Response searchAnswer(const QString &fileName)
+{
+    return FakeHttpServer::json(QStringLiteral(R"({"data":[{"id":"9","type":"subtitle","attributes":{"language":"en",
+        "files":[{"file_id":77,"file_name":"%1"}]}}]})").arg(fileName).toUtf8());
+}
+
+// About 72 minutes of dialogue: cues 4.32 s apart, two lines each, with characters that need encoding.
+QString film()
+{
+    QStringList cues;
+    for (int i = 1; i <= 1000; ++i) {
+        const QTime start = QTime(0, 0).addMSecs(i * 4320);
+        cues << QStringLiteral("%1\n%2 --> %3\nLine %1: well, I said \"this\" & that, 100% sure.\nSecond line of cue %1, again?\n")
+                    .arg(i).arg(start.toString(u"hh:mm:ss,zzz"), start.addMSecs(3000).toString(u"hh:mm:ss,zzz"));
+    }
+    return cues.join(u'\n');
+}
+
+} // namespace
+
+class SubtitleDownloaderTest : public QObject
+{
+    Q_OBJECT
+    FakeHttpServer server_;
+    QTemporaryDir dir_;
+    QString media_;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(server_.listen());
+        qputenv("VELMORAN_OPENSUBTITLES_URL", server_.url(QStringLiteral("/api/v1")).toEncoded());
+        qputenv("VELMORAN_DEEPL_URL", server_.url(QStringLiteral("/")).toEncoded());
+        qputenv("VELMORAN_PAPAGO_URL", server_.url(QStringLiteral("/")).toEncoded());
+        QSettings settings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication));
+        writeSetting(settings, SettingsKeys::subtitleOpenSubtitlesApiKey, QStringLiteral("os-key"));
+        media_ = writeFile(dir_.filePath(QStringLiteral("The.Movie.2019.1080p.BluRay.x264.mkv")), QByteArray(200 * 1024, 'v'));
+    }
+    void init() { server_.clearRequests(); }
+
+    void movieHash_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("hex");
+        QTest::newRow("zeros") << QByteArray(131072, 0) << qint64(-1) << "0000000000020000";
+        QTest::newRow("all ones wrap") << QByteArray(131072, '\xFF') << qint64(-1) << "000000000001c000";
+        QTest::newRow("5 GiB sparse") << QByteArray() << qint64(5) * 1024 * 1024 * 1024 << "0000000140000000";
+        QTest::newRow("too short") << QByteArray(131071, '\xFF') << qint64(-1) << "";
+    }
+    void movieHash()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, size);
+        QFETCH(QString, hex);
+        QTemporaryDir dir;
+        QCOMPARE(computeMovieHash(writeFile(dir.filePath(QStringLiteral("m")), bytes, size)).hex, hex);
+    }
+
+    void hashSearchReadsResults()
+    {
+        server_.route("GET", "/api/v1/subtitles", FakeHttpServer::json(QByteArray(R"({"data":[
+            {"attributes":{"language":"ko","download_count":5,"ratings":7.5,"files":[{"file_id":123,"file_name":"a.srt"}]}},
+            {"attributes":{"language":null,"files":[{"file_id":124,"file_name":null}]}},
+            {"attributes":{"language":"en","files":[{"file_id":null,"file_name":"no-id.srt"}]}},
+            {"attributes":{"language":"en","files":[]}}, {"type":"subtitle"}]})")));
+        SubtitleDownloader downloader;
+        QSignalSpy finished(&downloader, &SubtitleDownloader::searchFinished);
+        downloader.search(media_, {QStringLiteral("ko"), QStringLiteral("en")});
+        QVERIFY(finished.wait());
+
+        const auto results = finished.first().first().value<QList<SubtitleResult>>();
+        QVERIFY(results.size() == 2 && server_.requests().size() == 1);
+        const SubtitleResult &full = results[0], &sparse = results[1];
+        QVERIFY(full.fileId == u"123" && full.fileName == u"a.srt" && full.language == u"ko" && full.downloadCount == 5 && full.rating == 7.5);
+        QVERIFY(sparse.fileId == u"124" && sparse.fileName.isEmpty() && sparse.language.isEmpty() && sparse.rating == 0.0 && !sparse.hearingImpaired);
+
+        const Request request = server_.requests().first();
+        QCOMPARE(request.query, "moviehash=" + computeMovieHash(media_).hex.toLatin1()
+                                    + "&moviebytesize=204800&languages=ko,en&order_by=download_count");
+        QVERIFY(request.header("api-key") == "os-key" && request.header("user-agent") == "Velmoran v4.5"
+                && request.header("content-type") == "application/json");
+    }
+
+    void nameSearch_data()
+    {
+        QTest::addColumn<QString>("media");
+        QTest::addColumn<Response>("hashAnswer");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<QString>("query");
+        QTest::newRow("nothing by hash") << media_ << FakeHttpServer::json(QByteArray(R"({"data":[]})")) << 2 << "The Movie 2019";
+        QTest::newRow("hash search down") << media_ << FakeHttpServer::text("<html>down</html>", 503) << 2 << "The Movie 2019";
+        QTest::newRow("too short for a hash") << writeFile(dir_.filePath(QStringLiteral("Show.720p.Part.Two.mp4")), "x")
+                                              << Response() << 1 << "Show  Part Two";
+    }
+    void nameSearch()
+    {
+        QFETCH(QString, media);
+        QFETCH(Response, hashAnswer);
+        QFETCH(int, requests);
+        QFETCH(QString, query);
+        server_.route("GET", "/api/v1/subtitles", [hashAnswer](const Request &request) {
+            return request.query.contains("moviehash") ? hashAnswer : searchAnswer(QStringLiteral("byname.srt"));
+        });
+        SubtitleDownloader downloader;
+        QSignalSpy finished(&downloader, &SubtitleDownloader::searchFinished);
+        downloader.search(media, {QStringLiteral("ko")});
+        QVERIFY(finished.wait());
+        QCOMPARE(finished.first().first().value<QList<SubtitleResult>>().value(0).fileName, u"byname.srt");
+        QCOMPARE(server_.requests().size(), requests);
+        const Request byName = server_.requests().last();
+        QCOMPARE(byName.query, "query=" + QUrl::toPercentEncoding(query) + "&languages=ko&order_by=download_count");
+        QVERIFY(byName.header("api-key") == "os-key" && !byName.headers.contains("content-type"));
+    }
+
+    void staleSearchDropped()
+    {
+        server_.route("GET", "/api/v1/subtitles", [](const Request &request) {
+            const bool old = field(request.query, "moviebytesize") == u"204800";
+            Response response = searchAnswer(old ? QStringLiteral("old.srt") : QStringLiteral("new.srt"));
+            response.delayMs = old ? 400 : 50;
+            return response;
+        });
+        SubtitleDownloader downloader;
+        QSignalSpy finished(&downloader, &SubtitleDownloader::searchFinished);
+        downloader.search(media_, {QStringLiteral("en")});
+        QTRY_VERIFY(!server_.requests().isEmpty());
+        downloader.search(writeFile(dir_.filePath(QStringLiteral("other.mkv")), QByteArray(300 * 1024, 'o')), {QStringLiteral("en")});
+        QVERIFY(finished.wait());
+        QTest::qWait(600);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().value<QList<SubtitleResult>>().value(0).fileName, u"new.srt");
+    }
+
+    // What OpenSubtitles says when it refuses must reach the user, after exactly one request each.
+    void refusalsReachUser()
+    {
+        server_.route("GET", "/api/v1/subtitles", FakeHttpServer::json(QByteArray(R"({"message":"Throttle limit reached"})"), 429));
+        server_.route("POST", "/api/v1/download", FakeHttpServer::json(QByteArray(
+            R"({"requests":5,"remaining":0,"message":"You have downloaded your allowed 5 subtitles for 24h."})"), 406));
+        SubtitleDownloader downloader;
+        QSignalSpy failed(&downloader, &SubtitleDownloader::errorOccurred);
+        downloader.search(media_, {QStringLiteral("en")});
+        QVERIFY(failed.wait());
+        downloader.downloadSubtitle(QStringLiteral("77"), dir_.path());
+        QVERIFY(failed.wait());
+        QCOMPARE(server_.requests().size(), 2);
+        const QString search = failed[0][0].toString(), download = failed[1][0].toString();
+        QVERIFY2(search.startsWith(u"자막 검색 실패: ") && search.endsWith(u"\nThrottle limit reached"), qPrintable(search));
+        QVERIFY2(download.startsWith(u"자막 다운로드 링크 획득 실패: ") && download.endsWith(u"for 24h."), qPrintable(download));
+    }
+
+    // Whatever the server names or links, the subtitle lands in the folder under a subtitle
+    // name, or nothing is written at all.
+    void download_data()
+    {
+        QTest::addColumn<QJsonValue>("serverName");
+        QTest::addColumn<QString>("link"); // on the fake when it starts with "/"
+        QTest::addColumn<int>("bodySize"); // 0: a small subtitle
+        QTest::addColumn<QString>("outcome"); // the saved name, or how the error starts
+        QTest::newRow("climbing") << QJsonValue("../../x.srt") << "/file/77" << 0 << "x.srt";
+        QTest::newRow("windows climbing") << QJsonValue("..\\..\\x.ass") << "/file/77" << 0 << "x.ass";
+        QTest::newRow("absolute") << QJsonValue("/etc/passwd") << "/file/77" << 0 << "subtitle.srt";
+        QTest::newRow("the media file") << QJsonValue("movie.mkv") << "/file/77" << 0 << "subtitle.srt";
+        QTest::newRow("only dots") << QJsonValue("..srt") << "/file/77" << 0 << "subtitle.srt";
+        QTest::newRow("null") << QJsonValue() << "/file/77" << 0 << "subtitle.srt";
+        QTest::newRow("link to the media") << QJsonValue("movie.srt") << "/file/77" << 0 << "자막 파일 저장 실패: ";
+        QTest::newRow("not a web link") << QJsonValue("x.srt") << "file:///etc/passwd" << 0 << "자막 파일 다운로드 실패: ";
+        QTest::newRow("20 MB") << QJsonValue("x.srt") << "/file/77" << 20'000'000 << "자막 파일 다운로드 실패: ";
+    }
+    void download()
+    {
+        QFETCH(QJsonValue, serverName);
+        QFETCH(QString, link);
+        QFETCH(int, bodySize);
+        QFETCH(QString, outcome);
+        QTemporaryDir dir;
+        const QString media = writeFile(dir.filePath(QStringLiteral("movie.mkv")), "media");
+        const QString folder = dir.filePath(QStringLiteral("new/subs"));
+        if (serverName == QJsonValue("movie.srt"))
+            QVERIFY(QDir().mkpath(folder) && QFile::link(media, folder + QStringLiteral("/movie.srt")));
+        const QString url = link.startsWith(u'/') ? server_.url(link).toString() : link;
+        const QByteArray content = bodySize ? QByteArray(bodySize, 'x') : QByteArray("1\n00:00:01,000 --> 00:00:02,000\nHi\n");
+        server_.route("POST", "/api/v1/download", FakeHttpServer::json(QJsonObject{{"link", url}, {"file_name", serverName}}));
+        server_.route("GET", "/file/77", FakeHttpServer::text(content));
+
+        SubtitleDownloader downloader;
+        QSignalSpy saved(&downloader, &SubtitleDownloader::downloadFinished);
+        QSignalSpy failed(&downloader, &SubtitleDownloader::errorOccurred);
+        downloader.downloadSubtitle(QStringLiteral("77"), folder);
+        QTRY_VERIFY(saved.size() + failed.size() == 1);
+        QCOMPARE(readAll(media), QByteArray("media"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("movie.mkv")});
+        QStringList written = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        written.removeOne(QStringLiteral("movie.srt")); // the planted link
+        const bool refused = outcome.endsWith(u' ');
+        QCOMPARE(written, refused ? QStringList() : QStringList{outcome});
+        if (refused) {
+            QVERIFY2(failed.value(0).value(0).toString().startsWith(outcome), qPrintable(failed.value(0).value(0).toString()));
+            return;
+        }
+        QCOMPARE(saved.first().first().toString(), QDir(folder).filePath(outcome));
+        QCOMPARE(readAll(QDir(folder).filePath(outcome)), content);
+        const QList<Request> asked = server_.requests();
+        QVERIFY(asked.size() == 2 && asked[0].body == R"({"file_id":77})" && asked[0].header("api-key") == "os-key");
+        QVERIFY(asked[1].header("user-agent") == "Velmoran v4.5" && !asked[1].headers.contains("api-key"));
+    }
+
+    // A film goes out in pieces within each service's limit, cut between cues, and comes back
+    // whole; a refused piece leaves no file and the service's word reaches the user. A small file
+    // is a single request of the plain form.
+    void translation_data()
+    {
+        QTest::addColumn<bool>("deepl");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("failAt");
+        QTest::addColumn<QByteArray>("onlyBody"); // empty: the text takes several requests
+        const QString small = QStringLiteral("1\n00:00:01,000 --> 00:00:02,000\nC++ & 100% 한\n");
+        const QByteArray encoded = "1%0A00%3A00%3A01%2C000%20--%3E%2000%3A00%3A02%2C000%0AC%2B%2B%20%26%20100%25%20%ED%95%9C%0A";
+        QTest::newRow("deepl, small") << true << small << -1 << "text=" + encoded + "&target_lang=KO";
+        QTest::newRow("papago, small") << false << small << -1 << "source=en&target=ko&text=" + encoded;
+        QTest::newRow("deepl, film") << true << film() << -1 << QByteArray();
+        QTest::newRow("papago, film") << false << film() << -1 << QByteArray();
+        QTest::newRow("deepl fails midway") << true << film() << 1 << QByteArray();
+        QTest::newRow("papago fails midway") << false << film() << 5 << QByteArray();
+    }
+    void translation()
+    {
+        QFETCH(bool, deepl);
+        QFETCH(QString, text);
+        QFETCH(int, failAt);
+        QFETCH(QByteArray, onlyBody);
+        QTemporaryDir dir;
+        const QString input = writeFile(dir.filePath(QStringLiteral("film.en.SRT")), text.toUtf8());
+        auto answered = std::make_shared<int>(0);
+        server_.route("POST", deepl ? "/v2/translate" : "/v1/papago/n2mt", [=](const Request &request) {
+            const QString piece = field(request.body, "text");
+            const bool fits = deepl ? request.body.size() <= 128 * 1024 : piece.size() <= 5000;
+            const bool wholeCues = QRegularExpression(QStringLiteral("^\\d+\\n\\d\\d:")).match(piece).hasMatch();
+            const bool signedIn = deepl ? request.header("authorization") == "DeepL-Auth-Key key:fx"
+                                        : request.header("x-naver-client-id") == "id" && request.header("x-naver-client-secret") == "secret";
+            if ((*answered)++ == failAt || !fits || !wholeCues || !signedIn)
+                return FakeHttpServer::json(deepl ? QByteArray(R"({"message":"Quota exceeded"})")
+                                                  : QByteArray(R"({"errorMessage":"Quota exceeded","errorCode":"010"})"), deepl ? 456 : 429);
+            const QJsonValue upper(piece.toUpper());
+            return FakeHttpServer::json(deepl ? QJsonObject{{"translations", QJsonArray{QJsonObject{{"text", upper}}}}}
+                                              : QJsonObject{{"message", QJsonObject{{"result", QJsonObject{{"translatedText", upper}}}}}});
+        });
+        SubtitleDownloader downloader;
+        QSignalSpy done(&downloader, &SubtitleDownloader::translateFinished);
+        QSignalSpy failed(&downloader, &SubtitleDownloader::errorOccurred);
+        downloader.translateSubtitle(input, QStringLiteral("ko"), deepl ? QStringLiteral("key:fx") : QString(),
+                                     QStringLiteral("id"), QStringLiteral("secret"));
+        QTRY_VERIFY_WITH_TIMEOUT(done.size() + failed.size() == 1, 30000);
+        const QString output = dir.filePath(QStringLiteral("film.en_ko.srt"));
+        if (failAt >= 0) {
+            QCOMPARE(*answered, failAt + 1);
+            QVERIFY(!QFile::exists(output));
+            const QString shown = failed.value(0).value(0).toString();
+            QVERIFY2(shown.startsWith(deepl ? u"DeepL 번역 실패: " : u"파파고 번역 실패: ") && shown.endsWith(u"\nQuota exceeded"), qPrintable(shown));
+            return;
+        }
+        QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
+        QCOMPARE(done.first().first().toString(), output);
+        QCOMPARE(QString::fromUtf8(readAll(output)), text.toUpper());
+        if (onlyBody.isEmpty())
+            QVERIFY(*answered > (deepl ? 1 : 10));
+        else
+            QVERIFY(server_.requests().size() == 1 && server_.requests().first().body == onlyBody
+                    && server_.requests().first().header("content-type") == "application/x-www-form-urlencoded");
+    }
+
+    void dialogListsResults()
+    {
+        server_.route("GET", "/api/v1/subtitles", FakeHttpServer::json(QByteArray(R"({"data":[
+            {"attributes":{"language":"ko","download_count":1200,"ratings":8.0,"hearing_impaired":true,"files":[{"file_id":77,"file_name":"<b>ko</b>.srt"}]}},
+            {"attributes":{"language":"en","files":[{"file_id":78,"file_name":"en.srt"}]}}]})")));
+        SubtitleSearchDialog dialog(media_);
+        auto *table = dialog.findChild<QTableWidget *>();
+        QTRY_COMPARE(table->rowCount(), 2);
+        const QStringList expected{"<b>ko</b>.srt", "KO", "1200", "8.0", "CC", "en.srt", "EN", "0", "-", ""};
+        for (int i = 0; i < expected.size(); ++i) {
+            QCOMPARE(table->item(i / 5, i % 5)->text(), expected[i]);
+            QCOMPARE(table->item(i / 5, i % 5)->foreground().color() == QColor(0x4f, 0xc3, 0xf7), i < 5);
+        }
+    }
+};
+
+QTEST_MAIN(SubtitleDownloaderTest)
+#include "tst_subtitle_downloader.moc"
