@@ -4,6 +4,7 @@
 #include "app/SettingsKeys.h"
 #include "online/ServiceAddress.h"
 #include "subtitles/MovieHash.h"
+#include "subtitles/SubtitleChunker.h"
 #include "subtitles/SubtitleNames.h"
 
 #include <QDir>

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "subtitles/SubtitleChunker.h"
-
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -12,7 +10,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QNetworkRequest;
+class QUrl;
 
 // One subtitle file OpenSubtitles offers for the searched video.
 struct SubtitleResult
