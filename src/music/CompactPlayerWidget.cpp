@@ -1,28 +1,25 @@
 #include "music/CompactPlayerWidget.h"
 
 #include "music/MusicViewHelpers.h"
+#include "music/SmallPlayerParts.h"
 #include "music/TrackInfo.h"
-#include "ui/controls/ClickSeekSlider.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QSlider>
-#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
+
+using namespace SmallPlayer;
 
 namespace {
 
-constexpr int kSeekRange = 1000;
 constexpr int kCoverSide = 160;
 constexpr int kCoverRadius = 10;
 constexpr qreal kBodyRadius = 12.0;
@@ -31,51 +28,44 @@ constexpr float kDecay = 0.88f;
 // Below this a bar is no longer visible, and the timer may rest.
 constexpr float kSilent = 0.001f;
 
-const QColor kTeal(0x00, 0xc8, 0xb4);
-const QString kSansFont = QStringLiteral("'Malgun Gothic', 'Segoe UI', 'Noto Sans CJK KR', sans-serif");
-const QString kMonoFont = QStringLiteral("Consolas, 'DejaVu Sans Mono', monospace");
-
 const QString kPillStyle = QStringLiteral(
     "QPushButton { background: rgba(255, 255, 255, 0.08); color: #bbbbbb; border: none; border-radius: 11px;"
     " font-size: 11px; }"
     "QPushButton:hover { background: rgba(255, 255, 255, 0.16); color: #ffffff; }"
-    "QPushButton:checked { background: rgba(0, 200, 180, 0.3); color: #00c8b4; }");
+    "QPushButton:checked { background: rgba(0, 200, 180, 0.3); color: %1; }")
+                               .arg(kTeal);
 const QString kCoverStyle = QStringLiteral(
     "QLabel { background: #1e1e1e; color: #444444; border-radius: 10px; font-size: 56px; }");
 const QString kToggleStyle = QStringLiteral(
     "QPushButton { background: transparent; color: #888888; border: none; border-radius: 15px; font-size: 16px; }"
     "QPushButton:hover { background: rgba(255, 255, 255, 0.08); }"
-    "QPushButton:checked { color: #00c8b4; }");
+    "QPushButton:checked { color: %1; }")
+                                 .arg(kTeal);
 const QString kTransportStyle = QStringLiteral(
     "QPushButton { background: transparent; color: #dddddd; border: none; border-radius: 18px; font-size: 16px; }"
     "QPushButton:hover { background: rgba(255, 255, 255, 0.08); }");
 const QString kPlayStyle = QStringLiteral(
-    "QPushButton { background: #00c8b4; color: #000000; border: none; border-radius: 24px; font-size: 20px; }"
-    "QPushButton:hover { background: #1ee0cc; }");
+    "QPushButton { background: %1; color: #000000; border: none; border-radius: 24px; font-size: 20px; }"
+    "QPushButton:hover { background: #1ee0cc; }")
+                               .arg(kTeal);
 const QString kSliderStyle = QStringLiteral(
     "QSlider::groove:horizontal { height: 4px; background: rgba(255, 255, 255, 0.15); border-radius: 2px; }"
-    "QSlider::sub-page:horizontal { background: #00c8b4; border-radius: 2px; }"
+    "QSlider::sub-page:horizontal { background: %1; border-radius: 2px; }"
     "QSlider::handle:horizontal { background: #ffffff; width: 10px; height: 10px; margin: -3px 0px;"
-    " border-radius: 5px; }");
+    " border-radius: 5px; }")
+                                 .arg(kTeal);
 const QString kListStyle = QStringLiteral(
     "QListWidget { background: transparent; color: #cccccc; border: none; outline: none; font-size: 12px;"
-    " font-family: %1; }"
+    " font-family: %2; }"
     "QListWidget::item { padding: 8px 16px; border-left: 2px solid transparent; }"
     "QListWidget::item:hover { background: rgba(255, 255, 255, 0.05); }"
-    "QListWidget::item:selected { background: rgba(0, 200, 180, 0.12); color: #00c8b4;"
-    " border-left: 2px solid #00c8b4; }"
+    "QListWidget::item:selected { background: rgba(0, 200, 180, 0.12); color: %1;"
+    " border-left: 2px solid %1; }"
     "QScrollBar:vertical { background: transparent; width: 6px; margin: 0px; }"
     "QScrollBar::handle:vertical { background: #333333; border-radius: 3px; min-height: 24px; }"
     "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0px; }"
     "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
-                              .arg(kSansFont);
-
-// Minutes unpadded, as the panel's narrow clocks have room for "3:07" and little more.
-QString clockText(double seconds)
-{
-    const qint64 t = std::isfinite(seconds) && seconds > 0 ? qint64(seconds) : 0;
-    return QStringLiteral("%1:%2").arg(t / 60).arg(t % 60, 2, 10, QLatin1Char('0'));
-}
+                              .arg(kTeal, kSansFont);
 
 QString formatLine(const QString &codec, int sampleRate, int bitDepth, int channels, bool bitPerfect)
 {
@@ -101,29 +91,10 @@ bool anyAudible(const QList<float> &levels)
     return std::any_of(levels.cbegin(), levels.cend(), [](float level) { return level > kSilent; });
 }
 
-// A label that cuts its text with "…" at its own edge, so a long tag never widens the panel.
-class ElidingLabel : public QLabel
-{
-public:
-    using QLabel::QLabel;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        const QRect area = contentsRect();
-        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
-        style()->drawItemText(&painter, area, int(alignment()), palette(), isEnabled(), shown, foregroundRole());
-    }
-};
-
 QLabel *makeText(const QString &text, const QString &style, QWidget *parent)
 {
-    auto *label = new ElidingLabel(text, parent);
-    // Tags come from the file: "<b>Live</b>" is a title, not markup.
-    label->setTextFormat(Qt::PlainText);
+    auto *label = new ElidedLabel(text, parent);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     label->setStyleSheet(style);
     return label;
 }
@@ -132,36 +103,8 @@ QLabel *makeClock(QWidget *parent)
 {
     auto *clock = new QLabel(QStringLiteral("0:00"), parent);
     clock->setFixedWidth(32);
-    clock->setStyleSheet(QStringLiteral("QLabel { color: #888888; font-size: 10px; font-family: %1; }").arg(kMonoFont));
+    clock->setStyleSheet(kClockStyle);
     return clock;
-}
-
-QPushButton *makeButton(const QString &text, const QString &toolTip, int side, const QString &style, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setToolTip(toolTip);
-    button->setFixedSize(side, side);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setStyleSheet(style);
-    return button;
-}
-
-QPixmap roundedCover(const QPixmap &cover, int side, int radius, qreal ratio)
-{
-    const int pixels = int(std::ceil(side * ratio));
-    QPixmap rounded(pixels, pixels);
-    rounded.fill(Qt::transparent);
-    QPainter painter(&rounded);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    QPainterPath clip;
-    clip.addRoundedRect(QRectF(0, 0, pixels, pixels), radius * ratio, radius * ratio);
-    painter.setClipPath(clip);
-    // Filled edge to edge, cropped rather than letterboxed.
-    const QPixmap scaled = cover.scaled(pixels, pixels, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-    painter.drawPixmap((pixels - scaled.width()) / 2, (pixels - scaled.height()) / 2, scaled);
-    painter.end();
-    rounded.setDevicePixelRatio(ratio);
-    return rounded;
 }
 
 } // namespace
@@ -176,6 +119,7 @@ CompactPlayerWidget::CompactPlayerWidget(QWidget *parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     setMinimumSize(300, 520);
     resize(340, 620);
+    new WindowDragger(this);
 
     decayTimer_ = new QTimer(this);
     decayTimer_->setObjectName(QStringLiteral("spectrumDecayTimer"));
@@ -231,7 +175,7 @@ CompactPlayerWidget::CompactPlayerWidget(QWidget *parent)
                             QStringLiteral("QLabel { color: #999999; font-size: 12px; font-family: %1; }").arg(kSansFont),
                             this);
     formatLabel_ = makeText(QString(),
-                            QStringLiteral("QLabel { color: #00c8b4; font-size: 10px; font-family: %1; }").arg(kSansFont),
+                            QStringLiteral("QLabel { color: %1; font-size: 10px; font-family: %2; }").arg(kTeal, kSansFont),
                             this);
     column->addWidget(titleLabel_);
     column->addSpacing(2);
@@ -243,9 +187,7 @@ CompactPlayerWidget::CompactPlayerWidget(QWidget *parent)
     auto *seekRow = new QHBoxLayout;
     seekRow->setSpacing(6);
     positionLabel_ = makeClock(this);
-    seekSlider_ = new ClickSeekSlider(Qt::Horizontal, this);
-    seekSlider_->setRange(0, kSeekRange);
-    seekSlider_->setFocusPolicy(Qt::NoFocus);
+    seekSlider_ = new SeekBar(this);
     seekSlider_->setStyleSheet(kSliderStyle);
     durationLabel_ = makeClock(this);
     durationLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -301,13 +243,7 @@ CompactPlayerWidget::CompactPlayerWidget(QWidget *parent)
         volumeIcon_->setText(volume > 0 ? QStringLiteral("🔊") : QStringLiteral("🔇"));
         emit volumeChanged(volume);
     });
-    // Pressing, every drag step and releasing each arrive as one sliderMoved.
-    connect(seekSlider_, &QSlider::sliderMoved, this, &CompactPlayerWidget::onSeekSliderMoved);
-    // The wheel moves the handle without pressing it; that is a seek too.
-    connect(seekSlider_, &QSlider::actionTriggered, this, [this] {
-        if (!seekSlider_->isSliderDown())
-            onSeekSliderMoved();
-    });
+    connect(seekSlider_, &SeekBar::seekRequested, this, &CompactPlayerWidget::seekRequested);
     connect(playlist_, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem *item) { emit trackSelected(playlist_->row(item)); });
 }
@@ -324,12 +260,7 @@ void CompactPlayerWidget::setTrack(const QString &title, const QString &artist, 
         byline += QStringLiteral("  ·  ") + album;
     artistLabel_->setText(byline);
     formatLabel_->setText(formatLine(codec, sampleRate, bitDepth, channels, bitPerfect));
-    if (cover.isNull()) {
-        coverLabel_->setPixmap(QPixmap());
-        coverLabel_->setText(QStringLiteral("♪"));
-    } else {
-        coverLabel_->setPixmap(roundedCover(cover, kCoverSide, kCoverRadius, devicePixelRatioF()));
-    }
+    showCover(coverLabel_, cover, kCoverSide, kCoverRadius);
 }
 
 void CompactPlayerWidget::setTrack(const TrackInfo &track, bool bitPerfect)
@@ -345,14 +276,9 @@ void CompactPlayerWidget::setPlaying(bool playing)
 
 void CompactPlayerWidget::updatePosition(double position, double duration)
 {
-    duration_ = std::isfinite(duration) ? duration : 0.0;
-    if (!seekSlider_->isSliderDown()) {
-        const double fraction =
-            duration_ > 0 && std::isfinite(position) ? std::clamp(position / duration_, 0.0, 1.0) : 0.0;
-        seekSlider_->setValue(int(std::round(fraction * kSeekRange)));
-    }
+    seekSlider_->setPosition(position, duration);
     positionLabel_->setText(clockText(position));
-    durationLabel_->setText(clockText(duration_));
+    durationLabel_->setText(clockText(duration));
 }
 
 void CompactPlayerWidget::setPlaylist(const QStringList &names, int current)
@@ -382,12 +308,6 @@ void CompactPlayerWidget::setShuffle(bool on)
 void CompactPlayerWidget::setRepeat(bool on)
 {
     repeatButton_->setChecked(on);
-}
-
-void CompactPlayerWidget::onSeekSliderMoved()
-{
-    if (duration_ > 0)
-        emit seekRequested(seekSlider_->sliderPosition() * duration_ / kSeekRange);
 }
 
 void CompactPlayerWidget::onPinToggled(bool onTop)
@@ -464,11 +384,7 @@ void CompactPlayerWidget::hideEvent(QHideEvent *event)
 void CompactPlayerWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(40, 40, 40), 1.0));
-    painter.setBrush(QColor(18, 18, 18, 245));
-    // Half a pixel in, so the outline falls on whole pixels instead of blurring across two.
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kBodyRadius, kBodyRadius);
+    paintBody(painter, rect(), kBodyRadius, 245);
     paintHeading(painter);
     paintSpectrum(painter);
 }
@@ -506,12 +422,13 @@ void CompactPlayerWidget::paintSpectrum(QPainter &painter)
     const double gap = slot >= 4 ? 1.0 : 0.0;
     painter.save();
     painter.setPen(Qt::NoPen);
+    const QColor teal(kTeal);
     for (qsizetype i = 0; i < count; ++i) {
         const double level = std::clamp(double(levels_[i]), 0.0, 1.0);
         if (level <= kSilent)
             continue;
         const double height = level * area.height();
-        QColor bar = kTeal;
+        QColor bar = teal;
         bar.setAlphaF(0.35 + 0.65 * level);
         painter.setBrush(bar);
         painter.drawRect(QRectF(area.left() + i * slot, area.bottom() + 1 - height, std::max(slot - gap, 0.5), height));
@@ -520,34 +437,6 @@ void CompactPlayerWidget::paintSpectrum(QPainter &painter)
 }
 
 // ----- Window -----
-
-void CompactPlayerWidget::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton) {
-        QWidget::mousePressEvent(event);
-        return;
-    }
-    dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - pos();
-    event->accept();
-}
-
-void CompactPlayerWidget::mouseMoveEvent(QMouseEvent *event)
-{
-    if (!dragging_) {
-        QWidget::mouseMoveEvent(event);
-        return;
-    }
-    move(event->globalPosition().toPoint() - dragOffset_);
-    event->accept();
-}
-
-void CompactPlayerWidget::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton)
-        dragging_ = false;
-    QWidget::mouseReleaseEvent(event);
-}
 
 void CompactPlayerWidget::closeEvent(QCloseEvent *event)
 {

@@ -2,17 +2,18 @@
 
 #include <QList>
 #include <QPixmap>
-#include <QPoint>
 #include <QStringList>
 #include <QWidget>
 
 struct TrackInfo;
-class ClickSeekSlider;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QSlider;
 class QTimer;
+namespace SmallPlayer {
+class SeekBar;
+}
 
 // The tall 340 × 620 panel that stands in for the main window while music plays: cover, track
 // texts and format, seek bar, transport and volume, the playlist and a small spectrum. It stays
@@ -69,21 +70,14 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void onSeekSliderMoved();
     void onPinToggled(bool onTop);
     void onDecayTick();
     void paintHeading(QPainter &painter);
     void paintSpectrum(QPainter &painter);
 
-    double duration_ = 0.0;
-    bool dragging_ = false;
-    QPoint dragOffset_;
     QList<float> levels_;
     QTimer *decayTimer_ = nullptr;
 
@@ -93,7 +87,7 @@ private:
     QLabel *artistLabel_ = nullptr;
     QLabel *formatLabel_ = nullptr;
     QLabel *positionLabel_ = nullptr;
-    ClickSeekSlider *seekSlider_ = nullptr;
+    SmallPlayer::SeekBar *seekSlider_ = nullptr;
     QLabel *durationLabel_ = nullptr;
     QPushButton *shuffleButton_ = nullptr;
     QPushButton *playButton_ = nullptr;

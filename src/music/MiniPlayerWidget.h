@@ -1,12 +1,13 @@
 #pragma once
 
-#include <QPoint>
 #include <QWidget>
 
 struct TrackInfo;
-class ClickSeekSlider;
 class QLabel;
 class QPushButton;
+namespace SmallPlayer {
+class SeekBar;
+}
 
 // The 420 × 80 strip that stands in for the main window while music plays: cover, title,
 // artist, codec, a thin seek bar and the transport, always on top and moved by dragging its
@@ -39,23 +40,14 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void onSeekSliderMoved();
-
-    double duration_ = 0.0;
-    bool dragging_ = false;
-    QPoint dragOffset_;
-
     QLabel *coverLabel_ = nullptr;
     QLabel *titleLabel_ = nullptr;
     QLabel *artistLabel_ = nullptr;
     QLabel *codecBadge_ = nullptr;
-    ClickSeekSlider *seekSlider_ = nullptr;
+    SmallPlayer::SeekBar *seekSlider_ = nullptr;
     QLabel *timeLabel_ = nullptr;
     QPushButton *playButton_ = nullptr;
 };

@@ -1,12 +1,15 @@
 // The mini strip and the compact panel: the compact format line, how positions map onto the seek
-// bar and back, the compact playlist, closing from the window manager, pinning and the spectrum.
+// bar and back, the compact playlist, closing from the window manager, dragging by the body,
+// pinning and the spectrum.
 
 #include "music/CompactPlayerWidget.h"
 #include "music/MiniPlayerWidget.h"
 #include "music/TrackInfo.h"
 #include "ui/controls/ClickSeekSlider.h"
 
+#include <QApplication>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -67,6 +70,37 @@ void checkCloseHides()
     player.close();
     QCOMPARE(closes.size(), 1);
     QVERIFY(!player.isVisible());
+}
+
+template<typename Player>
+void checkBodyDrag()
+{
+    Player player;
+    player.move(200, 150);
+    player.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&player));
+    const QPoint start = player.pos();
+    // Explicit global positions: the window moves under the pointer, so points relative to it drift.
+    auto send = [&player](QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held, QPoint global) {
+        QMouseEvent event(type, QPointF(player.mapFromGlobal(global)), QPointF(global), button, held, Qt::NoModifier);
+        QApplication::sendEvent(&player, &event);
+    };
+    const QPoint grip = start + QPoint(3, 3); // the body's margin, clear of every control
+
+    send(QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, grip);
+    send(QEvent::MouseMove, Qt::NoButton, Qt::RightButton, grip + QPoint(30, 30));
+    send(QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, grip + QPoint(30, 30));
+    QCOMPARE(player.pos(), start);
+
+    send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, grip);
+    send(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, grip + QPoint(40, 25));
+    QTRY_COMPARE(player.pos(), start + QPoint(40, 25));
+    send(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, grip + QPoint(-10, 60));
+    QTRY_COMPARE(player.pos(), start + QPoint(-10, 60));
+    send(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, grip + QPoint(-10, 60));
+    // Another button still held keeps the move delivered, so only the release can stop the drag.
+    send(QEvent::MouseMove, Qt::NoButton, Qt::RightButton, grip + QPoint(100, 100));
+    QCOMPARE(player.pos(), start + QPoint(-10, 60));
 }
 
 } // namespace
@@ -144,6 +178,12 @@ private slots:
     {
         checkCloseHides<MiniPlayerWidget>();
         checkCloseHides<CompactPlayerWidget>();
+    }
+
+    void draggingTheBodyMovesTheWindow()
+    {
+        checkBodyDrag<MiniPlayerWidget>();
+        checkBodyDrag<CompactPlayerWidget>();
     }
 
     void unpinningKeepsThePanelShown()
