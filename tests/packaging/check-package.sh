@@ -12,7 +12,8 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 sizes=(16 22 24 32 48 64 128 256)
-expected_files=(bin/velmoran share/applications/velmoran.desktop share/icons/hicolor/scalable/apps/velmoran.svg)
+expected_files=(bin/velmoran share/applications/velmoran.desktop share/icons/hicolor/scalable/apps/velmoran.svg
+    share/velmoran/whisper_server.py)
 for size in "${sizes[@]}"; do
     expected_files+=("share/icons/hicolor/${size}x${size}/apps/velmoran.png")
 done

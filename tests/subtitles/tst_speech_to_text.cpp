@@ -1,0 +1,362 @@
+// The "AI 자막" page: the script's line protocol, a run of a stand-in interpreter, failures that
+// must leave the page idle, and the real script recognising synthesised speech.
+
+#include "TestMedia.h"
+#include "subtitles/AudioWaveform.h"
+#include "subtitles/ConfidenceGauge.h"
+#include "subtitles/SegmentLine.h"
+#include "subtitles/WhisperWidget.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes, QFile::Permissions permissions = {})
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(bytes);
+    file.close();
+    if (permissions)
+        QVERIFY(file.setPermissions(permissions));
+}
+
+// A stand-in for python3: answers the probe, records its arguments beside itself, then runs `body`.
+QString writeFakeInterpreter(const QTemporaryDir &dir, const QByteArray &body)
+{
+    const QString path = dir.filePath(QStringLiteral("fake-python"));
+    writeFile(path,
+              "#!/bin/sh\n"
+              "for a; do [ \"$a\" = --probe ] && { echo pocketsphinx; exit 0; }; done\n"
+              "printf '%s\\n' \"$@\" > \"$0.args\"\n"
+                  + body,
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("VELMORAN_PYTHON", path.toUtf8());
+    return path;
+}
+
+QString previewText(const WhisperWidget &widget)
+{
+    return widget.findChild<QLabel *>(QStringLiteral("previewLabel"))->text();
+}
+
+} // namespace
+
+class SpeechToTextTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // The copy the build places beside the player, as an installed player would find it.
+        const QString script = QFileInfo(TestMedia::playerBinary()).dir().filePath(QStringLiteral("whisper_server.py"));
+        QVERIFY2(QFileInfo::exists(script), qPrintable(script));
+        qputenv("VELMORAN_WHISPER_SCRIPT", script.toUtf8());
+    }
+
+    void init() { qunsetenv("VELMORAN_PYTHON"); }
+
+    void protocolLine_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<double>("start");
+        QTest::addColumn<double>("end");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("confidence");
+        QTest::newRow("full") << "1.5|3.25|안녕하세요|0.93" << true << 1.5 << 3.25 << "안녕하세요" << 93;
+        QTest::newRow("padded, CRLF") << "  0|2|hi|0.999\r\n" << true << 0.0 << 2.0 << "hi" << 99;
+        QTest::newRow("no confidence") << "1|2|text" << true << 1.0 << 2.0 << "text" << 80;
+        QTest::newRow("pipe in text") << "1|2|a|b|0.9" << true << 1.0 << 2.0 << "a" << 0;
+        QTest::newRow("nan") << "1|2|x|nan" << true << 1.0 << 2.0 << "x" << 0;
+        QTest::newRow("inf") << "1|2|x|inf" << true << 1.0 << 2.0 << "x" << 100;
+        QTest::newRow("huge") << "1|2|x|1e10" << true << 1.0 << 2.0 << "x" << 100;
+        QTest::newRow("negative") << "1|2|x|-0.5" << true << 1.0 << 2.0 << "x" << 0;
+        QTest::newRow("end before start") << "5|4|x|0.5" << true << 5.0 << 5.0 << "x" << 50;
+        QTest::newRow("no separator") << "Loading model medium" << false << 0.0 << 0.0 << "" << 0;
+        QTest::newRow("two fields") << "a|b" << false << 0.0 << 0.0 << "" << 0;
+        QTest::newRow("times not numbers") << "a|b|c" << false << 0.0 << 0.0 << "" << 0;
+        QTest::newRow("comma decimals") << "1,5|2|x" << false << 0.0 << 0.0 << "" << 0;
+        QTest::newRow("no text") << "1|2| |0.9" << false << 0.0 << 0.0 << "" << 0;
+    }
+    void protocolLine()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, accepted);
+        const std::optional<SubtitleSegment> segment = SegmentLine::parse(line);
+        QCOMPARE(segment.has_value(), accepted);
+        if (!accepted)
+            return;
+        QTEST(segment->startSec, "start");
+        QTEST(segment->endSec, "end");
+        QTEST(segment->text, "text");
+        QTEST(segment->confidence, "confidence");
+    }
+
+    void clock()
+    {
+        QCOMPARE(WhisperWidget::formatClock(3725), QStringLiteral("1:02:05"));
+        QCOMPARE(WhisperWidget::formatClock(65.9), QStringLiteral("01:05"));
+        QCOMPARE(SegmentLine::srtTimestamp(3725.0405), QStringLiteral("01:02:05,041"));
+    }
+
+    // 600 lines and a last one without a newline: everything arrives, the history keeps the
+    // newest 500, and the page is idle again when the script ends.
+    void runsTheScriptToItsEnd()
+    {
+        QTemporaryDir dir;
+        QByteArray lines;
+        const char *confidences[] = {"0.79", "0.80", "0.95"};
+        for (int i = 0; i < 600; ++i)
+            lines += QStringLiteral("%1|%2|줄 %3|%4\n").arg(i).arg(i + 0.5).arg(i).arg(confidences[i % 3]).toUtf8();
+        lines += "600|601|마지막 줄|0.5";
+        writeFile(dir.filePath(QStringLiteral("lines")), lines);
+        const QString fake = writeFakeInterpreter(dir, "cat \"$(dirname \"$0\")/lines\"\n");
+
+        WhisperWidget widget;
+        QVERIFY(widget.isWhisperAvailable());
+        auto *language = widget.findChild<QComboBox *>(QStringLiteral("languageBox"));
+        language->setCurrentIndex(language->findText(QStringLiteral("한국어")));
+        const QString media = dir.filePath(QStringLiteral("clip.mkv"));
+        widget.setMediaPath(media);
+        QSignalSpy segments(&widget, &WhisperWidget::subtitleGenerated);
+        QSignalSpy active(&widget, &WhisperWidget::activeChanged);
+        widget.findChild<QPushButton *>(QStringLiteral("btnStart"))->click();
+        QVERIFY(widget.isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!widget.isActive(), 20000);
+
+        QCOMPARE(active.size(), 2);
+        QCOMPARE(segments.size(), 601);
+        QCOMPARE(segments.last().at(0).toString(), QStringLiteral("마지막 줄"));
+        QCOMPARE(widget.segmentHistory().size(), WhisperWidget::kMaxHistory);
+        QCOMPARE(widget.segmentHistory().constFirst().text, QStringLiteral("마지막 줄"));
+        QCOMPARE(widget.segmentHistory().constLast().text, QStringLiteral("줄 101"));
+        QCOMPARE(previewText(widget), QStringLiteral("마지막 줄"));
+
+        QFile args(fake + QStringLiteral(".args"));
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(args.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                 QStringList({"-u", qEnvironmentVariable("VELMORAN_WHISPER_SCRIPT"), "--file", media, "--model",
+                              "medium", "--language", "ko", "--translate"}));
+
+        // The low-confidence view shows 79 % and hides 80 %.
+        widget.onFilterChanged(WhisperWidget::LowConfidence);
+        const auto *list = widget.findChild<QListWidget *>(QStringLiteral("historyList"));
+        QVERIFY(list->count() > 0);
+        QStringList shown;
+        for (int i = 0; i < list->count(); ++i)
+            shown << list->item(i)->text();
+        QVERIFY(shown.filter(QStringLiteral("  79%")).size() > 0);
+        QVERIFY(shown.filter(QStringLiteral("  80%")).isEmpty());
+        QCOMPARE(shown.first(), QStringLiteral("10:00  마지막 줄  50%"));
+
+        widget.copyAll();
+        QCOMPARE(QApplication::clipboard()->text().section(QLatin1Char('\n'), 0, 1),
+                 QStringLiteral("10:00  마지막 줄\n09:59  줄 599"));
+        widget.exportSRT();
+        QFile srt(dir.filePath(QStringLiteral("clip.srt")));
+        QVERIFY(srt.open(QIODevice::ReadOnly));
+        QVERIFY(srt.readAll().startsWith("1\n00:10:00,000 --> 00:10:01,000\n마지막 줄\n\n2\n00:09:59,000"));
+    }
+
+    // A new file replaces the old one's run and history; stopping kills the script at once.
+    void followsTheFileAndStops()
+    {
+        QTemporaryDir dir;
+        const QString fake = writeFakeInterpreter(dir, "echo '1|2|Hello World|0.95'\n"
+                                                       "echo '3|4|bye|0.5'\n"
+                                                       "echo $$ > \"$0.pid\"\n"
+                                                       "exec sleep 30\n");
+        WhisperWidget widget;
+        QSignalSpy segments(&widget, &WhisperWidget::subtitleGenerated);
+        widget.setMediaPath(dir.filePath(QStringLiteral("first.mkv")));
+        widget.setActive(true);
+        QTRY_COMPARE(segments.size(), 2);
+        widget.onSearchChanged(QStringLiteral("hello"));
+        QCOMPARE(widget.findChild<QListWidget *>(QStringLiteral("historyList"))->count(), 1);
+
+        QFile::remove(fake + QStringLiteral(".pid"));
+        const QString second = dir.filePath(QStringLiteral("second.mkv"));
+        widget.setMediaPath(second);
+        QVERIFY(widget.segmentHistory().isEmpty());
+        QTRY_COMPARE(segments.size(), 4);
+        QVERIFY(widget.isActive());
+        QFile args(fake + QStringLiteral(".args"));
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        QVERIFY(args.readAll().contains(second.toUtf8()));
+
+        QFile pidFile(fake + QStringLiteral(".pid"));
+        QTRY_VERIFY(pidFile.exists() && pidFile.size() > 0);
+        QVERIFY(pidFile.open(QIODevice::ReadOnly));
+        const QString proc = QStringLiteral("/proc/%1").arg(QString::fromLatin1(pidFile.readAll()).trimmed());
+        QVERIFY(QFileInfo::exists(proc));
+        widget.setActive(false);
+        QVERIFY(!QFileInfo::exists(proc));
+        QCOMPARE(widget.segmentHistory().size(), 2);
+    }
+
+    void confidenceGrades_data()
+    {
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<QString>("grade");
+        QTest::newRow("top") << 100 << "높음";
+        QTest::newRow("90") << 90 << "높음";
+        QTest::newRow("89") << 89 << "보통";
+        QTest::newRow("80") << 80 << "보통";
+        QTest::newRow("79") << 79 << "낮음";
+    }
+    void confidenceGrades()
+    {
+        QFETCH(int, percent);
+        QTEST(ConfidenceGauge::gradeFor(percent), "grade");
+        // The band's colour is the one of every other value of the band.
+        QCOMPARE(ConfidenceGauge::colourFor(percent), ConfidenceGauge::colourFor(percent >= 90 ? 95 : percent >= 80 ? 85 : 10));
+        QVERIFY(ConfidenceGauge::colourFor(percent) != ConfidenceGauge::colourFor(percent >= 80 ? 50 : 99));
+    }
+
+    // The strip stands for the whole media, and drifts only while it is seen.
+    void waveform()
+    {
+        AudioWaveform strip;
+        strip.resize(200, 44);
+        QSignalSpy seeks(&strip, &AudioWaveform::seekRequested);
+        QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(50, 20));
+        QVERIFY(seeks.isEmpty()); // nothing to seek in before the duration is known
+        strip.setPosition(0, 100);
+        QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(50, 20));
+        QCOMPARE(seeks.last().at(0).toDouble(), 25.0);
+
+        strip.setAnimated(true);
+        QVERIFY(!strip.isAnimating());
+        strip.show();
+        QVERIFY(strip.isAnimating());
+        const QList<double> before = strip.levels();
+        QTRY_VERIFY(strip.levels() != before);
+        strip.hide();
+        QVERIFY(!strip.isAnimating());
+    }
+
+    void failuresLeaveThePageIdle()
+    {
+        {
+            // No interpreter at all: nothing to start, and the page says so.
+            qputenv("VELMORAN_PYTHON", "/nonexistent/python3");
+            WhisperWidget widget;
+            QVERIFY(!widget.isWhisperAvailable());
+            QVERIFY(!widget.findChild<QPushButton *>(QStringLiteral("btnStart"))->isEnabled());
+            widget.setMediaPath(QStringLiteral("/tmp/clip.mkv"));
+            QSignalSpy status(&widget, &WhisperWidget::statusChanged);
+            widget.setActive(true);
+            QVERIFY(!widget.isActive());
+            QCOMPARE(status.size(), 1);
+        }
+        QTemporaryDir dir;
+        {
+            // The interpreter answered the probe and was gone by the start.
+            const QString fake = writeFakeInterpreter(dir, "exit 0\n");
+            WhisperWidget widget;
+            QVERIFY(widget.isWhisperAvailable());
+            QVERIFY(QFile::remove(fake));
+            widget.setMediaPath(QStringLiteral("/tmp/clip.mkv"));
+            QSignalSpy active(&widget, &WhisperWidget::activeChanged);
+            widget.setActive(true);
+            QTRY_VERIFY(!widget.isActive());
+            QCOMPARE(active.size(), 2);
+            QVERIFY2(previewText(widget).startsWith(QStringLiteral("음성 인식을 시작할 수 없습니다")),
+                     qPrintable(previewText(widget)));
+        }
+        {
+            // A script that fails after a flood on stderr: its last words reach the page.
+            writeFakeInterpreter(dir, "head -c 300000 /dev/zero | tr '\\0' x >&2\n"
+                                      "echo >&2; echo 'ffmpeg could not decode' >&2; exit 1\n");
+            WhisperWidget widget;
+            widget.setMediaPath(QStringLiteral("/tmp/clip.mkv"));
+            widget.setActive(true);
+            QTRY_VERIFY_WITH_TIMEOUT(!widget.isActive(), 20000);
+            QCOMPARE(previewText(widget), QStringLiteral("음성 인식이 실패했습니다: ffmpeg could not decode"));
+        }
+    }
+
+    // The real script with the offline engine on synthesised English: segments in time order,
+    // exported beside the episode under its full name.
+    void recognisesSpeech()
+    {
+        for (const char *tool : {"espeak-ng", "ffmpeg"})
+            QVERIFY2(!QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty(), tool);
+        QTemporaryDir dir;
+        const QString wav = dir.filePath(QStringLiteral("speech.wav"));
+        const QString media = dir.filePath(QStringLiteral("Show.S01E02.mkv"));
+        QCOMPARE(QProcess::execute(QStringLiteral("espeak-ng"),
+                                   {"-m", "-w", wav,
+                                    "<speak>The weather is nice today.<break time=\"1500ms\"/>"
+                                    "We are going to the park this afternoon.<break time=\"1500ms\"/>"
+                                    "I would like a cup of coffee.<break time=\"1500ms\"/>"
+                                    "Please open the door.</speak>"}),
+                 0);
+        QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"),
+                                   {"-v", "error", "-nostdin", "-f", "lavfi", "-i", "color=c=0x202020:s=160x120:r=10",
+                                    "-i", wav, "-shortest", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
+                                    media}),
+                 0);
+        // Another episode's export must survive this one's.
+        const QString otherExport = dir.filePath(QStringLiteral("Show.srt"));
+        writeFile(otherExport, "1\n00:00:01,000 --> 00:00:02,000\nother\n");
+
+        WhisperWidget widget;
+        QVERIFY2(widget.engineName() == QLatin1String("pocketsphinx"), qPrintable(widget.engineName()));
+        widget.setMediaPath(media);
+        widget.setDuration(10.4);
+        QSignalSpy segments(&widget, &WhisperWidget::subtitleGenerated);
+        QSignalSpy status(&widget, &WhisperWidget::statusChanged);
+        widget.setActive(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!widget.isActive(), 120000);
+        QCOMPARE(status.last().at(0).toString(), QStringLiteral("음성 인식 완료"));
+
+        QVERIFY2(segments.size() >= 3, qPrintable(QString::number(segments.size())));
+        double previousStart = -1;
+        for (const QList<QVariant> &segment : std::as_const(segments)) {
+            const double start = segment.at(1).toDouble();
+            const double end = segment.at(2).toDouble();
+            QVERIFY(start >= previousStart);
+            QVERIFY(end >= start && end <= 11.0);
+            QVERIFY(segment.at(3).toInt() >= 0 && segment.at(3).toInt() <= 100);
+            previousStart = start;
+        }
+        // The sentences are spread over the clip, not all counted from its start.
+        QVERIFY(previousStart - segments.first().at(1).toDouble() >= 4.0);
+
+        widget.exportSRT();
+        QFile srt(dir.filePath(QStringLiteral("Show.S01E02.srt")));
+        QVERIFY(srt.open(QIODevice::ReadOnly));
+        const QStringList blocks = QString::fromUtf8(srt.readAll()).split(QStringLiteral("\n\n"), Qt::SkipEmptyParts);
+        QCOMPARE(blocks.size(), segments.size());
+        static const QRegularExpression times(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d,\\d\\d\\d --> \\d\\d:\\d\\d:\\d\\d,\\d\\d\\d$"));
+        for (int i = 0; i < blocks.size(); ++i) {
+            const QStringList lines = blocks[i].split(QLatin1Char('\n'));
+            QCOMPARE(lines.size(), 3);
+            QCOMPARE(lines[0], QString::number(i + 1));
+            QVERIFY2(times.match(lines[1]).hasMatch(), qPrintable(lines[1]));
+            QVERIFY(!lines[2].isEmpty());
+        }
+        QFile other(otherExport);
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QVERIFY(other.readAll().contains("other"));
+    }
+};
+
+QTEST_MAIN(SpeechToTextTest)
+#include "tst_speech_to_text.moc"
