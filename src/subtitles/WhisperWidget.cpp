@@ -40,7 +40,7 @@ constexpr int kStopWaitMs = 1000;
 constexpr qsizetype kStderrTailBytes = 4096;
 // A "line" this long without a newline is not a segment; it is dropped instead of piling up.
 constexpr qint64 kMaxLineBytes = 64 * 1024;
-// The part of the script's last complaint that the preview shows.
+// How much of the script's last complaint the preview shows.
 constexpr int kMaxDetailChars = 160;
 constexpr int kControlHeight = 20;
 
@@ -187,12 +187,13 @@ WhisperWidget::WhisperWidget(QWidget *parent) : QWidget(parent)
     auto *sections = new QHBoxLayout(page);
     sections->setContentsMargins(4, 3, 4, 0);
     sections->setSpacing(0);
-    const QList<QWidget *> parts = {buildSettings(), buildConfidence(), buildWaveform(), buildPreview(),
-                                    buildHistory()};
-    for (QWidget *part : parts) {
-        if (part != parts.first())
+    const QList<QWidget *> columns = {buildSettings(), buildConfidence(), buildWaveform(), buildPreview(),
+                                      buildHistory()};
+    for (QWidget *column : columns) {
+        if (column != columns.first())
             sections->addWidget(rule());
-        sections->addWidget(part, part == parts.last() ? 1 : 0);
+        // The history takes the spare width.
+        sections->addWidget(column, column == columns.last() ? 1 : 0);
     }
 
     // The page is wider than a small window; it scrolls sideways rather than squeezing.
