@@ -37,7 +37,9 @@ set(VELMORAN_DEB_DEPENDS
     "ffmpeg")
 list(JOIN VELMORAN_DEB_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 # Korean text needs a CJK font, Wayland sessions a native platform plugin (XWayland works without
-# it), and streams from video sites yt-dlp.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-wayland, yt-dlp")
+# it), streams from video sites yt-dlp, and offline speech-to-text subtitles Python with pocketsphinx
+# and its English model.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-noto-cjk, qt6-wayland, yt-dlp, python3, python3-pocketsphinx, pocketsphinx-en-us")
 
 include(CPack)

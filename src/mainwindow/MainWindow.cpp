@@ -10,6 +10,8 @@
 #include "mainwindow/RemoteControlServer.h"
 #include "mainwindow/RemoteProtocol.h"
 #include "mainwindow/WindowPlacement.h"
+#include "subtitles/SubtitleEditorWidget.h"
+#include "subtitles/WhisperWidget.h"
 #include "music/CompactPlayerWidget.h"
 #include "music/HiFiEngine.h"
 #include "music/MiniPlayerWidget.h"
@@ -106,6 +108,7 @@ void MainWindow::connectEngine()
     connect(core, &MpvCore::positionChanged, this, &MainWindow::onPositionChanged);
     connect(core, &MpvCore::durationChanged, this, &MainWindow::onDurationChanged);
     connect(core, &MpvCore::volumeChanged, this, &MainWindow::onVolumeChanged);
+    connect(core, &MpvCore::tracksChanged, this, &MainWindow::followSelectedSubtitle);
     connect(core, &MpvCore::audioFormatChanged, this,
             [this](const QString &codec, int channels) { onAudioFormatChanged(codec, channels); });
     connect(core, &MpvCore::renderQualityDegraded, this, [this](const QString &reason) {
@@ -347,6 +350,8 @@ void MainWindow::onFileLoaded(const QString &path)
     // The next entry of a list may follow a file that failed and brought the logo back.
     videoSurface_->setLogoVisible(false);
     updateWindowTitle(QFileInfo(path).fileName());
+    if (whisper_)
+        whisper_->setMediaPath(path);
     history_.recordLoad(path);
     restoreResumePosition(path);
     followMediaKind(path);
@@ -476,6 +481,8 @@ void MainWindow::onPositionChanged(double seconds)
         miniPlayer_->updatePosition(seconds, duration_);
     if (compactPlayer_ && compactPlayer_->isVisible())
         compactPlayer_->updatePosition(seconds, duration_);
+    if (whisper_)
+        whisper_->onPositionChanged(seconds);
     if (duration_ > 0)
         launcherProgress_->setProgress(seconds / duration_);
     else
@@ -486,6 +493,8 @@ void MainWindow::onDurationChanged(double seconds)
 {
     duration_ = seconds;
     controlBar_->setDuration(seconds);
+    if (whisper_)
+        whisper_->setDuration(seconds);
 }
 
 void MainWindow::onVolumeChanged(int volume)
@@ -528,7 +537,9 @@ void MainWindow::toggleProFeatures()
     }
     if (!featureTabsAdded_) {
         featureTabsAdded_ = true;
-        proPanel()->addFeatureTab(new PlayStatisticsTable(history_, proPanel_), QStringLiteral("재생 통계"));
+        proPanel()->addFeatureTab(createWhisperTab(), QStringLiteral("AI 자막"));
+        proPanel_->addFeatureTab(createSubtitleEditorTab(), QStringLiteral("자막 편집기"));
+        proPanel_->addFeatureTab(new PlayStatisticsTable(history_, proPanel_), QStringLiteral("재생 통계"));
     }
     proPanel_->show();
 }

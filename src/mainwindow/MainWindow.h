@@ -26,8 +26,10 @@ class QStackedWidget;
 class QVBoxLayout;
 class QTimer;
 class ShortcutOverlay;
+class SubtitleEditorWidget;
 class TitleBar;
 class TrackSelector;
+class WhisperWidget;
 
 class MainWindow : public QMainWindow
 {
@@ -84,6 +86,8 @@ public slots:
     void onMusicVolumeChanged(int volume);
     void toggleMiniPlayer();
     void toggleCompactPlayer();
+    void onSubtitleSearch();
+    void toggleWhisper(bool on);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -130,6 +134,13 @@ private:
     void showInPlaceOfMainWindow(QWidget *player);
     void bringBackMainWindow();
     bool smallPlayerShown() const;
+
+    // Subtitles
+    bool canSearchSubtitles() const;
+    WhisperWidget *createWhisperTab();
+    SubtitleEditorWidget *createSubtitleEditorTab();
+    void followSelectedSubtitle();
+    void showSubtitleInEditor(const QString &path);
 
     // Commands (keys, wheel, menu)
     MpvCore *core() const;
@@ -185,6 +196,12 @@ private:
     double duration_ = 0.0;
     bool multichannelPrompted_ = false;
     QStringList pendingStartupFiles_;
+
+    WhisperWidget *whisper_ = nullptr;
+    SubtitleEditorWidget *subtitleEditor_ = nullptr;
+    QString loadedSubtitle_;     // the subtitle file the video uses, for the editor
+    QString subtitleVideo_;      // the media file that subtitle belongs to
+    QString editedSubtitleCopy_; // what the editor last handed to the engine
 
     MusicWidget *musicView_ = nullptr;
     EqPanel *equalizer_ = nullptr;

@@ -97,8 +97,8 @@ void MainWindow::addTrackMenus(QMenu *menu)
         audio->addAction(QStringLiteral("트랙 없음"))->setEnabled(false);
 
     QMenu *subtitles = menu->addMenu(QStringLiteral("자막"));
-    // Subtitle search arrives with its own dialog; until then the entry stays, disabled.
-    subtitles->addAction(QStringLiteral("자막 자동 검색 (OpenSubtitles)"))->setEnabled(false);
+    subtitles->addAction(QStringLiteral("자막 자동 검색 (OpenSubtitles)"), this, &MainWindow::onSubtitleSearch)
+        ->setEnabled(canSearchSubtitles());
     subtitles->addAction(QStringLiteral("자막 끄기"), engine, [engine] { engine->setSubtitleTrack(0); });
     for (const MediaTrack &track : engine->subtitleTracks()) {
         QString text = QStringLiteral("[%1] %2").arg(track.id).arg(track.language);

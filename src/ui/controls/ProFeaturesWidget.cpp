@@ -22,6 +22,9 @@
 namespace {
 
 constexpr int kPanelHeight = 120;
+// The feature tabs (speech-to-text, the subtitle editor, statistics) hold lists and text that a
+// strip of controls' height would cut to a line or two.
+constexpr int kFeatureTabHeight = 300;
 constexpr int kButtonHeight = 22;
 constexpr int kAudioDelayRange = 500;
 constexpr int kSubDelayRange = 2000;
@@ -180,6 +183,8 @@ ProFeaturesWidget::ProFeaturesWidget(QWidget *parent) : QWidget(parent)
     scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroller->setWidget(page);
     tabs_->addTab(scroller, QStringLiteral("전문 기능"));
+    connect(tabs_, &QTabWidget::currentChanged, this,
+            [this](int index) { setFixedHeight(index == 0 ? kPanelHeight : kFeatureTabHeight); });
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(tabs_);
