@@ -5,6 +5,7 @@
 #include "subtitles/ConfidenceGauge.h"
 #include "subtitles/SpeechScript.h"
 #include "ui/controls/MediaText.h"
+#include "ui/controls/PanelParts.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -108,12 +109,6 @@ const QString kPageStyle = QStringLiteral(
     "QScrollBar::add-line, QScrollBar::sub-line { width: 0px; height: 0px; }");
 #undef VELMORAN_WHISPER_FONTS
 
-QLabel *caption(const QString &text)
-{
-    auto *label = new QLabel(text);
-    label->setProperty("role", QStringLiteral("caption"));
-    return label;
-}
 
 QLabel *valueLabel(const QString &text, const char *objectName)
 {
@@ -123,13 +118,6 @@ QLabel *valueLabel(const QString &text, const char *objectName)
     return label;
 }
 
-QFrame *rule()
-{
-    auto *line = new QFrame;
-    line->setProperty("role", QStringLiteral("rule"));
-    line->setFixedWidth(1);
-    return line;
-}
 
 // A column of the page: its caption over the given rows, the spare height left below.
 QWidget *captionedColumn(const QString &title, std::initializer_list<QWidget *> rows)
@@ -138,7 +126,7 @@ QWidget *captionedColumn(const QString &title, std::initializer_list<QWidget *> 
     auto *column = new QVBoxLayout(section);
     column->setContentsMargins(10, 0, 10, 0);
     column->setSpacing(3);
-    column->addWidget(caption(title));
+    column->addWidget(PanelParts::caption(title));
     for (QWidget *row : rows)
         column->addWidget(row);
     column->addStretch();
@@ -147,12 +135,7 @@ QWidget *captionedColumn(const QString &title, std::initializer_list<QWidget *> 
 
 QPushButton *button(const QString &text, const QString &toolTip)
 {
-    auto *b = new QPushButton(text);
-    b->setToolTip(toolTip);
-    b->setFixedHeight(kControlHeight + 2);
-    // Keyboard focus stays with the main window, whose keys drive playback.
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
+    return PanelParts::button(text, toolTip, kControlHeight + 2);
 }
 
 QCheckBox *checkBox(const QString &text, bool checked)
@@ -191,21 +174,14 @@ WhisperWidget::WhisperWidget(QWidget *parent) : QWidget(parent)
                                       buildHistory()};
     for (QWidget *column : columns) {
         if (column != columns.first())
-            sections->addWidget(rule());
+            sections->addWidget(PanelParts::rule());
         // The history takes the spare width.
         sections->addWidget(column, column == columns.last() ? 1 : 0);
     }
 
-    // The page is wider than a small window; it scrolls sideways rather than squeezing.
-    auto *scroller = new QScrollArea;
-    scroller->setFrameShape(QFrame::NoFrame);
-    scroller->setFocusPolicy(Qt::NoFocus);
-    scroller->setWidgetResizable(true);
-    scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroller->setWidget(page);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(scroller);
+    layout->addWidget(PanelParts::sidewaysScroller(page));
 
     checkWhisperAvailable();
 }
@@ -276,7 +252,7 @@ QWidget *WhisperWidget::buildConfidence()
     grid->setContentsMargins(10, 0, 10, 0);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(3);
-    grid->addWidget(caption(QStringLiteral("신뢰도 (평균)")), 0, 0, 1, 2);
+    grid->addWidget(PanelParts::caption(QStringLiteral("신뢰도 (평균)")), 0, 0, 1, 2);
     const std::pair<QString, QLabel *> figures[] = {
         {QStringLiteral("처리 진행률"), progressLabel_},
         {QStringLiteral("경과 시간"), elapsedLabel_},
@@ -352,7 +328,7 @@ QWidget *WhisperWidget::buildHistory()
 
     auto *header = new QHBoxLayout;
     header->setSpacing(4);
-    header->addWidget(caption(QStringLiteral("자막 히스토리")));
+    header->addWidget(PanelParts::caption(QStringLiteral("자막 히스토리")));
     header->addWidget(searchEdit_, 1);
     header->addWidget(highFilterButton_);
     header->addWidget(lowFilterButton_);

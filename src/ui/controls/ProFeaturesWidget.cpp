@@ -2,6 +2,7 @@
 
 #include "app/AppLog.h"
 #include "engine/MpvCore.h"
+#include "ui/controls/PanelParts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -71,21 +72,6 @@ QString minutesSeconds(double seconds)
     return QStringLiteral("%1:%2").arg(whole / 60, 2, 10, QLatin1Char('0')).arg(whole % 60, 2, 10, QLatin1Char('0'));
 }
 
-QLabel *makeCaption(const QString &text)
-{
-    auto *caption = new QLabel(text);
-    caption->setProperty("role", QStringLiteral("caption"));
-    return caption;
-}
-
-QFrame *makeRule()
-{
-    auto *rule = new QFrame;
-    rule->setProperty("role", QStringLiteral("rule"));
-    rule->setFixedWidth(1);
-    return rule;
-}
-
 // A section: its caption on top, the given rows under it, the rest of the height left empty.
 QWidget *makeSection(const QString &caption, std::initializer_list<QLayout *> rows)
 {
@@ -96,7 +82,7 @@ QWidget *makeSection(const QString &caption, std::initializer_list<QLayout *> ro
     column->setContentsMargins(8, 0, 8, 0);
     column->setSpacing(4);
     if (!caption.isEmpty())
-        column->addWidget(makeCaption(caption));
+        column->addWidget(PanelParts::caption(caption));
     for (QLayout *row : rows)
         column->addLayout(row);
     column->addStretch();
@@ -121,12 +107,7 @@ void setLabel(QLabel *label, const QString &text, const QString &colour)
 
 QPushButton *makeButton(const QString &text, const QString &toolTip)
 {
-    auto *button = new QPushButton(text);
-    button->setToolTip(toolTip);
-    button->setFixedHeight(kButtonHeight);
-    // Keyboard focus stays with the main window, whose keys drive playback.
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
+    return PanelParts::button(text, toolTip, kButtonHeight);
 }
 
 QSlider *makeSlider(int minimum, int maximum)
@@ -164,7 +145,7 @@ ProFeaturesWidget::ProFeaturesWidget(QWidget *parent) : QWidget(parent)
     };
     for (QWidget *part : parts) {
         if (part != parts.first())
-            sections->addWidget(makeRule());
+            sections->addWidget(PanelParts::rule());
         sections->addWidget(part);
     }
     sections->addStretch();
@@ -176,13 +157,7 @@ ProFeaturesWidget::ProFeaturesWidget(QWidget *parent) : QWidget(parent)
     tabs_->setFocusPolicy(Qt::NoFocus);
     tabs_->tabBar()->setFocusPolicy(Qt::NoFocus);
     // The sections are wider than the window's minimum width; a narrow window scrolls them.
-    auto *scroller = new QScrollArea;
-    scroller->setFrameShape(QFrame::NoFrame);
-    scroller->setFocusPolicy(Qt::NoFocus);
-    scroller->setWidgetResizable(true);
-    scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroller->setWidget(page);
-    tabs_->addTab(scroller, QStringLiteral("전문 기능"));
+    tabs_->addTab(PanelParts::sidewaysScroller(page), QStringLiteral("전문 기능"));
     connect(tabs_, &QTabWidget::currentChanged, this,
             [this](int index) { setFixedHeight(index == 0 ? kPanelHeight : kFeatureTabHeight); });
     auto *layout = new QVBoxLayout(this);
