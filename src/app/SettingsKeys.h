@@ -49,6 +49,8 @@ inline const SettingKey<bool> generalResume{"general/resume", false};
 // Empty stands for the user's pictures folder; read it through screenshotFolder().
 inline const SettingKey<QString> generalScreenshotDir{"general/screenshot_dir", QString()};
 inline const SettingKey<QString> generalScreenshotFormat{"general/screenshot_format", QStringLiteral("PNG")};
+// The interface language picked for the next start: "ko", "en", "ja" or "zh".
+inline const SettingKey<QString> generalLanguage{"general/language", QStringLiteral("ko")};
 
 // Remote control
 inline const SettingKey<bool> remoteEnabled{"remote/enabled", false};

@@ -1,0 +1,235 @@
+// The preferences window: what it stores, what it tells the engine (real libmpv under Xvfb,
+// and a fake engine where the count of writes matters), and the start-up replay of stored choices.
+#include "FakeEngineSession.h"
+#include "TestMedia.h"
+
+#include "app/AppIdentity.h"
+#include "engine/EngineDialect.h"
+#include "engine/MpvCore.h"
+#include "settings/SettingsDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
+
+namespace {
+
+QSettings store()
+{
+    return QSettings(QLatin1StringView(AppIdentity::kOrganisation),
+                     QLatin1StringView(AppIdentity::kSettingsApplication));
+}
+
+QWidget *control(SettingsDialog &dialog, const QString &name)
+{
+    auto *widget = dialog.findChild<QWidget *>(name);
+    if (!widget)
+        qFatal("no control %s", qPrintable(name));
+    return widget;
+}
+
+void setControl(SettingsDialog &dialog, const QString &name, const QVariant &value)
+{
+    QWidget *widget = control(dialog, name);
+    if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        const int index = combo->findText(value.toString(), Qt::MatchStartsWith);
+        QVERIFY2(index >= 0, qPrintable(value.toString()));
+        combo->setCurrentIndex(index);
+    } else if (auto *check = qobject_cast<QCheckBox *>(widget)) {
+        check->setChecked(value.toBool());
+    } else if (auto *slider = qobject_cast<QSlider *>(widget)) {
+        slider->setValue(value.toInt());
+    } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+        edit->setText(value.toString());
+    }
+}
+
+QVariant shown(SettingsDialog &dialog, const QString &name)
+{
+    QWidget *widget = control(dialog, name);
+    if (auto *combo = qobject_cast<QComboBox *>(widget))
+        return combo->currentText();
+    if (auto *check = qobject_cast<QCheckBox *>(widget))
+        return check->isChecked();
+    if (auto *slider = qobject_cast<QSlider *>(widget))
+        return slider->value();
+    return qobject_cast<QLineEdit *>(widget)->text();
+}
+
+void apply(SettingsDialog &dialog)
+{
+    dialog.findChild<QPushButton *>(QStringLiteral("btnApply"))->click();
+}
+
+QVariantMap device(const QString &name, const QString &description)
+{
+    return {{QStringLiteral("name"), name}, {QStringLiteral("description"), description}};
+}
+
+} // namespace
+
+class SettingsDialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { store().clear(); }
+
+    void storedChoicesComeBack_data()
+    {
+        QTest::addColumn<QString>("controlName");
+        QTest::addColumn<QVariant>("input");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QVariant>("reopened");
+        const QString nvdecCopy = QStringLiteral("nvdec-copy");
+        QTest::newRow("hwdec copy variant") << "hwdecCombo" << QVariant(nvdecCopy) << "video/hwdec"
+                                            << QVariant(nvdecCopy) << QVariant(nvdecCopy);
+        QTest::newRow("gpu api by name") << "gpuApiCombo" << QVariant("Vulkan") << "video/gpu_api" << QVariant("vulkan")
+                                         << QVariant("Vulkan (실험적)");
+        QTest::newRow("profile by index") << "profileCombo" << QVariant("Eco") << "video/render_profile" << QVariant(0)
+                                          << QVariant("Eco (절전 - 노트북 통합 GPU)");
+        QTest::newRow("scaler text") << "scalingCombo" << QVariant("bilinear") << "video/scaling"
+                                     << QVariant("bilinear (빠름)") << QVariant("bilinear (빠름)");
+        QTest::newRow("volume") << "volumeSlider" << QVariant(150) << "audio/volume" << QVariant(150) << QVariant(150);
+        QTest::newRow("auto-load off") << "autoLoadCheck" << QVariant(false) << "subtitle/auto_load" << QVariant(false)
+                                       << QVariant(false);
+        QTest::newRow("key trimmed") << "deeplKeyEdit" << QVariant("  k3y:fx \t") << "subtitle/deepl_api_key"
+                                     << QVariant("k3y:fx") << QVariant("k3y:fx");
+        QTest::newRow("language") << "languageCombo" << QVariant("日本語") << "general/language" << QVariant("ja")
+                                  << QVariant("日本語");
+    }
+
+    void storedChoicesComeBack()
+    {
+        QFETCH(QString, controlName);
+        QFETCH(QVariant, input);
+        QFETCH(QString, key);
+        QFETCH(QVariant, stored);
+        QFETCH(QVariant, reopened);
+        {
+            SettingsDialog dialog(nullptr);
+            QSignalSpy applied(&dialog, &SettingsDialog::settingsApplied);
+            setControl(dialog, controlName, input);
+            apply(dialog);
+            QCOMPARE(applied.size(), 1);
+        }
+        QCOMPARE(store().value(key).toString(), stored.toString());
+        SettingsDialog again(nullptr);
+        QCOMPARE(shown(again, controlName), reopened);
+    }
+
+    // Real libmpv: every value reaches the engine, the user's scaler wins over the profile's,
+    // and a reopened window starts from what the engine now uses.
+    void applyReachesTheEngine()
+    {
+        QWidget window;
+        window.resize(320, 240);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MpvCore core;
+        QVERIFY(core.initialize(qint64(window.winId())));
+        core.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
+
+        const std::pair<const char *, QVariant> choices[] = {
+            {"profileCombo", "Eco"},   {"scalingCombo", "lanczos"},  {"debandCheck", true},
+            {"toneMappingCombo", "hable"}, {"hwdecCombo", "nvdec-copy"}, {"fontCombo", "나눔고딕"},
+            {"fontSizeSlider", 50},    {"boldCheck", true},          {"colorCombo", "노란색"},
+            {"shadowCheck", true},     {"autoLoadCheck", false},     {"motionSmoothingCheck", true}};
+        {
+            SettingsDialog dialog(&core);
+            for (const auto &[name, value] : choices)
+                setControl(dialog, QLatin1String(name), value);
+            apply(dialog);
+        }
+        const auto text = [&core](const char *name) { return core.propertyText(QLatin1String(name)); };
+        QCOMPARE(text("scale"), QStringLiteral("lanczos"));
+        QCOMPARE(text("dscale"), QStringLiteral("lanczos"));
+        QCOMPARE(text("deband"), QStringLiteral("yes"));
+        QCOMPARE(text("tone-mapping"), QStringLiteral("hable"));
+        // No NVIDIA decoder here: the engine still takes the name and falls back per file.
+        QCOMPARE(text("hwdec"), *engineValueFor(QStringLiteral("hwdec"), QStringLiteral("nvdec")));
+        QVERIFY2(QFontDatabase::hasFamily(text("sub-font")), qPrintable(text("sub-font")));
+        QCOMPARE(text("sub-font-size").toDouble(), 50.0);
+        QCOMPARE(text("sub-bold"), QStringLiteral("yes"));
+        QVERIFY(text("sub-color").toUpper().endsWith(QLatin1String("FFFF00")));
+        QCOMPARE(text("sub-shadow-offset").toDouble(), 2.0);
+        QCOMPARE(text("sub-auto"), QStringLiteral("no"));
+        QCOMPARE(text("interpolation"), QStringLiteral("yes"));
+        // The store holds the service keys: the owner alone may read it.
+        QCOMPARE(QFile::permissions(store().fileName()) & 0x0FFF, QFile::ReadUser | QFile::WriteUser);
+
+        SettingsDialog reopened(&core);
+        QCOMPARE(shown(reopened, QStringLiteral("toneMappingCombo")).toString(), QStringLiteral("hable"));
+        QCOMPARE(shown(reopened, QStringLiteral("colorCombo")).toString(), QStringLiteral("노란색"));
+        QCOMPARE(shown(reopened, QStringLiteral("boldCheck")).toBool(), true);
+        setControl(reopened, QStringLiteral("toneMappingCombo"), QStringLiteral("clip"));
+        apply(reopened);
+        QCOMPARE(text("tone-mapping"), QStringLiteral("hable"));
+    }
+
+    // Rewriting the audio options reopens the output; only what changed goes out.
+    void onlyChangesAreWritten()
+    {
+        FakeEngine engine = makeFakeEngine();
+        const QString analog = QStringLiteral("pulse/alsa_output.pci-0000_00_1f.3.analog-stereo");
+        const QString hdmi = QStringLiteral("alsa/hdmi:CARD=PCH,DEV=0");
+        engine.fake->properties.insert(QStringLiteral("audio-device-list"),
+                                       QVariantList{device(QStringLiteral("auto"), QStringLiteral("Autoselect device")),
+                                                    device(analog, QStringLiteral("Built-in Audio Analog Stereo")),
+                                                    device(hdmi, QStringLiteral("HDA Intel PCH, HDMI 0"))});
+        SettingsDialog dialog(engine.core.get());
+        auto *devices = dialog.findChild<QComboBox *>(QStringLiteral("deviceCombo"));
+        QCOMPARE(devices->count(), 3);
+        QCOMPARE(devices->currentData().toString(), QStringLiteral("auto"));
+        QVERIFY(devices->itemText(1).contains(QLatin1String("Built-in Audio Analog Stereo")));
+        QVERIFY(devices->itemText(2).contains(QLatin1String("HDMI 0")));
+
+        apply(dialog);
+        QCOMPARE(engine.fake->namesWritten(), QStringList());
+
+        devices->setCurrentIndex(2);
+        apply(dialog);
+        QCOMPARE(engine.fake->namesWritten(), QStringList{QStringLiteral("audio-device")});
+        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("audio-device")), QVariantList{hdmi});
+
+        // A new profile rewrites the scaler; the user's follows it.
+        engine.fake->clearRecords();
+        setControl(dialog, QStringLiteral("profileCombo"), QStringLiteral("HiEnd"));
+        apply(dialog);
+        const QVariantList scales = engine.fake->valuesWritten(QStringLiteral("scale"));
+        QVERIFY(scales.size() >= 2);
+        QCOMPARE(scales.last().toString(), QStringLiteral("spline36"));
+        QVERIFY(!engine.fake->namesWritten().contains(QStringLiteral("audio-spdif")));
+    }
+
+    void startReplaysOnlyStoredChoices()
+    {
+        FakeEngine engine = makeFakeEngine();
+        SettingsDialog::applySavedAtStart(engine.core.get());
+        QCOMPARE(engine.fake->namesWritten(), QStringList());
+
+        QSettings s = store();
+        s.setValue(QStringLiteral("audio/device"), QStringLiteral("alsa/hw:1,0"));
+        s.setValue(QStringLiteral("video/motion_smoothing"), true);
+        s.setValue(QStringLiteral("subtitle/auto_load"), false);
+        s.setValue(QStringLiteral("video/render_profile"), 0);
+        s.setValue(QStringLiteral("video/scaling"), QStringLiteral("lanczos"));
+        s.sync();
+        SettingsDialog::applySavedAtStart(engine.core.get());
+        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("audio-device")), QVariantList{"alsa/hw:1,0"});
+        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("interpolation")), QVariantList{"yes"});
+        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("sub-auto")), QVariantList{"no"});
+        QCOMPARE(engine.core->renderProfile(), RenderProfile::Eco);
+        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("scale")).last().toString(), QStringLiteral("lanczos"));
+    }
+};
+
+QTEST_MAIN(SettingsDialogTest)
+#include "tst_settings_dialog.moc"
