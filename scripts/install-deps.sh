@@ -10,7 +10,7 @@ packages=(build-essential cmake pkg-config
 case "${1:-}" in
     --xvfb) packages+=(xvfb xauth) ;;
     --tests) packages+=(xvfb xauth clang libclang-rt-14-dev dbus-daemon qt6-websockets-dev chromium desktop-file-utils
-                      espeak-ng) ;;
+                      espeak-ng ladspa-sdk) ;;
 esac
 
 missing=()

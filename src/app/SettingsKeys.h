@@ -72,7 +72,12 @@ inline const SettingKey<QVariantList> eqUserPreset{"eq/user_preset", QVariantLis
 inline const SettingKey<bool> audioAdvancedConvEnabled{"audio_advanced/conv_enabled", false};
 inline const SettingKey<QString> audioAdvancedIrPath{"audio_advanced/ir_path", QString()};
 inline const SettingKey<int> audioAdvancedGainDb{"audio_advanced/gain_db", 0};
+// One entry per plug-in, in chain order: "path<TAB>label<TAB>controls" (a bare path takes the
+// library's first plug-in and its default controls).
 inline const SettingKey<QStringList> audioAdvancedVstPlugins{"audio_advanced/vst_plugins", QStringList()};
+inline const SettingKey<bool> audioAdvancedPluginsEnabled{"audio_advanced/plugins_enabled", false};
+// Scale the response so its largest sample is full scale, before the gain trim.
+inline const SettingKey<bool> audioAdvancedIrNormalize{"audio_advanced/ir_normalize", true};
 
 // Display calibration
 inline const SettingKey<bool> videoAdvancedLutEnabled{"video_advanced/lut_enabled", false};
