@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+struct CubeLut;
+class MpvCore;
+
+// A .cube LUT as one of the engine's user shaders: the table travels inside the shader as a 3D
+// texture and is applied to the finished picture on the GPU.
+namespace LutShader {
+
+inline constexpr auto kPassName = "velmoran-3dlut";
+
+QString source(const CubeLut &lut);
+// Writes the shader into the user's private cache (named by its content, so the same LUT reuses
+// one file) and returns its path; empty with *error set when it cannot be written.
+QString writeToCache(const CubeLut &lut, QString *error);
+// True when the engine's shader list holds the file.
+bool isListed(const MpvCore &engine, const QString &shaderPath);
+
+} // namespace LutShader

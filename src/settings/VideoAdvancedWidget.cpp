@@ -1,0 +1,382 @@
+#include "settings/VideoAdvancedWidget.h"
+
+#include "app/AppIdentity.h"
+#include "app/SettingsKeys.h"
+#include "engine/MpvCore.h"
+#include "settings/CubeLut.h"
+#include "settings/LutShader.h"
+#include "ui/controls/PanelParts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDebug>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+struct ColourPreset
+{
+    const char *label;
+    const char *primaries;
+    const char *transfer;
+};
+// "auto" hands both back to the engine, which then follows the video and the display.
+constexpr ColourPreset kPresets[] = {
+    {"자동 (권장)", "auto", "auto"},
+    {"BT.709 SDR (일반 모니터)", "bt.709", "bt.1886"},
+    {"BT.2020 HDR (HDR 모니터)", "bt.2020", "pq"},
+    {"DCI-P3 (영화관/전문가)", "dci-p3", "gamma2.6"},
+    {"sRGB (웹/일반)", "bt.709", "srgb"},
+};
+constexpr int kPresetCount = int(std::size(kPresets));
+
+const QString kNoFileText = QStringLiteral("LUT 파일을 선택하세요...");
+const QString kIdleText = QStringLiteral("3D LUT 비활성");
+
+#define VELMORAN_PAGE_FONTS "font-family: 'Malgun Gothic', 'Segoe UI', 'Noto Sans CJK KR', sans-serif;"
+const QString kPageStyle = QStringLiteral(
+    "#VideoAdvancedWidget, #VideoAdvancedPage { background: #141414; }"
+    "QScrollArea { background: transparent; }"
+    "QLabel { color: #bdbdbd; font-size: 11px; background: transparent; " VELMORAN_PAGE_FONTS " }"
+    "QLabel[role=\"caption\"] { color: #9e9e9e; font-weight: 700; }"
+    "#lutFileLabel { color: #dddddd; background: #1a1a1a; border: 1px solid #2a2a2a; border-radius: 3px;"
+    "  padding: 2px 8px; }"
+    "QComboBox { background: #1e1e1e; color: #dcdcdc; border: 1px solid #333333; border-radius: 3px;"
+    "  padding: 0px 6px; font-size: 11px; " VELMORAN_PAGE_FONTS " }"
+    "QComboBox:hover { border-color: #00c8b4; }"
+    "QComboBox QAbstractItemView { background: #1e1e1e; color: #dcdcdc; border: 1px solid #333333;"
+    "  selection-background-color: #00c8b4; selection-color: #0d0d0d; }"
+    "QCheckBox { color: #bdbdbd; font-size: 11px; spacing: 5px; " VELMORAN_PAGE_FONTS " }"
+    "QCheckBox:disabled { color: #5a5a5a; }"
+    "QCheckBox::indicator { width: 10px; height: 10px; border: 1px solid #4a4a4a; border-radius: 2px;"
+    "  background: #1e1e1e; }"
+    "QCheckBox::indicator:checked { background: #00c8b4; border-color: #00c8b4; }"
+    "QPushButton { background: #1e1e1e; color: #dcdcdc; border: 1px solid #333333; border-radius: 3px;"
+    "  padding: 0px 8px; font-size: 11px; " VELMORAN_PAGE_FONTS " }"
+    "QPushButton:hover { border-color: #00c8b4; }"
+    "QFrame[role=\"rule\"] { background: #2a2a2a; }"
+    "QScrollBar:horizontal { height: 6px; background: #141414; }"
+    "QScrollBar::handle { background: #3a3a3a; border-radius: 3px; min-width: 30px; }"
+    "QScrollBar::add-line, QScrollBar::sub-line { width: 0px; height: 0px; }");
+#undef VELMORAN_PAGE_FONTS
+
+constexpr int kControlHeight = 20;
+
+void applyPreset(MpvCore *engine, int index)
+{
+    if (!engine || index < 0 || index >= kPresetCount)
+        return;
+    engine->setMpvProperty(QStringLiteral("target-prim"), QString::fromLatin1(kPresets[index].primaries));
+    engine->setMpvProperty(QStringLiteral("target-trc"), QString::fromLatin1(kPresets[index].transfer));
+}
+
+void swapShader(MpvCore *engine, const QString &oldPath, const QString &newPath)
+{
+    // Our own entry only: other features keep theirs. One path per command, so no character in
+    // it is taken for a list separator.
+    if (!oldPath.isEmpty())
+        engine->command({QStringLiteral("change-list"), QStringLiteral("glsl-shaders"), QStringLiteral("remove"), oldPath});
+    if (!newPath.isEmpty()) {
+        if (newPath != oldPath)
+            engine->command({QStringLiteral("change-list"), QStringLiteral("glsl-shaders"), QStringLiteral("remove"), newPath});
+        engine->command({QStringLiteral("change-list"), QStringLiteral("glsl-shaders"), QStringLiteral("append"), newPath});
+    }
+}
+
+} // namespace
+
+// The list commands run after the calls that precede them and report nothing back; our entry
+// counts as taken only once the list reads back with it.
+class ShaderCheck : public QObject
+{
+public:
+    static constexpr int kIntervalMs = 100;
+    static constexpr int kTries = 20;
+
+    ShaderCheck(MpvCore *engine, const QString &shaderPath, std::function<void(bool)> verdict)
+        : QObject(engine), engine_(engine), shaderPath_(shaderPath), verdict_(std::move(verdict))
+    {
+        timer_.setInterval(kIntervalMs);
+        connect(&timer_, &QTimer::timeout, this, &ShaderCheck::poll);
+        timer_.start();
+    }
+
+private:
+    void poll()
+    {
+        const bool listed = LutShader::isListed(*engine_, shaderPath_);
+        if (listed || ++tries_ >= kTries) {
+            timer_.stop();
+            deleteLater();
+            // The verdict may end the check's owner; nothing of this object is used after it.
+            const auto verdict = std::move(verdict_);
+            verdict(listed);
+        }
+    }
+
+    MpvCore *engine_;
+    QString shaderPath_;
+    std::function<void(bool)> verdict_;
+    QTimer timer_;
+    int tries_ = 0;
+};
+
+VideoAdvancedWidget::VideoAdvancedWidget(MpvCore *core, QWidget *parent)
+    : QWidget(parent), core_(core),
+      settings_(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication))
+{
+    setObjectName(QStringLiteral("VideoAdvancedWidget"));
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(kPageStyle);
+
+    auto *intro = new QLabel(QStringLiteral("디스플레이 캘리브레이션 장비(i1Display, Spyder 등)로 생성한 3D LUT 파일(.cube)을\n"
+                                            "로드하여 전문가 수준의 정확한 색상 재현을 구현합니다."));
+
+    fileLabel_ = new QLabel(kNoFileText);
+    fileLabel_->setObjectName(QStringLiteral("lutFileLabel"));
+    fileLabel_->setMinimumWidth(220);
+    browseButton_ = PanelParts::button(QStringLiteral("찾아보기..."), QStringLiteral("3D LUT 파일 선택"), kControlHeight + 2);
+    browseButton_->setFixedWidth(80);
+    lutBox_ = new QCheckBox(QStringLiteral("3D LUT 캘리브레이션 적용"));
+    lutBox_->setObjectName(QStringLiteral("lutCheckBox"));
+    lutBox_->setFocusPolicy(Qt::NoFocus);
+    lutBox_->setEnabled(false);
+    auto *fileRow = new QHBoxLayout;
+    fileRow->addWidget(fileLabel_, 1);
+    fileRow->addWidget(browseButton_);
+    auto *lutColumn = new QVBoxLayout;
+    lutColumn->setSpacing(4);
+    lutColumn->addWidget(PanelParts::caption(QStringLiteral("3D LUT 디스플레이 캘리브레이션")));
+    lutColumn->addLayout(fileRow);
+    lutColumn->addWidget(lutBox_);
+    lutColumn->addStretch();
+
+    colorspaceBox_ = new QComboBox;
+    colorspaceBox_->setObjectName(QStringLiteral("colorspaceBox"));
+    colorspaceBox_->setFixedHeight(kControlHeight);
+    colorspaceBox_->setFocusPolicy(Qt::NoFocus);
+    for (const ColourPreset &preset : kPresets)
+        colorspaceBox_->addItem(QString::fromUtf8(preset.label));
+    auto *presetRow = new QHBoxLayout;
+    presetRow->addWidget(new QLabel(QStringLiteral("타겟 색공간:")));
+    presetRow->addWidget(colorspaceBox_, 1);
+    auto *presetColumn = new QVBoxLayout;
+    presetColumn->setSpacing(4);
+    presetColumn->addWidget(PanelParts::caption(QStringLiteral("색공간 프리셋")));
+    presetColumn->addLayout(presetRow);
+    presetColumn->addStretch();
+
+    statusLabel_ = new QLabel;
+    statusLabel_->setObjectName(QStringLiteral("lutStatusLabel"));
+    setStatus(kIdleText, Tone::Neutral);
+
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("VideoAdvancedPage"));
+    auto *sections = new QHBoxLayout;
+    sections->setSpacing(12);
+    sections->addLayout(lutColumn);
+    sections->addWidget(PanelParts::rule());
+    sections->addLayout(presetColumn);
+    sections->addStretch();
+    auto *column = new QVBoxLayout(page);
+    column->setContentsMargins(10, 6, 10, 4);
+    column->setSpacing(6);
+    column->addWidget(intro);
+    column->addLayout(sections, 1);
+    column->addWidget(statusLabel_);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(PanelParts::sidewaysScroller(page));
+
+    connect(browseButton_, &QPushButton::clicked, this, &VideoAdvancedWidget::onBrowseLut);
+    connect(lutBox_, &QCheckBox::toggled, this, &VideoAdvancedWidget::onLutToggled);
+    connect(colorspaceBox_, &QComboBox::currentIndexChanged, this, &VideoAdvancedWidget::onColorspaceChanged);
+
+    loadSettings();
+}
+
+VideoAdvancedWidget::~VideoAdvancedWidget()
+{
+    delete check_; // it reports to this page
+}
+
+QString VideoAdvancedWidget::statusText() const
+{
+    return statusLabel_->text();
+}
+
+void VideoAdvancedWidget::setStatus(const QString &text, Tone tone)
+{
+    static const char *const colours[] = {"#666666", "#4caf50", "#e57373"};
+    statusLabel_->setText(text);
+    statusLabel_->setStyleSheet(QStringLiteral("color:%1; font-size:11px; background:transparent;")
+                                    .arg(QLatin1String(colours[int(tone)])));
+}
+
+void VideoAdvancedWidget::setChecked(bool checked)
+{
+    const QSignalBlocker blocker(lutBox_);
+    lutBox_->setChecked(checked);
+}
+
+void VideoAdvancedWidget::setLutPath(const QString &path)
+{
+    lutPath_ = path;
+    fileLabel_->setText(QFileInfo(path).fileName());
+    fileLabel_->setToolTip(path);
+    lutBox_->setEnabled(true);
+    // A new file while the LUT is on replaces the running one.
+    if (lutBox_->isChecked())
+        applyLut();
+    saveSettings();
+}
+
+void VideoAdvancedWidget::onBrowseLut()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("3D LUT 파일 선택"), QString(),
+                                                      QStringLiteral("3D LUT 파일 (*.cube);;모든 파일 (*)"));
+    if (!path.isEmpty())
+        setLutPath(path);
+}
+
+void VideoAdvancedWidget::onLutToggled(bool checked)
+{
+    if (checked)
+        applyLut();
+    else
+        disableLut();
+}
+
+void VideoAdvancedWidget::applyLut()
+{
+    if (!core_ || lutPath_.isEmpty()) {
+        setStatus(QStringLiteral("오류: LUT 파일이 선택되지 않았습니다."), Tone::Bad);
+        setChecked(false);
+        return;
+    }
+    QString error;
+    const auto lut = CubeLut::load(lutPath_, &error);
+    const QString shader = lut ? LutShader::writeToCache(*lut, &error) : QString();
+    if (shader.isEmpty()) {
+        qWarning().noquote() << "[VideoAdvanced] LUT 거부:" << lutPath_ << error;
+        removeShader();
+        setChecked(false);
+        setStatus(QStringLiteral("오류: LUT을 적용할 수 없습니다 — %1").arg(error), Tone::Bad);
+        saveSettings();
+        return;
+    }
+    setChecked(true);
+    swapShader(core_, shaderPath_, shader);
+    shaderPath_ = shader;
+    setStatus(QStringLiteral("3D LUT 확인 중: %1").arg(QFileInfo(lutPath_).fileName()), Tone::Neutral);
+    delete check_;
+    check_ = new ShaderCheck(core_, shader, [this](bool running) {
+        check_.clear();
+        onShaderChecked(running);
+    });
+    saveSettings();
+}
+
+void VideoAdvancedWidget::onShaderChecked(bool running)
+{
+    if (running) {
+        setStatus(QStringLiteral("3D LUT 적용됨: ") + QFileInfo(lutPath_).fileName(), Tone::Good);
+        emit lutChanged(true, lutPath_);
+        return;
+    }
+    qWarning().noquote() << "[VideoAdvanced] 엔진이 LUT 셰이더를 받지 않음:" << shaderPath_;
+    removeShader();
+    setChecked(false);
+    setStatus(QStringLiteral("오류: 엔진이 3D LUT 셰이더를 불러오지 못해 해제했습니다"), Tone::Bad);
+    saveSettings();
+}
+
+void VideoAdvancedWidget::removeShader()
+{
+    delete check_;
+    if (core_ && !shaderPath_.isEmpty())
+        swapShader(core_, shaderPath_, QString());
+    shaderPath_.clear();
+}
+
+void VideoAdvancedWidget::disableLut()
+{
+    if (!core_)
+        return;
+    removeShader();
+    setChecked(false);
+    setStatus(QStringLiteral("3D LUT 비활성화됨"), Tone::Neutral);
+    emit lutChanged(false, QString());
+    saveSettings();
+}
+
+void VideoAdvancedWidget::onColorspaceChanged(int index)
+{
+    applyPreset(core_, index);
+    saveSettings();
+}
+
+void VideoAdvancedWidget::saveSettings()
+{
+    writeSetting(settings_, SettingsKeys::videoAdvancedLutPath, lutPath_);
+    writeSetting(settings_, SettingsKeys::videoAdvancedLutEnabled, lutBox_->isChecked());
+    writeSetting(settings_, SettingsKeys::videoAdvancedColorspaceIdx, std::max(0, colorspaceBox_->currentIndex()));
+}
+
+void VideoAdvancedWidget::loadSettings()
+{
+    const QString path = readSetting(settings_, SettingsKeys::videoAdvancedLutPath);
+    const bool enabled = readSetting(settings_, SettingsKeys::videoAdvancedLutEnabled);
+    const int index = readSetting(settings_, SettingsKeys::videoAdvancedColorspaceIdx);
+    const bool exists = !path.isEmpty() && QFileInfo(path).isFile();
+    if (exists) {
+        lutPath_ = path;
+        fileLabel_->setText(QFileInfo(path).fileName());
+        fileLabel_->setToolTip(path);
+        lutBox_->setEnabled(true);
+    }
+    {
+        // The engine has the saved preset since its start (applySaved); showing it rewrites nothing.
+        const QSignalBlocker blocker(colorspaceBox_);
+        colorspaceBox_->setCurrentIndex(index >= 0 && index < kPresetCount ? index : 0);
+    }
+    if (enabled && exists && core_)
+        applyLut(); // the same shader file as at start: our entry is replaced, not doubled
+}
+
+void VideoAdvancedWidget::applySaved(MpvCore *engine)
+{
+    if (!engine)
+        return;
+    QSettings settings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication));
+    applyPreset(engine, readSetting(settings, SettingsKeys::videoAdvancedColorspaceIdx));
+    if (!readSetting(settings, SettingsKeys::videoAdvancedLutEnabled))
+        return;
+    const QString path = readSetting(settings, SettingsKeys::videoAdvancedLutPath);
+    QString error;
+    const auto lut = CubeLut::load(path, &error);
+    const QString shader = lut ? LutShader::writeToCache(*lut, &error) : QString();
+    if (shader.isEmpty()) {
+        qWarning().noquote() << "[VideoAdvanced] 저장된 LUT을 적용할 수 없음:" << path << error;
+        return;
+    }
+    swapShader(engine, QString(), shader);
+    new ShaderCheck(engine, shader, [engine, shader](bool running) {
+        if (running)
+            return;
+        qWarning().noquote() << "[VideoAdvanced] 엔진이 저장된 LUT 셰이더를 받지 않아 해제:" << shader;
+        swapShader(engine, shader, QString());
+    });
+}

@@ -1,0 +1,203 @@
+// Display calibration: the .cube reader's rules, and the LUT and colour-space presets on the real
+// engine, judged by the rendered frame.
+#include "TestMedia.h"
+#include "engine/MpvCore.h"
+#include "engine/MpvWidget.h"
+#include "settings/CubeLut.h"
+#include "settings/VideoAdvancedWidget.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Each output channel is one minus its input: yellow becomes blue.
+const QByteArray kInvertingLut = "TITLE \"invert\"\nLUT_3D_SIZE 2\n"
+                                 "1 1 1\n0 1 1\n1 0 1\n0 0 1\n1 1 0\n0 1 0\n1 0 0\n0 0 0\n";
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+// The yellow bar, second of seven in the top two thirds of the picture.
+QRgb yellowBarPixel(MpvWidget &surface)
+{
+    const QImage frame = surface.grabFramebuffer();
+    return frame.pixel(int(1.5 * frame.width() / 7), frame.height() / 3);
+}
+
+bool isBlueish(QRgb pixel)
+{
+    return qBlue(pixel) > 160 && qRed(pixel) < 110 && qGreen(pixel) < 110;
+}
+
+QStringList shaderList(MpvCore *core)
+{
+    return core->getMpvProperty(QStringLiteral("glsl-shaders")).toStringList();
+}
+
+void startClip(MpvWidget &surface)
+{
+    surface.resize(640, 480);
+    surface.show();
+    QTRY_VERIFY(surface.isInitialized());
+    surface.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
+    QTRY_VERIFY_WITH_TIMEOUT(surface.core()->position() > 0.5, 10000);
+}
+
+} // namespace
+
+class DisplayCalibrationTest : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir dir_;
+
+private slots:
+    void cubeRules_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("size"); // 0: refused
+
+        QTest::newRow("identity 2³") << QByteArray("LUT_3D_SIZE 2\n0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n")
+                                     << 2;
+        QTest::newRow("title, domain, comments, CRLF")
+            << QByteArray("# made by a probe\r\nTITLE \"Panel #2\"\r\nDOMAIN_MIN 0 0 0\r\nDOMAIN_MAX 2 2 2\r\n"
+                          "LUT_3D_SIZE 2 # two\r\n\r\n" + QByteArray("0.5 .5 5e-1\r\n").repeated(8))
+            << 2;
+        QTest::newRow("one entry short") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("0 0 0\n").repeated(7)) << 0;
+        QTest::newRow("one entry over") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("0 0 0\n").repeated(9)) << 0;
+        QTest::newRow("size 1") << QByteArray("LUT_3D_SIZE 1\n0 0 0\n") << 0;
+        QTest::newRow("size 65") << QByteArray("LUT_3D_SIZE 65\n") << 0;
+        QTest::newRow("no size") << QByteArray("0 0 0\n") << 0;
+        QTest::newRow("non-numeric") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("0 0 x\n").repeated(8)) << 0;
+        QTest::newRow("two values") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("0 0\n").repeated(8)) << 0;
+        QTest::newRow("nan") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("nan 0 0\n").repeated(8)) << 0;
+        QTest::newRow("1D") << QByteArray("LUT_1D_SIZE 2\n0 0 0\n1 1 1\n") << 0;
+        QTest::newRow("empty domain") << QByteArray("DOMAIN_MIN 1 0 0\nDOMAIN_MAX 1 1 1\nLUT_3D_SIZE 2\n"
+                                                    + QByteArray("0 0 0\n").repeated(8))
+                                      << 0;
+        QTest::newRow("size after data") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("0 0 0\n").repeated(8)
+                                                       + "LUT_3D_SIZE 2\n")
+                                         << 0;
+    }
+    void cubeRules()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, size);
+        QString error;
+        const auto lut = CubeLut::parse(text, &error);
+        QCOMPARE(lut.has_value(), size > 0);
+        if (!lut) {
+            QVERIFY(!error.isEmpty());
+            return;
+        }
+        QCOMPARE(lut->size, size);
+        QCOMPARE(lut->rgb.size(), size_t(size * size * size * 3));
+    }
+
+    void cubeFieldsAndOrder()
+    {
+        QString error;
+        const auto lut = CubeLut::parse("TITLE \"Panel #2\" # probe\nDOMAIN_MAX 2 2 2\n" + kInvertingLut.mid(15), &error);
+        QVERIFY2(lut, qPrintable(error));
+        QCOMPARE(lut->title, QStringLiteral("Panel #2"));
+        QCOMPARE(lut->domainMax[1], 2.0f);
+        // Red changes fastest: the second entry is the colour for pure red input.
+        QCOMPARE((std::vector<float>(lut->rgb.begin() + 3, lut->rgb.begin() + 6)), (std::vector<float>{0, 1, 1}));
+    }
+
+    void invertingLutChangesTheFrame()
+    {
+        MpvWidget surface;
+        startClip(surface);
+        VideoAdvancedWidget page(surface.core());
+        QSignalSpy changed(&page, &VideoAdvancedWidget::lutChanged);
+        QVERIFY(!isBlueish(yellowBarPixel(surface)));
+
+        // Quotes, commas and colons in the LUT's name reach the engine only as our cache file.
+        page.setLutPath(writeFile(dir_, QStringLiteral("it's, a:lut.cube"), kInvertingLut));
+        page.findChild<QCheckBox *>()->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(page.statusText().startsWith(QStringLiteral("3D LUT 적용됨")), 5000);
+        QCOMPARE(changed.size(), 1);
+        QTRY_VERIFY2_WITH_TIMEOUT(isBlueish(yellowBarPixel(surface)), qPrintable(QColor(yellowBarPixel(surface)).name()), 3000);
+
+        // Applying again replaces our entry instead of adding a second one.
+        page.applyLut();
+        QTRY_VERIFY_WITH_TIMEOUT(page.statusText().startsWith(QStringLiteral("3D LUT 적용됨")), 5000);
+        QCOMPARE(shaderList(surface.core()).size(), 1);
+
+        page.findChild<QCheckBox *>()->setChecked(false);
+        QTRY_VERIFY(shaderList(surface.core()).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!isBlueish(yellowBarPixel(surface)), 3000);
+        QCOMPARE(changed.last().at(0).toBool(), false);
+    }
+
+    void malformedLutIsRefusedAndPlaybackGoesOn()
+    {
+        MpvWidget surface;
+        startClip(surface);
+        VideoAdvancedWidget page(surface.core());
+        page.setLutPath(writeFile(dir_, QStringLiteral("short.cube"), "LUT_3D_SIZE 2\n0 0 0\n"));
+        page.findChild<QCheckBox *>()->setChecked(true);
+        QVERIFY(page.statusText().startsWith(QStringLiteral("오류")));
+        QVERIFY(!page.findChild<QCheckBox *>()->isChecked());
+        QVERIFY(shaderList(surface.core()).isEmpty());
+        const double before = surface.core()->position();
+        QTRY_VERIFY_WITH_TIMEOUT(surface.core()->position() > before + 0.5, 5000);
+    }
+
+    void presetsReadBackAndAutoRestores()
+    {
+        MpvWidget surface;
+        startClip(surface);
+        MpvCore *core = surface.core();
+        VideoAdvancedWidget page(core);
+        auto *presets = page.findChild<QComboBox *>(QStringLiteral("colorspaceBox"));
+        const auto target = [core] {
+            return core->propertyText(QStringLiteral("target-prim")) + QLatin1Char('/')
+                   + core->propertyText(QStringLiteral("target-trc"));
+        };
+        QSet<QString> seen;
+        for (int index = 1; index < presets->count(); ++index) {
+            presets->setCurrentIndex(index);
+            seen << target();
+        }
+        // Every preset took effect (none was refused and left "auto" behind) and all differ.
+        QVERIFY(!seen.contains(QStringLiteral("auto/auto")));
+        QCOMPARE(seen.size(), presets->count() - 1);
+        presets->setCurrentIndex(0);
+        QCOMPARE(target(), QStringLiteral("auto/auto"));
+    }
+
+    void savedLutIsActiveOnAFreshEngine()
+    {
+        {
+            MpvWidget surface;
+            startClip(surface);
+            VideoAdvancedWidget page(surface.core());
+            page.setLutPath(writeFile(dir_, QStringLiteral("saved.cube"), kInvertingLut));
+            page.findChild<QCheckBox *>()->setChecked(true);
+            QTRY_VERIFY_WITH_TIMEOUT(page.statusText().startsWith(QStringLiteral("3D LUT 적용됨")), 5000);
+        }
+        MpvWidget surface;
+        surface.resize(640, 480);
+        surface.show();
+        QTRY_VERIFY(surface.isInitialized());
+        VideoAdvancedWidget::applySaved(surface.core());
+        surface.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(surface.core()->position() > 0.5, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(isBlueish(yellowBarPixel(surface)), 3000);
+    }
+};
+
+QTEST_MAIN(DisplayCalibrationTest)
+#include "tst_display_calibration.moc"
