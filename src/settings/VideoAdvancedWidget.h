@@ -20,7 +20,8 @@ public:
     VideoAdvancedWidget(MpvCore *core, QWidget *parent = nullptr);
     ~VideoAdvancedWidget() override;
 
-    // At engine start: the saved colour space and, when it was on, the saved LUT.
+    // Right after the engine's initialize(): the saved colour space and, when it was on, the
+    // saved LUT. Earlier, the engine drops what it is told.
     static void applySaved(MpvCore *engine);
 
     QString lutPath() const { return lutPath_; }
@@ -29,7 +30,7 @@ public:
     void setLutPath(const QString &path);
 
 signals:
-    // enabled only once the engine runs the LUT.
+    // enabled only once the engine's shader list holds the LUT.
     void lutChanged(bool enabled, const QString &lutPath);
 
 public slots:
