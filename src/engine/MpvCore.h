@@ -8,6 +8,7 @@
 #include "engine/SpectrumSynthesizer.h"
 
 #include <QObject>
+#include <QElapsedTimer>
 #include <QVariant>
 
 #include <functional>
@@ -188,6 +189,7 @@ private:
     // then dropped so the picture plays on.
     enum class AudioRescue { None, Decoded, Silent };
     AudioRescue audioRescue_ = AudioRescue::None;
+    QElapsedTimer audioRescueClock_; // since the audio was last rescued
     std::unique_ptr<AudioFilterChain> audioFilters_;
     quint64 fileSerial_ = 0;     // counts started files; timers armed for one file skip the next
     qint64 currentEntryId_ = 0;  // the queue entry of the started file

@@ -122,6 +122,7 @@ void MpvCore::rescueAudio()
     // does not bring it back: the audio track is restarted so that it is decoded to PCM. Only
     // for this file ("file-local-options"), so the next file selects its own track again.
     audioRescue_ = AudioRescue::Decoded;
+    audioRescueClock_.start();
     check(session_->setString(QStringLiteral("audio-spdif"), QString()));
     const QString track = readString(QStringLiteral("aid"));
     if (!track.isEmpty() && track != QLatin1String("no") && track != QLatin1String("auto")) {
@@ -140,6 +141,7 @@ void MpvCore::recoverAudioDriver()
     appLog(QStringLiteral("AO 초기화 실패 감지 → 자동 복구 시작"));
     qWarning().noquote() << "[MPV] AO 실패 감지 → spdif 해제 후 ao-reload";
     rescueAudio();
+    armPlaybackWatchdog();
 }
 
 std::optional<int> MpvCore::playlistIndexOf(qint64 entryId) const
@@ -260,6 +262,12 @@ void MpvCore::checkPlaybackStall()
         rescueAudio();
         armPlaybackWatchdog();
     } else if (audioRescue_ == AudioRescue::Decoded) {
+        // The rescue gets its own full wait: on a busy machine the driver failure that started
+        // it may come just before the check that was armed when the file started.
+        if (audioRescueClock_.elapsed() < kWatchdogDelayMs / 2) {
+            armPlaybackWatchdog();
+            return;
+        }
         // Decoded audio found no output either. A picture without sound beats a frozen one.
         appLog(QStringLiteral("워치독: 오디오 출력 불가 → 소리 없이 재생"));
         qWarning().noquote() << "[MPV] 워치독: 오디오 출력 불가 → 소리 없이 재생";
