@@ -10,6 +10,9 @@
 #include "mainwindow/RemoteControlServer.h"
 #include "mainwindow/RemoteProtocol.h"
 #include "mainwindow/WindowPlacement.h"
+#include "settings/AudioAdvancedWidget.h"
+#include "settings/SettingsDialog.h"
+#include "settings/VideoAdvancedWidget.h"
 #include "subtitles/SubtitleEditorWidget.h"
 #include "subtitles/WhisperWidget.h"
 #include "music/CompactPlayerWidget.h"
@@ -136,6 +139,7 @@ void MainWindow::connectChrome()
     connect(controlBar_, &ControlBar::prevClicked, core, [core] { core->command({QStringLiteral("playlist-prev")}); });
     connect(controlBar_, &ControlBar::nextClicked, core, [core] { core->command({QStringLiteral("playlist-next")}); });
     connect(controlBar_, &ControlBar::openFileClicked, this, &MainWindow::onOpenFile);
+    connect(controlBar_, &ControlBar::settingsClicked, this, &MainWindow::onSettingsRequested);
 
     connect(titleBar_, &TitleBar::minimizeClicked, this, &QWidget::showMinimized);
     connect(titleBar_, &TitleBar::maximizeClicked, this, [this] { isMaximized() ? showNormal() : showMaximized(); });
@@ -332,6 +336,10 @@ void MainWindow::openUrl(const QString &url)
 void MainWindow::onMpvInitialized()
 {
     loadAudioSettings();
+    // What the user saved takes effect now, not only once the panels are first opened.
+    SettingsDialog::applySavedAtStart(core());
+    AudioAdvancedWidget::applySaved(core());
+    VideoAdvancedWidget::applySaved(core());
     if (pendingStartupFiles_.isEmpty())
         return;
     qInfo().noquote() << "[MainWindow] mpvInitialized: pendingStartupFiles_ 처리" << pendingStartupFiles_;
@@ -538,6 +546,8 @@ void MainWindow::toggleProFeatures()
     if (!featureTabsAdded_) {
         featureTabsAdded_ = true;
         proPanel()->addFeatureTab(createWhisperTab(), QStringLiteral("AI 자막"));
+        proPanel_->addFeatureTab(new AudioAdvancedWidget(core(), proPanel_), QStringLiteral("하이엔드 오디오"));
+        proPanel_->addFeatureTab(new VideoAdvancedWidget(core(), proPanel_), QStringLiteral("하이엔드 비디오"));
         proPanel_->addFeatureTab(createSubtitleEditorTab(), QStringLiteral("자막 편집기"));
         proPanel_->addFeatureTab(new PlayStatisticsTable(history_, proPanel_), QStringLiteral("재생 통계"));
     }
@@ -554,6 +564,12 @@ ProFeaturesWidget *MainWindow::proPanel()
     proPanel_->connectToCore(videoSurface_->core());
     connect(proPanel_, &ProFeaturesWidget::closeRequested, this, &MainWindow::toggleProFeatures);
     return proPanel_;
+}
+
+void MainWindow::onSettingsRequested()
+{
+    SettingsDialog dialog(core(), this);
+    dialog.exec();
 }
 
 void MainWindow::toggleFullscreen()

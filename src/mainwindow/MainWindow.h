@@ -87,6 +87,7 @@ public slots:
     void toggleMiniPlayer();
     void toggleCompactPlayer();
     void onSubtitleSearch();
+    void onSettingsRequested();
     void toggleWhisper(bool on);
 
 protected:

@@ -200,6 +200,10 @@ bool MainWindow::handleCommandKey(const QKeyEvent *event)
     case Qt::Key_BracketRight:
         run({"add", "chapter", "1"});
         return true;
+    case Qt::Key_F5:
+        // The context menu names F5 for the settings.
+        onSettingsRequested();
+        return true;
     case Qt::Key_F4:
         // Without a window manager nobody else turns Alt+F4 into a close request.
         if (mods & Qt::AltModifier) {

@@ -53,8 +53,8 @@ void MainWindow::showContextMenu(const QPoint &globalPos)
     menu->addAction(QStringLiteral("화면 캐치  (C)"), this, &MainWindow::takeScreenshot);
     addPlaybackMenus(menu);
 
-    // The preferences dialog is not part of this build yet; the entry keeps its place.
-    menu->addAction(QStringLiteral("환경 설정..."), QKeySequence(QStringLiteral("F5")))->setEnabled(false);
+    menu->addAction(QStringLiteral("환경 설정..."), QKeySequence(QStringLiteral("F5")), this,
+                    &MainWindow::onSettingsRequested);
     menu->addAction(QStringLiteral("Velmoran 종료"), QKeySequence(QStringLiteral("Alt+F4")), this, &QWidget::close);
     menu->popup(globalPos);
 }

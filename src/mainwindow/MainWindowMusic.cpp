@@ -47,6 +47,7 @@ void MainWindow::connectMusicView()
     connect(musicView_, &MusicWidget::nextRequested, core, [core] { core->command({QStringLiteral("playlist-next")}); });
     connect(musicView_, &MusicWidget::miniModeRequested, this, &MainWindow::toggleMiniPlayer);
     connect(musicView_, &MusicWidget::compactModeRequested, this, &MainWindow::toggleCompactPlayer);
+    connect(musicView_, &MusicWidget::settingsRequested, this, &MainWindow::onSettingsRequested);
     connect(musicView_, &MusicWidget::shuffleToggled, this, &MainWindow::setEngineShuffle);
     connect(musicView_, &MusicWidget::repeatToggled, this, &MainWindow::setEngineRepeat);
     connect(musicView_->playlistPanel(), &PlaylistPanel::trackSelected, core, [core](int index) {

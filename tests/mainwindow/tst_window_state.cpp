@@ -9,12 +9,14 @@
 #include "ui/controls/OsdWidget.h"
 #include "ui/controls/TitleBar.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace Keys = SettingsKeys;
@@ -270,6 +272,38 @@ private slots:
         QVERIFY2(stored >= 40 && stored < 45, qPrintable(QString::number(stored)));
         QVERIFY(!store().contains(SettingsKeys::resumeKey(broken)));
         QCOMPARE(readSetting(store(), SettingsKeys::recentFiles), QStringList{film});
+    }
+
+    // Saved processing is in the engine from the start, without the panel that edits it.
+    void savedRoomCorrectionIsActiveAtStart()
+    {
+        QTemporaryDir folder;
+        const QString ir = folder.filePath(QStringLiteral("room.wav"));
+        QFile wav(ir);
+        QVERIFY(wav.open(QIODevice::WriteOnly));
+        QByteArray samples(2 * 480, '\0');
+        samples[0] = char(0xff); // one impulse, 16-bit mono at 48 kHz: 0x7fff
+        samples[1] = char(0x7f);
+        QDataStream out(&wav);
+        out.setByteOrder(QDataStream::LittleEndian);
+        out.writeRawData("RIFF", 4);
+        out << quint32(36 + samples.size());
+        out.writeRawData("WAVEfmt ", 8);
+        out << quint32(16) << quint16(1) << quint16(1) << quint32(48000) << quint32(96000) << quint16(2)
+            << quint16(16);
+        out.writeRawData("data", 4);
+        out << quint32(samples.size());
+        out.writeRawData(samples.constData(), int(samples.size()));
+        wav.close();
+        {
+            QSettings settings = store();
+            writeSetting(settings, Keys::audioAdvancedIrPath, ir);
+            writeSetting(settings, Keys::audioAdvancedConvEnabled, true);
+        }
+        MainWindow window;
+        window.show();
+        QTRY_VERIFY(window.videoSurface()->isInitialized());
+        QTRY_VERIFY(!window.videoSurface()->core()->audioFilter(AudioFilterSlot::RoomCorrection).isEmpty());
     }
 };
 
