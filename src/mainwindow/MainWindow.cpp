@@ -136,8 +136,8 @@ void MainWindow::connectChrome()
     connect(controlBar_, &ControlBar::volumeChanged, core, &MpvCore::setVolume);
     connect(controlBar_, &ControlBar::muteToggled, core, &MpvCore::setMute);
     connect(controlBar_, &ControlBar::seeked, core, [core](double seconds) { core->seek(seconds); });
-    connect(controlBar_, &ControlBar::prevClicked, core, [core] { core->command({QStringLiteral("playlist-prev")}); });
-    connect(controlBar_, &ControlBar::nextClicked, core, [core] { core->command({QStringLiteral("playlist-next")}); });
+    connect(controlBar_, &ControlBar::prevClicked, this, &MainWindow::playPreviousEntry);
+    connect(controlBar_, &ControlBar::nextClicked, this, &MainWindow::playNextEntry);
     connect(controlBar_, &ControlBar::openFileClicked, this, &MainWindow::onOpenFile);
     connect(controlBar_, &ControlBar::settingsClicked, this, &MainWindow::onSettingsRequested);
 

@@ -87,6 +87,9 @@ public slots:
     void toggleMiniPlayer();
     void toggleCompactPlayer();
     void onSubtitleSearch();
+    void playPreviousEntry();
+    void playNextEntry();
+    void playEntry(int index);
     void onSettingsRequested();
     void toggleWhisper(bool on);
 

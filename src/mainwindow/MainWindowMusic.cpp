@@ -43,16 +43,14 @@ void MainWindow::connectMusicView()
     connect(musicView_, &MusicWidget::seekRequested, this, &MainWindow::onMusicSeekRequested);
     connect(musicView_, &MusicWidget::volumeChanged, this, &MainWindow::onMusicVolumeChanged);
     connect(musicView_, &MusicWidget::playPauseRequested, core, &MpvCore::togglePause);
-    connect(musicView_, &MusicWidget::prevRequested, core, [core] { core->command({QStringLiteral("playlist-prev")}); });
-    connect(musicView_, &MusicWidget::nextRequested, core, [core] { core->command({QStringLiteral("playlist-next")}); });
+    connect(musicView_, &MusicWidget::prevRequested, this, &MainWindow::playPreviousEntry);
+    connect(musicView_, &MusicWidget::nextRequested, this, &MainWindow::playNextEntry);
     connect(musicView_, &MusicWidget::miniModeRequested, this, &MainWindow::toggleMiniPlayer);
     connect(musicView_, &MusicWidget::compactModeRequested, this, &MainWindow::toggleCompactPlayer);
     connect(musicView_, &MusicWidget::settingsRequested, this, &MainWindow::onSettingsRequested);
     connect(musicView_, &MusicWidget::shuffleToggled, this, &MainWindow::setEngineShuffle);
     connect(musicView_, &MusicWidget::repeatToggled, this, &MainWindow::setEngineRepeat);
-    connect(musicView_->playlistPanel(), &PlaylistPanel::trackSelected, core, [core](int index) {
-        core->command({QStringLiteral("playlist-play-index"), QString::number(index)});
-    });
+    connect(musicView_->playlistPanel(), &PlaylistPanel::trackSelected, this, &MainWindow::playEntry);
 }
 
 void MainWindow::switchToMusicMode()
@@ -141,6 +139,21 @@ void MainWindow::applyGraphicEq()
         core()->setAudioFilter(AudioFilterSlot::GraphicEq, EqPanel::filterString(equalizer_->gains()));
 }
 
+void MainWindow::playPreviousEntry()
+{
+    core()->command({QStringLiteral("playlist-prev")});
+}
+
+void MainWindow::playNextEntry()
+{
+    core()->command({QStringLiteral("playlist-next")});
+}
+
+void MainWindow::playEntry(int index)
+{
+    core()->command({QStringLiteral("playlist-play-index"), QString::number(index)});
+}
+
 void MainWindow::onMusicSeekRequested(double seconds)
 {
     core()->seek(seconds);
@@ -215,8 +228,8 @@ void MainWindow::connectSmallPlayerTransport(Player *player)
 {
     MpvCore *core = this->core();
     connect(player, &Player::playPauseRequested, core, &MpvCore::togglePause);
-    connect(player, &Player::prevRequested, core, [core] { core->command({QStringLiteral("playlist-prev")}); });
-    connect(player, &Player::nextRequested, core, [core] { core->command({QStringLiteral("playlist-next")}); });
+    connect(player, &Player::prevRequested, this, &MainWindow::playPreviousEntry);
+    connect(player, &Player::nextRequested, this, &MainWindow::playNextEntry);
     connect(player, &Player::seekRequested, this, &MainWindow::onMusicSeekRequested);
     // Closing a small player must not leave the program running without any window.
     connect(player, &Player::closeRequested, this, &MainWindow::bringBackMainWindow);
@@ -249,11 +262,8 @@ void MainWindow::toggleCompactPlayer()
         connect(compactPlayer_, &CompactPlayerWidget::volumeChanged, this, &MainWindow::onMusicVolumeChanged);
         connect(compactPlayer_, &CompactPlayerWidget::shuffleToggled, this, &MainWindow::setEngineShuffle);
         connect(compactPlayer_, &CompactPlayerWidget::repeatToggled, this, &MainWindow::setEngineRepeat);
-        MpvCore *core = this->core();
-        connect(compactPlayer_, &CompactPlayerWidget::trackSelected, core, [core](int index) {
-            core->command({QStringLiteral("playlist-play-index"), QString::number(index)});
-        });
-        connect(core, &MpvCore::spectrumReady, compactPlayer_, &CompactPlayerWidget::setSpectrum);
+        connect(compactPlayer_, &CompactPlayerWidget::trackSelected, this, &MainWindow::playEntry);
+        connect(core(), &MpvCore::spectrumReady, compactPlayer_, &CompactPlayerWidget::setSpectrum);
         placeOverMainWindow(compactPlayer_);
     }
     if (compactPlayer_->isVisible())
