@@ -52,6 +52,9 @@ MpvCore::MpvCore(std::unique_ptr<EngineSession> session, QObject *parent)
     pollTimer_ = new QTimer(this);
     pollTimer_->setInterval(kPollIntervalMs);
     connect(pollTimer_, &QTimer::timeout, this, &MpvCore::onMpvEvents);
+    playbackWatchdog_ = new QTimer(this);
+    playbackWatchdog_->setSingleShot(true);
+    connect(playbackWatchdog_, &QTimer::timeout, this, &MpvCore::checkPlaybackStall);
 }
 
 MpvCore::~MpvCore()
@@ -336,11 +339,12 @@ void MpvCore::stopFrameDropMonitor()
 void MpvCore::handleStartFile(const EngineEvent &event)
 {
     appLog(QStringLiteral("EVENT START_FILE"));
-    ++fileSerial_;
+    playbackWatchdog_->stop(); // a check belongs to the file it was armed for
     currentEntryId_ = event.playlistEntryId;
     audioFilters_->setAudioRunning(false);
     endReported_ = false;
     audioRescue_ = AudioRescue::None;
+    outputOpeningChecks_ = 0;
 }
 
 void MpvCore::handleEndFile(const EngineEvent &event)

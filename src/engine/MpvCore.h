@@ -8,7 +8,6 @@
 #include "engine/SpectrumSynthesizer.h"
 
 #include <QObject>
-#include <QElapsedTimer>
 #include <QVariant>
 
 #include <functional>
@@ -189,9 +188,8 @@ private:
     // then dropped so the picture plays on.
     enum class AudioRescue { None, Decoded, Silent };
     AudioRescue audioRescue_ = AudioRescue::None;
-    QElapsedTimer audioRescueClock_; // since the audio was last rescued
+    int outputOpeningChecks_ = 0; // stall checks spent waiting for an output to open
     std::unique_ptr<AudioFilterChain> audioFilters_;
-    quint64 fileSerial_ = 0;     // counts started files; timers armed for one file skip the next
     qint64 currentEntryId_ = 0;  // the queue entry of the started file
     // Files that ended in an error, reported once the engine's log has caught up with them: the
     // log may still explain the error as a filter that was taken out, and the file played again.
@@ -207,6 +205,7 @@ private:
     RenderEnvironment renderEnv_;
     EnvironmentDetector detectEnvironment_;
 
+    QTimer *playbackWatchdog_ = nullptr;
     QTimer *frameDropTimer_ = nullptr;
     int lastDropCount_ = 0;
     int dropStreak_ = 0;

@@ -11,6 +11,9 @@ namespace {
 constexpr int kReplayDelayMs = 100;
 constexpr int kWatchdogDelayMs = 2000;
 constexpr double kStalledPositionSeconds = 0.5;
+// How many further checks an output may take to open. The engine tries the desktop's outputs
+// one after another, and on a busy machine that alone can outlast a check.
+constexpr int kOutputOpeningChecks = 3;
 
 // Words in an output's name or description that mean a digital link a receiver can sit behind
 // (HDMI, DisplayPort and optical links, receivers, GPU audio over HDMI). Analog outputs, the
@@ -120,9 +123,12 @@ void MpvCore::rescueAudio()
 {
     // A bitstream the output refused leaves the file stalled, and reopening the output alone
     // does not bring it back: the audio track is restarted so that it is decoded to PCM. Only
-    // for this file ("file-local-options"), so the next file selects its own track again.
+    // for this file ("file-local-options"), so the next file selects its own track again. The
+    // restart alone is sometimes lost while the engine is still unwinding the failed output
+    // (the file then sits still with no output): a seek to where it stands starts playback,
+    // and with it the output, afresh.
     audioRescue_ = AudioRescue::Decoded;
-    audioRescueClock_.start();
+    outputOpeningChecks_ = 0; // the reopened output gets its own wait
     check(session_->setString(QStringLiteral("audio-spdif"), QString()));
     const QString track = readString(QStringLiteral("aid"));
     if (!track.isEmpty() && track != QLatin1String("no") && track != QLatin1String("auto")) {
@@ -130,6 +136,7 @@ void MpvCore::rescueAudio()
         check(session_->setString(QStringLiteral("file-local-options/aid"), track));
     }
     session_->commandAsync({QStringLiteral("ao-reload")});
+    session_->commandAsync({QStringLiteral("seek"), QStringLiteral("0"), QStringLiteral("relative+exact")});
     session_->setFlagAsync(QStringLiteral("pause"), false);
 }
 
@@ -235,10 +242,8 @@ void MpvCore::takeOutFailedFilters(const QString &logText)
 
 void MpvCore::armPlaybackWatchdog()
 {
-    QTimer::singleShot(kWatchdogDelayMs, this, [this, file = fileSerial_] {
-        if (file == fileSerial_)
-            checkPlaybackStall();
-    });
+    // One pending check at a time: arming again postpones it, so every wait is a full one.
+    playbackWatchdog_->start(kWatchdogDelayMs);
 }
 
 void MpvCore::checkPlaybackStall()
@@ -256,19 +261,23 @@ void MpvCore::checkPlaybackStall()
     // refused the passthrough stream, which no error event reports.
     if (paused || !coreIdle || position >= kStalledPositionSeconds)
         return;
+    // No output open yet is not a refused stream: the engine is still trying outputs one after
+    // another, and if every one fails it drops the audio itself.
+    const bool outputOpen = !readString(QStringLiteral("current-ao")).isEmpty();
+    if (!outputOpen && outputOpeningChecks_ < kOutputOpeningChecks) {
+        ++outputOpeningChecks_;
+        armPlaybackWatchdog();
+        return;
+    }
     if (audioRescue_ == AudioRescue::None) {
         appLog(QStringLiteral("워치독: 재생 멈춤 감지 → spdif 해제 + ao-reload 강제 복구"));
         qWarning().noquote() << "[MPV] 워치독: 재생 멈춤 → ao-reload 복구";
         rescueAudio();
         armPlaybackWatchdog();
-    } else if (audioRescue_ == AudioRescue::Decoded) {
-        // The rescue gets its own full wait: on a busy machine the driver failure that started
-        // it may come just before the check that was armed when the file started.
-        if (audioRescueClock_.elapsed() < kWatchdogDelayMs / 2) {
-            armPlaybackWatchdog();
-            return;
-        }
-        // Decoded audio found no output either. A picture without sound beats a frozen one.
+    } else if (audioRescue_ == AudioRescue::Decoded && !outputOpen) {
+        // An open output takes decoded audio; what holds the file then is not the sound (a busy
+        // machine's first frames can take seconds). Without one, a picture without sound beats
+        // a frozen one.
         appLog(QStringLiteral("워치독: 오디오 출력 불가 → 소리 없이 재생"));
         qWarning().noquote() << "[MPV] 워치독: 오디오 출력 불가 → 소리 없이 재생";
         audioRescue_ = AudioRescue::Silent;

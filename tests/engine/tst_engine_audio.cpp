@@ -49,8 +49,9 @@ const QVariantList kLinuxDevices = {
     device("pulse/alsa_output.usb-receiver.iec958-stereo", "USB Audio Digital Output (S/PDIF)"),
     device("alsa/default", "Default Audio Device")};
 
-// Passthrough off, the file's audio track restarted (so it is decoded), the output reopened.
-const QStringList kRecovery = {"ao-reload", "string audio-spdif=", "string file-local-options/aid=no",
+// Passthrough off, the file's audio track restarted (so it is decoded), the output reopened and
+// playback restarted where it stands.
+const QStringList kRecovery = {"ao-reload", "seek 0 relative+exact", "string audio-spdif=", "string file-local-options/aid=no",
                                "string file-local-options/aid=1", "flagAsync pause=false"};
 
 } // namespace
@@ -175,17 +176,20 @@ private slots:
                  fallsBack && !userOpensAnother ? replay : QList<QStringList>{});
     }
 
-    // Two seconds after a load, a file that should be playing but has not moved gets its audio
-    // output reopened. All cases share one wait: their engines load at the same moment.
+    // Two seconds after a load, a file that should be playing but has not moved although its audio
+    // output is open gets the output reopened. All cases share one wait: their engines load at the
+    // same moment.
     void stallWatchdog()
     {
         // position invalid: none yet
-        struct Case { const char *name; bool paused; QVariant position; bool coreIdle; bool recovers; };
-        const Case cases[] = {{"paused by the user", true, {}, true, false},
-                              {"stuck before the first frame", false, {}, true, true},
-                              {"stuck at the start", false, 0.2, true, true},
-                              {"already playing", false, 1.0, true, false},
-                              {"still buffering", false, {}, false, false}};
+        // output: the open audio output, "" while none is; reopened: after further waits for one
+        struct Case { const char *name; bool paused; QVariant position; bool coreIdle; const char *output; bool recovers; bool reopened; };
+        const Case cases[] = {{"paused by the user", true, {}, true, "alsa", false, false},
+                              {"stuck before the first frame", false, {}, true, "alsa", true, false},
+                              {"stuck at the start", false, 0.2, true, "alsa", true, false},
+                              {"already playing", false, 1.0, true, "alsa", false, false},
+                              {"still buffering", false, {}, false, "alsa", false, false},
+                              {"output still opening", false, {}, true, "", false, true}};
         std::vector<Engine> engines;
         for (const Case &c : cases) {
             Engine &engine = engines.emplace_back(makeEngine());
@@ -195,6 +199,7 @@ private slots:
             // The load itself unpauses; what the watchdog sees is set afterwards.
             engine.fake->properties.insert(QStringLiteral("pause"), c.paused);
             engine.fake->properties.insert(QStringLiteral("core-idle"), c.coreIdle);
+            engine.fake->properties.insert(QStringLiteral("current-ao"), QString::fromLatin1(c.output));
             if (c.position.isValid())
                 engine.fake->properties.insert(QStringLiteral("time-pos"), c.position);
             engine.fake->clearRecords();
@@ -208,15 +213,19 @@ private slots:
         }
         QCOMPARE(seen, expected);
 
-        // Still stuck with decoded audio: no output takes sound at all, so the picture plays
-        // without it, and nothing is retried after that.
-        QTest::qWait(2000);
+        // Still stuck with decoded audio and no output opening in three further checks: no output
+        // takes sound at all, so the picture plays without it, and nothing is retried after that.
+        // An output that never opens is reopened once its own waits are over.
+        for (Engine &engine : engines)
+            engine.fake->properties.insert(QStringLiteral("current-ao"), QString());
+        QTest::qWait(9000);
         seen.clear();
         expected.clear();
         for (size_t i = 0; i < engines.size(); ++i) {
             seen << QString::fromLatin1(cases[i].name) + ": " + described(*engines[i].fake).join(", ");
             expected << QString::fromLatin1(cases[i].name) + ": "
-                    + (cases[i].recovers ? "string file-local-options/aid=no, flagAsync pause=false" : "");
+                    + (cases[i].recovers ? "string file-local-options/aid=no, flagAsync pause=false"
+                                         : cases[i].reopened ? kRecovery.join(", ") : "");
         }
         QCOMPARE(seen, expected);
     }
