@@ -45,10 +45,12 @@ MpvCore::MpvCore(QObject *parent) : MpvCore(createLibmpvSession(), parent) {}
 
 MpvCore::MpvCore(std::unique_ptr<EngineSession> session, QObject *parent)
     : QObject(parent), session_(std::move(session)), audioFilters_(std::make_unique<AudioFilterChain>(*session_)),
+      shaders_(std::make_unique<ShaderChain>(*session_)),
       detectEnvironment_(detectRenderEnvironment)
 {
     qRegisterMetaType<RenderProfile>();
     qRegisterMetaType<AudioFilterSlot>();
+    qRegisterMetaType<ShaderSlot>();
     pollTimer_ = new QTimer(this);
     pollTimer_->setInterval(kPollIntervalMs);
     connect(pollTimer_, &QTimer::timeout, this, &MpvCore::onMpvEvents);
@@ -325,6 +327,7 @@ void MpvCore::handleLogMessage(const EngineEvent &event)
         recoverAudioDriver();
     else
         takeOutFailedFilters(event.logText);
+    takeOutFailedShaders(event.logText);
 }
 
 void MpvCore::stopFrameDropMonitor()
@@ -394,6 +397,8 @@ void MpvCore::handlePropertyChange(const EngineEvent &event)
     if (name == QLatin1String("time-pos")) {
         if (event.format != Format::Double)
             return;
+        for (const ShaderSlot slot : shaders_->frameShown())
+            emit shadersRunning(slot);
         static int loggedPositions = 0;
         const double seconds = event.value.toDouble();
         if (loggedPositions < 5) {

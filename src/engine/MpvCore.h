@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/AudioFilterChain.h"
+#include "engine/ShaderChain.h"
 #include "engine/EngineSession.h"
 #include "engine/MediaTrack.h"
 #include "engine/RenderEnvironment.h"
@@ -97,6 +98,11 @@ public:
     // whenever the output's rate differs from the file's.
     bool setAudioResampler(const QString &resampler);
 
+    // The user shaders a feature runs (file paths, in order) in its place in the engine's one
+    // shader list; an empty list takes them out. False when the engine refused them.
+    bool setShaders(ShaderSlot slot, const QStringList &paths);
+    QStringList shaders(ShaderSlot slot) const;
+
     // Per-video render decisions
     void chooseVideoSync(double fps);
     void applyHwdecForCodec(const QString &codec);
@@ -128,6 +134,11 @@ signals:
     // A slot's filters were refused, or could not be built when audio started and were taken
     // out so that playback goes on without them; `detail` is the engine's own word.
     void audioFilterFailed(AudioFilterSlot slot, const QString &detail);
+    // A slot's shaders did not compile on this GPU and were taken out, so the picture is drawn
+    // without them; `detail` is the engine's own word.
+    void shaderFailed(ShaderSlot slot, const QString &detail);
+    // A slot's shaders have drawn frames: they work on this GPU.
+    void shadersRunning(ShaderSlot slot);
 
 public slots:
     void onMpvEvents();
@@ -166,6 +177,7 @@ private:
     void fallBackFromExclusive(qint64 entryId, const QString &errorText);
     void replayEntryLater(qint64 entryId);
     void takeOutFailedFilters(const QString &logText);
+    void takeOutFailedShaders(const QString &logText);
     void reportEndErrors();
     void armPlaybackWatchdog();
     void checkPlaybackStall();
@@ -190,6 +202,7 @@ private:
     AudioRescue audioRescue_ = AudioRescue::None;
     int outputOpeningChecks_ = 0; // stall checks spent waiting for an output to open
     std::unique_ptr<AudioFilterChain> audioFilters_;
+    std::unique_ptr<ShaderChain> shaders_;
     qint64 currentEntryId_ = 0;  // the queue entry of the started file
     // Files that ended in an error, reported once the engine's log has caught up with them: the
     // log may still explain the error as a filter that was taken out, and the file played again.

@@ -273,3 +273,21 @@ void MpvCore::degradeQuality()
         emit renderQualityDegraded(QStringLiteral("심각한 드롭 → scale=bilinear"));
     }
 }
+
+bool MpvCore::setShaders(ShaderSlot slot, const QStringList &paths)
+{
+    return initialized_ && check(shaders_->set(slot, paths)) >= 0;
+}
+
+QStringList MpvCore::shaders(ShaderSlot slot) const
+{
+    return shaders_->shaders(slot);
+}
+
+void MpvCore::takeOutFailedShaders(const QString &logText)
+{
+    for (const ShaderSlot slot : shaders_->failedEntries(logText)) {
+        qWarning().noquote() << "[MPV] 셰이더 컴파일 실패 → 해제:" << int(slot) << logText;
+        emit shaderFailed(slot, logText);
+    }
+}

@@ -1,6 +1,5 @@
 #include "settings/LutShader.h"
 
-#include "engine/MpvCore.h"
 #include "settings/CubeLut.h"
 
 #include <QCryptographicHash>
@@ -93,11 +92,6 @@ QString writeToCache(const CubeLut &lut, QString *error)
         return {};
     }
     return path;
-}
-
-bool isListed(const MpvCore &engine, const QString &shaderPath)
-{
-    return engine.getMpvProperty(QStringLiteral("glsl-shaders")).toStringList().contains(shaderPath);
 }
 
 } // namespace LutShader

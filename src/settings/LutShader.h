@@ -3,7 +3,6 @@
 #include <QString>
 
 struct CubeLut;
-class MpvCore;
 
 // A .cube LUT as one of the engine's user shaders: the table travels inside the shader as a 3D
 // texture and is applied to the finished picture on the GPU.
@@ -15,7 +14,5 @@ QString source(const CubeLut &lut);
 // Writes the shader into the user's private cache (named by its content, so the same LUT reuses
 // one file) and returns its path; empty with *error set when it cannot be written.
 QString writeToCache(const CubeLut &lut, QString *error);
-// True when the engine's shader list holds the file.
-bool isListed(const MpvCore &engine, const QString &shaderPath);
 
 } // namespace LutShader

@@ -17,11 +17,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <functional>
 
 namespace {
 
@@ -81,56 +79,7 @@ void applyPreset(MpvCore *engine, int index)
     engine->setMpvProperty(QStringLiteral("target-trc"), QString::fromLatin1(kPresets[index].transfer));
 }
 
-void swapShader(MpvCore *engine, const QString &oldPath, const QString &newPath)
-{
-    // Our own entry only: other features keep theirs. One path per command, so no character in
-    // it is taken for a list separator.
-    if (!oldPath.isEmpty())
-        engine->command({QStringLiteral("change-list"), QStringLiteral("glsl-shaders"), QStringLiteral("remove"), oldPath});
-    if (!newPath.isEmpty()) {
-        if (newPath != oldPath)
-            engine->command({QStringLiteral("change-list"), QStringLiteral("glsl-shaders"), QStringLiteral("remove"), newPath});
-        engine->command({QStringLiteral("change-list"), QStringLiteral("glsl-shaders"), QStringLiteral("append"), newPath});
-    }
-}
-
 } // namespace
-
-// The list commands run after the calls that precede them and report nothing back; our entry
-// counts as taken only once the list reads back with it.
-class ShaderCheck : public QObject
-{
-public:
-    static constexpr int kIntervalMs = 100;
-    static constexpr int kTries = 20;
-
-    ShaderCheck(MpvCore *engine, const QString &shaderPath, std::function<void(bool)> verdict)
-        : QObject(engine), engine_(engine), shaderPath_(shaderPath), verdict_(std::move(verdict))
-    {
-        timer_.setInterval(kIntervalMs);
-        connect(&timer_, &QTimer::timeout, this, &ShaderCheck::poll);
-        timer_.start();
-    }
-
-private:
-    void poll()
-    {
-        const bool listed = LutShader::isListed(*engine_, shaderPath_);
-        if (listed || ++tries_ >= kTries) {
-            timer_.stop();
-            deleteLater();
-            // The verdict may end the check's owner; nothing of this object is used after it.
-            const auto verdict = std::move(verdict_);
-            verdict(listed);
-        }
-    }
-
-    MpvCore *engine_;
-    QString shaderPath_;
-    std::function<void(bool)> verdict_;
-    QTimer timer_;
-    int tries_ = 0;
-};
 
 VideoAdvancedWidget::VideoAdvancedWidget(MpvCore *core, QWidget *parent)
     : QWidget(parent), core_(core),
@@ -203,13 +152,18 @@ VideoAdvancedWidget::VideoAdvancedWidget(MpvCore *core, QWidget *parent)
     connect(browseButton_, &QPushButton::clicked, this, &VideoAdvancedWidget::onBrowseLut);
     connect(lutBox_, &QCheckBox::toggled, this, &VideoAdvancedWidget::onLutToggled);
     connect(colorspaceBox_, &QComboBox::currentIndexChanged, this, &VideoAdvancedWidget::onColorspaceChanged);
+    if (core_) {
+        connect(core_, &MpvCore::shadersRunning, this, [this](ShaderSlot slot) {
+            if (slot == ShaderSlot::Calibration)
+                onShaderRunning();
+        });
+        connect(core_, &MpvCore::shaderFailed, this, [this](ShaderSlot slot) {
+            if (slot == ShaderSlot::Calibration)
+                onShaderFailed();
+        });
+    }
 
     loadSettings();
-}
-
-VideoAdvancedWidget::~VideoAdvancedWidget()
-{
-    delete check_; // it reports to this page
 }
 
 QString VideoAdvancedWidget::statusText() const
@@ -277,38 +231,52 @@ void VideoAdvancedWidget::applyLut()
         saveSettings();
         return;
     }
+    if (core_->shaders(ShaderSlot::Calibration) == QStringList{shader} && lutRunning_) {
+        setChecked(true);
+        saveSettings();
+        return; // the same table, already drawing
+    }
+    lutRunning_ = false;
+    if (!core_->setShaders(ShaderSlot::Calibration, {shader})) {
+        qWarning().noquote() << "[VideoAdvanced] 엔진이 LUT 셰이더를 받지 않음:" << shader;
+        turnOffAfterFailure(QStringLiteral("오류: 엔진이 3D LUT 셰이더를 불러오지 못해 해제했습니다"));
+        return;
+    }
     setChecked(true);
-    swapShader(core_, shaderPath_, shader);
-    shaderPath_ = shader;
+    // Applied only once frames were drawn with it: the GPU compiles it then, and may refuse it.
     setStatus(QStringLiteral("3D LUT 확인 중: %1").arg(QFileInfo(lutPath_).fileName()), Tone::Neutral);
-    delete check_;
-    check_ = new ShaderCheck(core_, shader, [this](bool running) {
-        check_.clear();
-        onShaderChecked(running);
-    });
     saveSettings();
 }
 
-void VideoAdvancedWidget::onShaderChecked(bool running)
+void VideoAdvancedWidget::onShaderRunning()
 {
-    if (running) {
-        setStatus(QStringLiteral("3D LUT 적용됨: ") + QFileInfo(lutPath_).fileName(), Tone::Good);
-        emit lutChanged(true, lutPath_);
+    if (!lutBox_->isChecked())
         return;
-    }
-    qWarning().noquote() << "[VideoAdvanced] 엔진이 LUT 셰이더를 받지 않음:" << shaderPath_;
+    lutRunning_ = true;
+    setStatus(QStringLiteral("3D LUT 적용됨: ") + QFileInfo(lutPath_).fileName(), Tone::Good);
+    emit lutChanged(true, lutPath_);
+}
+
+void VideoAdvancedWidget::onShaderFailed()
+{
+    // The engine has taken the shader out already; the picture is drawn without it.
+    turnOffAfterFailure(QStringLiteral("오류: 이 GPU에서 3D LUT 셰이더를 컴파일하지 못해 해제했습니다"));
+    emit lutChanged(false, QString());
+}
+
+void VideoAdvancedWidget::turnOffAfterFailure(const QString &status)
+{
     removeShader();
     setChecked(false);
-    setStatus(QStringLiteral("오류: 엔진이 3D LUT 셰이더를 불러오지 못해 해제했습니다"), Tone::Bad);
+    setStatus(status, Tone::Bad);
     saveSettings();
 }
 
 void VideoAdvancedWidget::removeShader()
 {
-    delete check_;
-    if (core_ && !shaderPath_.isEmpty())
-        swapShader(core_, shaderPath_, QString());
-    shaderPath_.clear();
+    lutRunning_ = false;
+    if (core_)
+        core_->setShaders(ShaderSlot::Calibration, {});
 }
 
 void VideoAdvancedWidget::disableLut()
@@ -372,11 +340,8 @@ void VideoAdvancedWidget::applySaved(MpvCore *engine)
         qWarning().noquote() << "[VideoAdvanced] 저장된 LUT을 적용할 수 없음:" << path << error;
         return;
     }
-    swapShader(engine, QString(), shader);
-    new ShaderCheck(engine, shader, [engine, shader](bool running) {
-        if (running)
-            return;
-        qWarning().noquote() << "[VideoAdvanced] 엔진이 저장된 LUT 셰이더를 받지 않아 해제:" << shader;
-        swapShader(engine, shader, QString());
-    });
+    // A shader this GPU cannot compile is taken out again by the engine side, and the page
+    // says so when it is opened and applies it again.
+    if (!engine->setShaders(ShaderSlot::Calibration, {shader}))
+        qWarning().noquote() << "[VideoAdvanced] 엔진이 저장된 LUT 셰이더를 받지 않음:" << shader;
 }

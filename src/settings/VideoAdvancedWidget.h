@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <QSettings>
 #include <QWidget>
 
@@ -9,7 +8,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
-class ShaderCheck;
 
 // The high-end video page: a display calibration (3D LUT from a .cube file, run on the GPU as
 // a user shader) and the target colour space. Without an engine nothing is applied.
@@ -18,7 +16,6 @@ class VideoAdvancedWidget : public QWidget
     Q_OBJECT
 public:
     VideoAdvancedWidget(MpvCore *core, QWidget *parent = nullptr);
-    ~VideoAdvancedWidget() override;
 
     // Right after the engine's initialize(): the saved colour space and, when it was on, the
     // saved LUT. Earlier, the engine drops what it is told.
@@ -30,7 +27,7 @@ public:
     void setLutPath(const QString &path);
 
 signals:
-    // enabled only once the engine's shader list holds the LUT.
+    // enabled only once frames were drawn with the LUT; disabled also when the GPU refused it.
     void lutChanged(bool enabled, const QString &lutPath);
 
 public slots:
@@ -47,13 +44,14 @@ private:
     void setStatus(const QString &text, Tone tone);
     void setChecked(bool checked);
     void removeShader();
-    void onShaderChecked(bool running);
+    void onShaderRunning();
+    void onShaderFailed();
+    void turnOffAfterFailure(const QString &status);
 
     MpvCore *core_;
     QSettings settings_;
     QString lutPath_;
-    QString shaderPath_; // our entry in the engine's shader list, empty when none
-    QPointer<ShaderCheck> check_;
+    bool lutRunning_ = false; // frames were drawn with the applied table
     QLabel *fileLabel_ = nullptr;
     QPushButton *browseButton_ = nullptr;
     QCheckBox *lutBox_ = nullptr;

@@ -155,6 +155,39 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(surface.core()->position() > before + 0.5, 5000);
     }
 
+    // Features share the engine's shader list in a fixed order, and a shader the GPU cannot
+    // compile is taken out again, so the picture goes on without it.
+    void shaderListKeepsOrderAndDropsWhatDoesNotCompile()
+    {
+        MpvWidget surface;
+        startClip(surface);
+        MpvCore *core = surface.core();
+        QSignalSpy failed(core, &MpvCore::shaderFailed);
+        QSignalSpy running(core, &MpvCore::shadersRunning);
+        const QString passThrough = writeFile(dir_, QStringLiteral("pass.glsl"),
+                                              "//!HOOK MAIN\n//!BIND HOOKED\nvec4 hook() { return HOOKED_tex(HOOKED_pos); }\n");
+        const QString broken = writeFile(dir_, QStringLiteral("broken.glsl"),
+                                         "//!HOOK MAIN\n//!BIND HOOKED\nvec4 hook() { return undeclared; }\n");
+
+        QVERIFY(core->setShaders(ShaderSlot::Calibration, {passThrough}));
+        QTRY_COMPARE_WITH_TIMEOUT(running.size(), 1, 5000);
+        QVERIFY(core->setShaders(ShaderSlot::Upscaling, {broken}));
+        QCOMPARE(shaderList(core), (QStringList{broken, passThrough}));
+
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 5000);
+        QCOMPARE(failed.first().at(0).value<ShaderSlot>(), ShaderSlot::Upscaling);
+        QCOMPARE(shaderList(core), QStringList{passThrough});
+        QVERIFY(core->shaders(ShaderSlot::Upscaling).isEmpty());
+        const double before = core->position();
+        QTRY_VERIFY_WITH_TIMEOUT(core->position() > before + 0.5, 5000);
+        const auto yellow = [&surface] {
+            const QRgb pixel = yellowBarPixel(surface);
+            return qRed(pixel) > 160 && qGreen(pixel) > 160 && qBlue(pixel) < 110;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(yellow(), 3000); // drawn again, and drawn right
+        QCOMPARE(failed.size(), 1);
+    }
+
     void presetsReadBackAndAutoRestores()
     {
         MpvWidget surface;
