@@ -87,6 +87,8 @@ int main(int argc, char *argv[])
     const QStringList startupFiles = playableStartupArguments(arguments.files);
     if (!startupFiles.isEmpty())
         window.openFiles(startupFiles);
+    else
+        window.resumeLastFile();
 
     return app.exec();
 }

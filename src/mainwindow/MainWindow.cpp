@@ -246,6 +246,18 @@ void MainWindow::loadAudioSettings()
     core->setPassthroughCodecs(codecs);
 }
 
+bool MainWindow::resumeLastFile()
+{
+    if (!readSetting(settings_, SettingsKeys::generalResume))
+        return false;
+    const QStringList recent = history_.recentFiles();
+    // A file deleted or on an unmounted drive since is passed over quietly at start-up.
+    if (recent.isEmpty() || !QFileInfo(recent.first()).isFile())
+        return false;
+    openFiles({recent.first()});
+    return true;
+}
+
 void MainWindow::openFiles(const QStringList &files)
 {
     if (!videoSurface_->isInitialized()) {

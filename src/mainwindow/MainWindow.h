@@ -44,6 +44,9 @@ public:
     void openFiles(const QStringList &files);
     // Plays a stream address in place of the current file.
     void openUrl(const QString &url);
+    // Started without files: with auto-resume on, the file played last comes back (where it was
+    // left, when positions are remembered). False when there is nothing to resume.
+    bool resumeLastFile();
     MpvWidget *videoSurface() const { return videoSurface_; }
     TitleBar *titleBar() const { return titleBar_; }
     ControlBar *controlBar() const { return controlBar_; }

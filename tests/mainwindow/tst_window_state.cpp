@@ -235,13 +235,16 @@ private slots:
         QVERIFY2(stored >= 40 && stored < 45, qPrintable(QString::number(stored)));
         QCOMPARE(readSetting(store(), SettingsKeys::recentFiles), QStringList{clip});
 
+        QVERIFY(!MainWindow().resumeLastFile()); // auto-resume is off by default
         {
             QSettings settings = store();
             writeSetting(settings, SettingsKeys::audioVolume, 65);
+            writeSetting(settings, SettingsKeys::generalResume, true);
         }
+        // Started without files, the player takes up the last one where it was left.
         MainWindow reopened;
         reopened.show();
-        reopened.openFiles({clip});
+        QVERIFY(reopened.resumeLastFile());
         QTRY_VERIFY_WITH_TIMEOUT(reopened.videoSurface()->core()->position() >= stored - 1, 10000);
         QCOMPARE(reopened.videoSurface()->core()->volume(), 65);
         QCOMPARE(reopened.titleBar()->title(), QStringLiteral("clip_100s.mp4"));
