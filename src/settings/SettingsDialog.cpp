@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -199,7 +200,10 @@ void SettingsDialog::loadStored()
     dtsHdCheck_->setChecked(readSetting(s, SettingsKeys::audioPassthroughDtsHd));
     trueHdCheck_->setChecked(readSetting(s, SettingsKeys::audioPassthroughTrueHd));
     volumeSlider_->setValue(readSetting(s, SettingsKeys::audioVolume));
-    dsdCombo_->setCurrentIndex(qBound(0, readSetting(s, SettingsKeys::audioDsdMode), dsdCombo_->count() - 1));
+    // A mode stored once but not offered here falls back to PCM.
+    const int dsdMode = readSetting(s, SettingsKeys::audioDsdMode);
+    const auto *dsdModes = qobject_cast<QStandardItemModel *>(dsdCombo_->model());
+    dsdCombo_->setCurrentIndex(dsdMode > 0 && dsdMode < dsdCombo_->count() && dsdModes->item(dsdMode)->isEnabled() ? dsdMode : 0);
     remoteCheck_->setChecked(readSetting(s, SettingsKeys::remoteEnabled));
 
     selectText(hwdecCombo_, readSetting(s, SettingsKeys::videoHwdec));

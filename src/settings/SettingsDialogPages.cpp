@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSlider>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 namespace {
@@ -135,9 +136,17 @@ QWidget *SettingsDialog::buildAudioTab()
     dsdCombo_ = combo({QStringLiteral("PCM 변환 (호환성 우선)"), QStringLiteral("DoP (DSD over PCM - 독점 출력 필요)"),
                        QStringLiteral("DSD Direct (네이티브 DSD 지원 DAC 필요)")},
                       page);
+    // This engine decodes DSD to PCM and has no bitstream path for it: the other modes are
+    // shown, and not offered.
+    auto *dsdModes = qobject_cast<QStandardItemModel *>(dsdCombo_->model());
+    for (int mode = 1; mode < dsdCombo_->count(); ++mode) {
+        dsdModes->item(mode)->setEnabled(false);
+        dsdModes->item(mode)->setToolTip(QStringLiteral("이 재생 엔진은 DSD를 PCM으로 변환해서만 재생합니다"));
+    }
     dsd->addRow(QStringLiteral("DSD 출력 모드:"), dsdCombo_);
     dsd->addRow(note(QStringLiteral("DoP: ALSA 하드웨어 장치 직접 출력 + DSD 지원 DAC 필요.\n"
-                                    "DSD Direct: 네이티브 DSD를 받는 ALSA 드라이버 필요 (전문가용)."),
+                                    "DSD Direct: 네이티브 DSD를 받는 ALSA 드라이버 필요 (전문가용).\n"
+                                    "현재 재생 엔진은 PCM 변환만 지원합니다."),
                      "#888888", page));
 
     QFormLayout *remote = addGroup(column, QStringLiteral("스마트폰 리모컨 (Wi-Fi)"));
