@@ -131,6 +131,12 @@ SettingsDialog::SettingsDialog(MpvCore *engine, QWidget *parent)
     setWindowTitle(QStringLiteral("Velmoran 설정"));
     setMinimumSize(640, 540);
     resize(700, 580);
+    // The dark palette leaves an unticked box as dark as the page behind it: drawn with a rim,
+    // ticked ones filled, as on the panel's pages.
+    setStyleSheet(QStringLiteral("QCheckBox::indicator { width: 12px; height: 12px; border: 1px solid #6a6a6a;"
+                                 "  border-radius: 2px; background: #111111; }"
+                                 "QCheckBox::indicator:checked { background: #00c8b4; border-color: #00c8b4; }"
+                                 "QCheckBox::indicator:disabled { border-color: #3a3a3a; }"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
