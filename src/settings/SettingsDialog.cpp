@@ -24,6 +24,11 @@ namespace {
 
 const char *const kGpuApis[] = {"d3d11", "d3d12", "opengl", "vulkan"};
 
+bool offered(const QComboBox *box, int row)
+{
+    return qobject_cast<const QStandardItemModel *>(box->model())->item(row)->isEnabled();
+}
+
 // Each choice's families in order of preference. The Windows faces are missing on Linux
 // desktops, and the Latin face fontconfig would substitute has no Hangul, so the Korean choices
 // end in the CJK family Debian installs.
@@ -206,10 +211,9 @@ void SettingsDialog::loadStored()
     dtsHdCheck_->setChecked(readSetting(s, SettingsKeys::audioPassthroughDtsHd));
     trueHdCheck_->setChecked(readSetting(s, SettingsKeys::audioPassthroughTrueHd));
     volumeSlider_->setValue(readSetting(s, SettingsKeys::audioVolume));
-    // A mode stored once but not offered here falls back to PCM.
+    // A choice stored once but not offered here falls back to the first item.
     const int dsdMode = readSetting(s, SettingsKeys::audioDsdMode);
-    const auto *dsdModes = qobject_cast<QStandardItemModel *>(dsdCombo_->model());
-    dsdCombo_->setCurrentIndex(dsdMode > 0 && dsdMode < dsdCombo_->count() && dsdModes->item(dsdMode)->isEnabled() ? dsdMode : 0);
+    dsdCombo_->setCurrentIndex(dsdMode > 0 && dsdMode < dsdCombo_->count() && offered(dsdCombo_, dsdMode) ? dsdMode : 0);
     remoteCheck_->setChecked(readSetting(s, SettingsKeys::remoteEnabled));
 
     selectText(hwdecCombo_, readSetting(s, SettingsKeys::videoHwdec));
@@ -233,7 +237,8 @@ void SettingsDialog::loadStored()
 
     rememberPosCheck_->setChecked(readSetting(s, SettingsKeys::generalRememberPos));
     resumeCheck_->setChecked(readSetting(s, SettingsKeys::generalResume));
-    languageCombo_->setCurrentIndex(qMax(0, languageCombo_->findData(readSetting(s, SettingsKeys::generalLanguage))));
+    const int language = languageCombo_->findData(readSetting(s, SettingsKeys::generalLanguage));
+    languageCombo_->setCurrentIndex(language > 0 && offered(languageCombo_, language) ? language : 0);
     screenshotDirEdit_->setText(SettingsKeys::screenshotFolder(s));
     selectText(screenshotFormatCombo_, readSetting(s, SettingsKeys::generalScreenshotFormat));
 }

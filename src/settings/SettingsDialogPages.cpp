@@ -32,6 +32,16 @@ QComboBox *combo(const QStringList &items, QWidget *parent)
     return box;
 }
 
+// Items from `first` on are listed for what they are, greyed out, with the reason on hover.
+void listWithoutOffering(QComboBox *box, int first, const QString &reason)
+{
+    auto *items = qobject_cast<QStandardItemModel *>(box->model());
+    for (int row = first; row < box->count(); ++row) {
+        items->item(row)->setEnabled(false);
+        items->item(row)->setToolTip(reason);
+    }
+}
+
 // A group of form rows inside the page's column.
 QFormLayout *addGroup(QVBoxLayout *column, const QString &title)
 {
@@ -136,13 +146,8 @@ QWidget *SettingsDialog::buildAudioTab()
     dsdCombo_ = combo({QStringLiteral("PCM 변환 (호환성 우선)"), QStringLiteral("DoP (DSD over PCM - 독점 출력 필요)"),
                        QStringLiteral("DSD Direct (네이티브 DSD 지원 DAC 필요)")},
                       page);
-    // This engine decodes DSD to PCM and has no bitstream path for it: the other modes are
-    // shown, and not offered.
-    auto *dsdModes = qobject_cast<QStandardItemModel *>(dsdCombo_->model());
-    for (int mode = 1; mode < dsdCombo_->count(); ++mode) {
-        dsdModes->item(mode)->setEnabled(false);
-        dsdModes->item(mode)->setToolTip(QStringLiteral("이 재생 엔진은 DSD를 PCM으로 변환해서만 재생합니다"));
-    }
+    // This engine decodes DSD to PCM and has no bitstream path for it.
+    listWithoutOffering(dsdCombo_, 1, QStringLiteral("이 재생 엔진은 DSD를 PCM으로 변환해서만 재생합니다"));
     dsd->addRow(QStringLiteral("DSD 출력 모드:"), dsdCombo_);
     dsd->addRow(note(QStringLiteral("DoP: ALSA 하드웨어 장치 직접 출력 + DSD 지원 DAC 필요.\n"
                                     "DSD Direct: 네이티브 DSD를 받는 ALSA 드라이버 필요 (전문가용).\n"
@@ -288,6 +293,8 @@ QWidget *SettingsDialog::buildGeneralTab()
         {"한국어", "ko"}, {"English", "en"}, {"日本語", "ja"}, {"中文", "zh"}};
     for (const auto &[name, code] : languages)
         languageCombo_->addItem(QString::fromUtf8(name), QLatin1String(code));
+    // The interface exists in Korean only so far.
+    listWithoutOffering(languageCombo_, 1, QStringLiteral("이 언어의 번역은 아직 없습니다"));
     language->addRow(QStringLiteral("인터페이스 언어:"), languageCombo_);
     language->addRow(note(QStringLiteral("* 언어 변경은 재시작 후 적용됩니다."), "#888888", page));
 

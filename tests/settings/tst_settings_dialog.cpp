@@ -102,8 +102,8 @@ private slots:
                                        << QVariant(false);
         QTest::newRow("key trimmed") << "deeplKeyEdit" << QVariant("  k3y:fx \t") << "subtitle/deepl_api_key"
                                      << QVariant("k3y:fx") << QVariant("k3y:fx");
-        QTest::newRow("language") << "languageCombo" << QVariant("日本語") << "general/language" << QVariant("ja")
-                                  << QVariant("日本語");
+        QTest::newRow("untranslated language") << "languageCombo" << QVariant("日本語") << "general/language"
+                                               << QVariant("ja") << QVariant("한국어");
     }
 
     void storedChoicesComeBack()
