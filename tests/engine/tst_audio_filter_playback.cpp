@@ -1,58 +1,39 @@
 // Audio filters and the music configuration on real libmpv, measured in what the engine's "pcm"
 // output writes (faster than real time).
+#include "PcmPlayback.h"
 #include "TestMedia.h"
-#include "WavMeter.h"
 #include "engine/MpvCore.h"
 #include "music/EqPanel.h"
 #include "music/HiFiEngine.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 class AudioFilterPlaybackTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir outputs_;
-    int played_ = 0;
-    std::unique_ptr<MpvCore> core_;
+    std::unique_ptr<PcmPlayback> playback_;
+    MpvCore *core_ = nullptr;
 
-    // Plays a fixture to its end into a WAV file of its own; no audio when it did not play.
-    WavAudio play(const QString &fixture)
-    {
-        const QString output = outputs_.filePath(QStringLiteral("out%1.wav").arg(++played_));
-        core_->setMpvProperty(QStringLiteral("ao-pcm-file"), output);
-        QSignalSpy ended(core_.get(), &MpvCore::playbackEnded);
-        core_->loadFile(TestMedia::path(fixture));
-        WavAudio audio;
-        if (QTest::qWaitFor([&] { return !ended.isEmpty(); }, 10000)) {
-            core_->stop(); // closes the output, which completes the file
-            (void)QTest::qWaitFor([&] { return (audio = readWav(output)).channels > 0; }, 5000);
-        }
-        return audio;
-    }
+    WavAudio play(const QString &fixture) { return playback_->play(TestMedia::path(fixture)); }
     static WavAudio source(const char *fixture) { return readWav(TestMedia::path(QLatin1String(fixture))); }
     static QString graphicEq(double gain1k) { return EqPanel::filterString({0, 0, 0, 0, 0, gain1k, 0, 0, 0, 0}); }
 
 private slots:
     void init()
     {
-        QVERIFY(outputs_.isValid());
-        qputenv("VELMORAN_AUDIO_OUTPUT", "pcm");
-        core_ = std::make_unique<MpvCore>();
-        core_->setEnvironmentDetector([] { return RenderEnvironment(); });
-        QVERIFY(core_->initialize(0));
-        // No drawing surface here: the covers beside the fixtures would be a picture nobody draws.
-        core_->setMpvProperty(QStringLiteral("vid"), QStringLiteral("no"));
+        playback_ = std::make_unique<PcmPlayback>();
+        QVERIFY(playback_->isReady());
+        core_ = playback_->core();
     }
-    void cleanup() { core_.reset(); }
+    void cleanup() { playback_.reset(); }
 
     // The music view's equalizer moves only its band, stays through the hi-fi engine's set-up of
     // the next file, and leaves the sound bit for bit as it was once set flat.
     void graphicEqualizer()
     {
-        HiFiEngine hifi(core_.get());
+        HiFiEngine hifi(core_);
         QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq, graphicEq(12.0)));
         hifi.apply();
         const WavAudio low = play(QStringLiteral("tone_125.wav"));
@@ -74,7 +55,7 @@ private slots:
     // translated back): gapless at each file's rate, ReplayGain kept from clipping, the resampler.
     void hiFiSettingsReachTheEngine()
     {
-        HiFiEngine hifi(core_.get());
+        HiFiEngine hifi(core_);
         hifi.setResamplerQuality(3);
         hifi.setReplayGain(2);
         hifi.apply();
@@ -89,8 +70,8 @@ private slots:
     // taken out when the next file's audio fails to start, and that file then plays.
     void unbuildableFilterIsTakenOut()
     {
-        QSignalSpy failed(core_.get(), &MpvCore::audioFilterFailed);
-        QSignalSpy errors(core_.get(), &MpvCore::errorOccurred);
+        QSignalSpy failed(core_, &MpvCore::audioFilterFailed);
+        QSignalSpy errors(core_, &MpvCore::errorOccurred);
         const QString broken = QStringLiteral("lavfi=[no_such_filter]");
         QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq, graphicEq(6.0)));
         core_->setMpvProperty(QStringLiteral("ao"), QStringLiteral("null")); // in real time: still playing below

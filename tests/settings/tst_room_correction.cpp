@@ -1,7 +1,7 @@
 // Room correction and the LADSPA plug-in chain of the high-end audio page on real libmpv,
 // measured in what the engine's "pcm" output writes; and the impulse-response reader on its own.
+#include "PcmPlayback.h"
 #include "TestMedia.h"
-#include "WavMeter.h"
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
@@ -108,24 +108,11 @@ class RoomCorrectionTest : public QObject
     Q_OBJECT
 
     QTemporaryDir dir_;
-    int played_ = 0;
-    std::unique_ptr<MpvCore> core_;
+    std::unique_ptr<PcmPlayback> playback_;
+    MpvCore *core_ = nullptr;
 
     QString file(const QString &name) const { return dir_.filePath(name); }
-
-    WavAudio play(const QString &path)
-    {
-        const QString output = file(QStringLiteral("out%1.wav").arg(++played_));
-        core_->setMpvProperty(QStringLiteral("ao-pcm-file"), output);
-        QSignalSpy ended(core_.get(), &MpvCore::playbackEnded);
-        core_->loadFile(path);
-        WavAudio audio;
-        if (QTest::qWaitFor([&] { return !ended.isEmpty(); }, 10000)) {
-            core_->stop();
-            (void)QTest::qWaitFor([&] { return (audio = readWav(output)).channels > 0; }, 5000);
-        }
-        return audio;
-    }
+    WavAudio play(const QString &path) { return playback_->play(path); }
     WavAudio playTone() { return play(TestMedia::path(QStringLiteral("tone_1k.wav"))); }
     static double toneGain(const WavAudio &out)
     {
@@ -145,13 +132,11 @@ private slots:
     void init()
     {
         QSettings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication)).clear();
-        qputenv("VELMORAN_AUDIO_OUTPUT", "pcm");
-        core_ = std::make_unique<MpvCore>();
-        core_->setEnvironmentDetector([] { return RenderEnvironment(); });
-        QVERIFY(core_->initialize(0));
-        core_->setMpvProperty(QStringLiteral("vid"), QStringLiteral("no"));
+        playback_ = std::make_unique<PcmPlayback>();
+        QVERIFY(playback_->isReady());
+        core_ = playback_->core();
     }
-    void cleanup() { core_.reset(); }
+    void cleanup() { playback_.reset(); }
 
     void readsResponses_data()
     {
@@ -202,7 +187,7 @@ private slots:
     // channels alike; the gain trim lowers the level; switched off, the sound is as it was.
     void correctsThroughThePage()
     {
-        AudioAdvancedWidget page(core_.get());
+        AudioAdvancedWidget page(core_);
         QVERIFY(page.setIrFile(file(QStringLiteral("ir10ms.wav"))).isEmpty());
         page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->setChecked(true);
         QVERIFY(page.findChild<QLabel *>(QStringLiteral("roomStatus"))->text().startsWith(QStringLiteral("활성화")));
@@ -224,7 +209,7 @@ private slots:
     // Shaped to stereo first: a 5.1 film keeps sound on both sides, with its centre in both.
     void surroundIsDownmixed()
     {
-        AudioAdvancedWidget page(core_.get());
+        AudioAdvancedWidget page(core_);
         QVERIFY(page.setIrFile(file(QStringLiteral("ir10ms.wav"))).isEmpty());
         page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->setChecked(true);
         QVERIFY(page.findChild<QLabel *>(QStringLiteral("roomStatus"))->text().contains(QStringLiteral("다운믹스")));
@@ -238,7 +223,7 @@ private slots:
     // as well, all three act: +6 (band) -6 (plug-in) -12 (trim).
     void pluginsEqualizerAndRoomTogether()
     {
-        AudioAdvancedWidget page(core_.get());
+        AudioAdvancedWidget page(core_);
         QVERIFY(page.addPlugin(QStringLiteral("/usr/lib/ladspa/amp.so"), QStringLiteral("amp_stereo"), QStringLiteral("c0=0.5")).isEmpty());
         page.findChild<QCheckBox *>(QStringLiteral("pluginsCheck"))->setChecked(true);
         page.applyPlugins();
@@ -264,7 +249,7 @@ private slots:
     // file after it plays unfiltered.
     void refusedFiltersLeavePlaybackIntact()
     {
-        AudioAdvancedWidget page(core_.get());
+        AudioAdvancedWidget page(core_);
         writeFile(file(QStringLiteral("long.wav")), wavBytes(QList<double>(8000 * 31, 0.1), 1, 8000, Sample::Pcm16));
         QVERIFY(page.setIrFile(file(QStringLiteral("long.wav"))).contains(QStringLiteral("최대 30초")));
         writeFile(file(QStringLiteral("fake.so")), "not a library");
@@ -278,7 +263,7 @@ private slots:
         auto *check = page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"));
         check->setChecked(true);
         QVERIFY(QFile::remove(file(QStringLiteral("vanishing.wav"))));
-        QSignalSpy failed(core_.get(), &MpvCore::audioFilterFailed);
+        QSignalSpy failed(core_, &MpvCore::audioFilterFailed);
         playTone();
         QVERIFY(!failed.isEmpty());
         QVERIFY(!check->isChecked());
@@ -292,7 +277,7 @@ private slots:
         QDir(dir_.path()).mkpath(QStringLiteral("room's [a]"));
         const QString nasty = file(QStringLiteral("room's [a]/ir',volume=0;x:1%.wav"));
         QVERIFY(QFile::copy(file(QStringLiteral("ir10ms.wav")), nasty));
-        AudioAdvancedWidget page(core_.get());
+        AudioAdvancedWidget page(core_);
         QVERIFY(page.setIrFile(nasty).isEmpty());
         page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->setChecked(true);
         const WavAudio clicked = play(file(QStringLiteral("click.wav")));
@@ -309,7 +294,7 @@ private slots:
             writeSetting(settings, SettingsKeys::audioAdvancedConvEnabled, true);
             writeSetting(settings, SettingsKeys::audioAdvancedGainDb, -6);
         }
-        AudioAdvancedWidget::applySaved(core_.get());
+        AudioAdvancedWidget::applySaved(core_);
         const WavAudio clicked = play(file(QStringLiteral("click.wav")));
         QCOMPARE(peakFrame(clicked), qsizetype(4800 + 480));
         QVERIFY(qAbs(clicked.samples.at((4800 + 480) * 2) - 0.25) < 0.01);
