@@ -1,6 +1,7 @@
 // The preferences window: what it stores, what it tells the engine (real libmpv under Xvfb,
 // and a fake engine where the count of writes matters), and the start-up replay of stored choices.
 #include "FakeEngineSession.h"
+#include "ShownEngine.h"
 #include "TestMedia.h"
 
 #include "app/AppIdentity.h"
@@ -129,12 +130,9 @@ private slots:
     // and a reopened window starts from what the engine now uses.
     void applyReachesTheEngine()
     {
-        QWidget window;
-        window.resize(320, 240);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        MpvCore core;
-        QVERIFY(core.initialize(qint64(window.winId())));
+        ShownEngine engine;
+        QVERIFY(engine.start());
+        MpvCore &core = engine.core;
         core.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
 
         const std::pair<const char *, QVariant> choices[] = {

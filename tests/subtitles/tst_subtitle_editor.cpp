@@ -1,6 +1,7 @@
 // The subtitle editor: files in the encodings Korean subtitles come in, edits handed to the engine
 // (a fake one for the commands, the real one for what reaches the screen) and the delay.
 #include "FakeEngineSession.h"
+#include "ShownEngine.h"
 #include "TestMedia.h"
 #include "subtitles/SubtitleEditorWidget.h"
 
@@ -177,12 +178,9 @@ private slots:
     // tracks.mkv carries "첫 자막" (0–1.5 s) and "둘째 자막" (1.5–3 s) in its own track.
     void appliedEditIsShownByTheEngine()
     {
-        QWidget window;
-        window.resize(320, 240);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        MpvCore core;
-        QVERIFY(core.initialize(qint64(window.winId())));
+        ShownEngine shown;
+        QVERIFY(shown.start());
+        MpvCore &core = shown.core;
         QSignalSpy loaded(&core, &MpvCore::fileLoaded);
         core.loadFile(TestMedia::path(QStringLiteral("tracks.mkv")));
         core.pause();

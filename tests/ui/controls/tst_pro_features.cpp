@@ -1,6 +1,7 @@
 // The pro features panel: A-B loop points, presets and sliders against a fake engine, the clip
 // export's refusals and failures, and one real export through libmpv and ffmpeg.
 #include "FakeEngineSession.h"
+#include "ShownEngine.h"
 #include "TestMedia.h"
 #include "engine/MpvCore.h"
 #include "ui/controls/ProFeaturesWidget.h"
@@ -237,12 +238,9 @@ private slots:
 
     void realClipIsPlayableAndAsLongAsTheRange()
     {
-        QWidget window;
-        window.resize(320, 240);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        MpvCore core;
-        QVERIFY(core.initialize(qint64(window.winId())));
+        ShownEngine shown;
+        QVERIFY(shown.start());
+        MpvCore &core = shown.core;
         makePanel(&core);
         QSignalSpy loaded(&core, &MpvCore::fileLoaded);
         core.loadFile(TestMedia::path(QStringLiteral("clip_100s.mp4")));
