@@ -1,5 +1,6 @@
 #include "engine/EngineDialect.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -28,6 +29,25 @@ QString iccIntentCode(const QString &value)
 }
 } // namespace
 
+QString desktopAudioOutputs()
+{
+    // Left to itself the engine tries PipeWire, then PulseAudio, then ALSA at every output
+    // opening, connecting to servers that may not run at all (a bare ALSA desktop, a box without
+    // sound). Only the servers whose socket is there are offered; ALSA always is.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const auto serverRuns = [&runtime](const char *addressVariable, const QString &socket) {
+        return qEnvironmentVariableIsSet(addressVariable)
+            || (!runtime.isEmpty() && QFileInfo(runtime + socket).exists());
+    };
+    QStringList outputs;
+    if (serverRuns("PIPEWIRE_REMOTE", QStringLiteral("/pipewire-0")))
+        outputs << QStringLiteral("pipewire");
+    if (serverRuns("PULSE_SERVER", QStringLiteral("/pulse/native")))
+        outputs << QStringLiteral("pulse");
+    outputs << QStringLiteral("alsa");
+    return outputs.join(QLatin1Char(','));
+}
+
 std::optional<QString> engineValueFor(const QString &name, const QString &value)
 {
     if (name == QLatin1String("hwdec"))
@@ -48,9 +68,8 @@ std::optional<QString> engineValueFor(const QString &name, const QString &value)
     if (name == QLatin1String("gapless-audio") && value == QLatin1String("yes"))
         return QStringLiteral("weak");
     if (name == QLatin1String("ao") && value == QLatin1String("wasapi")) {
-        // The desktop's own output (PipeWire, PulseAudio or ALSA) unless one is asked for.
         const QString requested = qEnvironmentVariable("VELMORAN_AUDIO_OUTPUT");
-        return requested.isEmpty() ? std::nullopt : std::optional<QString>(requested);
+        return requested.isEmpty() ? desktopAudioOutputs() : requested;
     }
     return value;
 }

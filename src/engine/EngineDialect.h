@@ -11,6 +11,10 @@
 // same meaning, at the moment it is written. nullopt: leave the engine's own default.
 std::optional<QString> engineValueFor(const QString &name, const QString &value);
 
+// The engine's output list for the desktop's default output: the sound servers that are
+// running (PipeWire, PulseAudio), then ALSA.
+QString desktopAudioOutputs();
+
 // One thing the engine is told: a property write, or a command where no property says it.
 struct EngineWrite {
     QString property; // empty for a command

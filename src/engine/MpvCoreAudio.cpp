@@ -93,6 +93,12 @@ bool MpvCore::isPassthroughCapableDevice() const
         return true;
 
     const QString current = readString(QStringLiteral("audio-device"), QStringLiteral("auto"));
+    // The desktop's default output could be anything; listing the devices to learn only that
+    // would make every file opening probe every sound server.
+    if (current == QLatin1String("auto")) {
+        qInfo().noquote() << "[MPV] 패스스루 미지원 추정 장치:" << current;
+        return false;
+    }
     QString description;
     for (const QVariant &entry : audioDevices()) {
         const QVariantMap device = entry.toMap();

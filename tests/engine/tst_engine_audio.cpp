@@ -3,9 +3,12 @@
 
 #include "FakeEngineSession.h"
 
+#include "engine/EngineDialect.h"
 #include "engine/MpvCore.h"
 
+#include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -75,7 +78,6 @@ private slots:
         QTest::newRow("unknown device") << "alsa/default" << kLinuxDevices << false;
         QTest::newRow("unlisted HDMI sink, judged by its id")
             << "pipewire/alsa_output.pci-0000_01_00.1.hdmi-stereo" << QVariantList{} << true;
-        QTest::newRow("no devices listed") << "auto" << QVariantList{} << false;
     }
     void passthroughCapability()
     {
@@ -91,6 +93,31 @@ private slots:
         engine.core->loadFile(QStringLiteral("/media/film.mkv"));
         QCOMPARE(engine.written("audio-spdif"),
                  QVariantList{capable ? QStringLiteral("ac3,eac3,dts,dts-hd,truehd") : QString()});
+    }
+
+    // The desktop's default output is offered only the sound servers that run, then ALSA.
+    void desktopOutputsAreTheRunningServers_data()
+    {
+        QTest::addColumn<QStringList>("sockets");
+        QTest::addColumn<QString>("outputs");
+        QTest::newRow("bare ALSA") << QStringList{} << "alsa";
+        QTest::newRow("PipeWire with its PulseAudio server")
+            << QStringList{"pipewire-0", "pulse/native"} << "pipewire,pulse,alsa";
+        QTest::newRow("PulseAudio") << QStringList{"pulse/native"} << "pulse,alsa";
+    }
+    void desktopOutputsAreTheRunningServers()
+    {
+        QFETCH(QStringList, sockets);
+        QFETCH(QString, outputs);
+        QTemporaryDir runtime;
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        qunsetenv("PIPEWIRE_REMOTE");
+        qunsetenv("PULSE_SERVER");
+        for (const QString &socket : sockets) {
+            QDir(runtime.path()).mkpath(QFileInfo(socket).path());
+            QFile(runtime.filePath(socket)).open(QIODevice::WriteOnly);
+        }
+        QCOMPARE(desktopAudioOutputs(), outputs);
     }
 
     void loadLeavesOrDropsPassthrough()
