@@ -15,6 +15,7 @@
 #include "settings/VideoAdvancedWidget.h"
 #include "subtitles/SubtitleEditorWidget.h"
 #include "subtitles/WhisperWidget.h"
+#include "ui/chapters/ChapterWidget.h"
 #include "music/CompactPlayerWidget.h"
 #include "music/HiFiEngine.h"
 #include "music/MiniPlayerWidget.h"
@@ -392,6 +393,25 @@ void MainWindow::onFileLoaded(const QString &path)
 void MainWindow::refreshChapterMarkers()
 {
     controlBar_->setChapters(chaptersFromEngineList(core()->getMpvProperty(QStringLiteral("chapter-list"))), duration_);
+    if (chapterPanel_)
+        showFileInChapterPanel();
+}
+
+ChapterWidget *MainWindow::createChapterTab()
+{
+    chapterPanel_ = new ChapterWidget(core(), proPanel_);
+    connect(chapterPanel_, &ChapterWidget::seekRequested, this, [this](double seconds) { core()->seek(seconds); });
+    if (!currentFile.isEmpty())
+        showFileInChapterPanel();
+    return chapterPanel_;
+}
+
+void MainWindow::showFileInChapterPanel()
+{
+    chapterPanel_->setDuration(duration_);
+    chapterPanel_->loadChapters();
+    chapterPanel_->generateThumbnails(currentFile);
+    chapterPanel_->onPositionChanged(position_);
 }
 
 void MainWindow::updateWindowTitle(const QString &name)
@@ -503,6 +523,8 @@ void MainWindow::onPositionChanged(double seconds)
         compactPlayer_->updatePosition(seconds, duration_);
     if (whisper_)
         whisper_->onPositionChanged(seconds);
+    if (chapterPanel_)
+        chapterPanel_->onPositionChanged(seconds);
     if (duration_ > 0)
         launcherProgress_->setProgress(seconds / duration_);
     else
@@ -515,6 +537,8 @@ void MainWindow::onDurationChanged(double seconds)
     controlBar_->setDuration(seconds);
     if (whisper_)
         whisper_->setDuration(seconds);
+    if (chapterPanel_)
+        chapterPanel_->setDuration(seconds);
 }
 
 void MainWindow::onVolumeChanged(int volume)
@@ -558,6 +582,7 @@ void MainWindow::toggleProFeatures()
     if (!featureTabsAdded_) {
         featureTabsAdded_ = true;
         proPanel()->addFeatureTab(createWhisperTab(), QStringLiteral("AI 자막"));
+        proPanel_->addFeatureTab(createChapterTab(), QStringLiteral("챕터/북마크"));
         proPanel_->addFeatureTab(new AudioAdvancedWidget(core(), proPanel_), QStringLiteral("하이엔드 오디오"));
         proPanel_->addFeatureTab(new VideoAdvancedWidget(core(), proPanel_), QStringLiteral("하이엔드 비디오"));
         proPanel_->addFeatureTab(createSubtitleEditorTab(), QStringLiteral("자막 편집기"));

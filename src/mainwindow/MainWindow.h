@@ -30,6 +30,7 @@ class SubtitleEditorWidget;
 class TitleBar;
 class TrackSelector;
 class WhisperWidget;
+class ChapterWidget;
 
 class MainWindow : public QMainWindow
 {
@@ -95,6 +96,7 @@ public slots:
     void playEntry(int index);
     void onSettingsRequested();
     void toggleWhisper(bool on);
+    void onChapterBookmark();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -145,6 +147,8 @@ private:
     // Subtitles
     bool canSearchSubtitles() const;
     WhisperWidget *createWhisperTab();
+    ChapterWidget *createChapterTab();
+    void showFileInChapterPanel();
     SubtitleEditorWidget *createSubtitleEditorTab();
     void followSelectedSubtitle();
     void showSubtitleInEditor(const QString &path);
@@ -205,6 +209,7 @@ private:
     QStringList pendingStartupFiles_;
 
     WhisperWidget *whisper_ = nullptr;
+    ChapterWidget *chapterPanel_ = nullptr;
     SubtitleEditorWidget *subtitleEditor_ = nullptr;
     QString loadedSubtitle_;     // the subtitle file the video uses, for the editor
     QString subtitleVideo_;      // the media file that subtitle belongs to

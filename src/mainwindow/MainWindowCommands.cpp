@@ -5,6 +5,7 @@
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
+#include "ui/chapters/ChapterWidget.h"
 #include "ui/controls/MediaInfoOverlay.h"
 #include "ui/controls/OsdWidget.h"
 #include "ui/controls/ProFeaturesWidget.h"
@@ -133,7 +134,7 @@ bool MainWindow::handleCommandKey(const QKeyEvent *event)
         ctrl ? proPanel()->clearAB() : proPanel()->setPointA();
         return true;
     case Qt::Key_B:
-        proPanel()->setPointB();
+        ctrl ? onChapterBookmark() : proPanel()->setPointB();
         return true;
     case Qt::Key_C:
         if (takeScreenshot())
@@ -214,6 +215,15 @@ bool MainWindow::handleCommandKey(const QKeyEvent *event)
     default:
         return false;
     }
+}
+
+void MainWindow::onChapterBookmark()
+{
+    if (!chapterPanel_ || currentFile.isEmpty())
+        return;
+    const double seconds = core()->getMpvProperty(QStringLiteral("time-pos")).toDouble();
+    chapterPanel_->addBookmark(seconds);
+    osd_->showMessage(QStringLiteral("🔖 북마크 추가  %1").arg(ChapterEntries::timeText(seconds)), kMessageMs);
 }
 
 void MainWindow::seekBy(double seconds)

@@ -2,6 +2,11 @@
 
 #include <QVariant>
 
+bool isUntitledChapter(const QString &title)
+{
+    return title.isEmpty() || title == QLatin1String("(unnamed)");
+}
+
 QList<ChapterInfo> chaptersFromEngineList(const QVariant &chapterList)
 {
     QList<ChapterInfo> chapters;
@@ -9,7 +14,7 @@ QList<ChapterInfo> chaptersFromEngineList(const QVariant &chapterList)
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QVariantMap chapter = entries.at(i).toMap();
         QString title = chapter.value(QStringLiteral("title")).toString();
-        if (title.isEmpty())
+        if (isUntitledChapter(title))
             title = QStringLiteral("챕터 %1").arg(i + 1);
         chapters << ChapterInfo{chapter.value(QStringLiteral("time")).toDouble(), title};
     }

@@ -13,6 +13,10 @@ struct ChapterInfo {
     bool operator==(const ChapterInfo &) const = default;
 };
 
+// A chapter without a name of its own: no title, or the one this engine gives an untitled
+// Matroska chapter.
+bool isUntitledChapter(const QString &title);
+
 // The engine's "chapter-list" (maps with "time" and "title"). An untitled chapter is named
 // "챕터 %1" after its place in the list, counted from 1, so its marker still says which it is.
 QList<ChapterInfo> chaptersFromEngineList(const QVariant &chapterList);
