@@ -5,6 +5,7 @@
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
+#include "enhance/UpscaleWidget.h"
 #include "mainwindow/MultichannelDialog.h"
 #include "mainwindow/PlayStatisticsTable.h"
 #include "mainwindow/RemoteControlServer.h"
@@ -582,6 +583,7 @@ void MainWindow::toggleProFeatures()
     if (!featureTabsAdded_) {
         featureTabsAdded_ = true;
         proPanel()->addFeatureTab(createWhisperTab(), QStringLiteral("AI 자막"));
+        proPanel_->addFeatureTab(new UpscaleWidget(core(), proPanel_), QStringLiteral("화질 개선"));
         proPanel_->addFeatureTab(createChapterTab(), QStringLiteral("챕터/북마크"));
         proPanel_->addFeatureTab(new AudioAdvancedWidget(core(), proPanel_), QStringLiteral("하이엔드 오디오"));
         proPanel_->addFeatureTab(new VideoAdvancedWidget(core(), proPanel_), QStringLiteral("하이엔드 비디오"));

@@ -1,0 +1,116 @@
+// The picture-enhancement page on the real engine, judged by read-back values and rendered
+// frames, and the rules of its graphs.
+#include "TestMedia.h"
+#include "engine/MpvCore.h"
+#include "engine/MpvWidget.h"
+#include "enhance/GpuStats.h"
+#include "enhance/PerfGraph.h"
+#include "enhance/UpscaleWidget.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+QMap<QString, QString> engineValues(MpvCore *core)
+{
+    QMap<QString, QString> values;
+    for (const QString &name : UpscaleModes::touchedProperties())
+        values.insert(name, core->propertyText(name));
+    return values;
+}
+
+// The frame once the engine has drawn the current settings: two grabs in a row that agree.
+QImage settledFrame(MpvWidget &surface)
+{
+    QImage last = surface.grabFramebuffer();
+    for (int i = 0; i < 20; ++i) {
+        QTest::qWait(150);
+        const QImage next = surface.grabFramebuffer();
+        if (next == last)
+            return next;
+        last = next;
+    }
+    return last;
+}
+} // namespace
+
+class UpscaleTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void modesReachTheEngineAndTheFrame()
+    {
+        MpvWidget surface;
+        surface.resize(640, 480);
+        surface.show();
+        QTRY_VERIFY(surface.isInitialized());
+        MpvCore *core = surface.core();
+        surface.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(core->position() > 0.5, 10000);
+        core->setMpvProperty(QStringLiteral("pause"), true);
+        const QMap<QString, QString> before = engineValues(core);
+        const QImage original = settledFrame(surface);
+
+        UpscaleWidget panel(core);
+        QCOMPARE(engineValues(core), before); // opening the page changes nothing
+        QCOMPARE(panel.statusText(), QStringLiteral("업스케일링 비활성"));
+
+        const std::pair<UpscaleMode, const char *> scalers[] = {
+            {UpscaleMode::Lanczos, "lanczos"}, {UpscaleMode::Fsr, "ewa_lanczos"}, {UpscaleMode::RtxVsr, "ewa_lanczossharp"}};
+        for (const auto &[mode, scale] : scalers) {
+            panel.setStrength(1);
+            panel.setMode(mode);
+            QCOMPARE(core->propertyText(QStringLiteral("scale")), QString::fromLatin1(scale));
+            const QImage soft = settledFrame(surface);
+            QVERIFY2(soft != original, scale);
+            panel.setStrength(4);
+            QVERIFY2(settledFrame(surface) != soft, scale); // the strength sharpens every scaler
+        }
+        panel.setStrength(9);
+        QCOMPARE(panel.strength(), 4);
+
+        panel.setMode(UpscaleMode::Rife);
+        QCOMPARE(core->propertyText(QStringLiteral("interpolation")), QStringLiteral("yes"));
+        QCOMPARE(core->propertyText(QStringLiteral("tscale")), QStringLiteral("oversample"));
+        panel.setShaderFolder(QStringLiteral("/nonexistent"));
+        panel.setMode(UpscaleMode::RealEsrgan);
+        panel.setStrength(2); // the shader's state shows once the mode is applied again
+        QCOMPARE(panel.statusText(), QStringLiteral("⚠️ 셋어 파일 없음 - 고화질 알고리즘 적용중"));
+
+        panel.setMode(UpscaleMode::Off);
+        QCOMPARE(engineValues(core), before);
+        QCOMPARE(settledFrame(surface), original);
+    }
+
+    void graphsAndCounters()
+    {
+        // One value draws a point, not a division by zero; values above the scale stay inside.
+        const QList<QPointF> single = PerfGraph::linePoints({42.0}, 100.0, QSize(200, 70));
+        QCOMPARE(single.size(), 1);
+        QVERIFY(std::isfinite(single.first().x()) && std::isfinite(single.first().y()));
+        for (const QPointF &point : PerfGraph::linePoints({10.0, 250.0, 30.0}, 100.0, QSize(200, 70)))
+            QVERIFY(point.y() >= 0 && point.y() <= 70 && point.x() >= 8 && point.x() <= 192);
+
+        QTemporaryDir drm;
+        QVERIFY(!GpuStats::read(drm.path()).busyPercent); // software rendering: nothing to show
+        QDir(drm.path()).mkpath(QStringLiteral("card0/device"));
+        QDir(drm.path()).mkpath(QStringLiteral("card0-HDMI-A-1"));
+        QFile busy(drm.filePath(QStringLiteral("card0/device/gpu_busy_percent")));
+        QVERIFY(busy.open(QIODevice::WriteOnly) && busy.write("37\n") > 0);
+        busy.close();
+        QFile vram(drm.filePath(QStringLiteral("card0/device/mem_info_vram_used")));
+        QVERIFY(vram.open(QIODevice::WriteOnly) && vram.write("2147483648\n") > 0);
+        vram.close();
+        const GpuStats stats = GpuStats::read(drm.path());
+        QCOMPARE(stats.busyPercent.value_or(-1), 37.0);
+        QCOMPARE(stats.vramUsedGiB.value_or(-1), 2.0);
+    }
+};
+
+QTEST_MAIN(UpscaleTest)
+#include "tst_upscale.moc"
