@@ -17,6 +17,7 @@
 #include "subtitles/SubtitleEditorWidget.h"
 #include "subtitles/WhisperWidget.h"
 #include "ui/chapters/ChapterWidget.h"
+#include "ui/multiview/MultiViewWidget.h"
 #include "music/CompactPlayerWidget.h"
 #include "music/HiFiEngine.h"
 #include "music/MiniPlayerWidget.h"
@@ -176,16 +177,16 @@ void MainWindow::buildWidgetTree()
     mainStack_->addWidget(playerPage);
     layout->addWidget(mainStack_, 1);
 
-    auto *videoContainer = new QWidget(contentStack_);
-    videoContainer->setStyleSheet(QStringLiteral("background: #000000;"));
-    videoContainer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    auto *videoLayout = new QVBoxLayout(videoContainer);
+    videoContainer_ = new QWidget(contentStack_);
+    videoContainer_->setStyleSheet(QStringLiteral("background: #000000;"));
+    videoContainer_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto *videoLayout = new QVBoxLayout(videoContainer_);
     videoLayout->setContentsMargins(0, 0, 0, 0);
-    videoSurface_ = new MpvWidget(videoContainer);
+    videoSurface_ = new MpvWidget(videoContainer_);
     videoSurface_->setFocusPolicy(Qt::ClickFocus);
     videoSurface_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     videoLayout->addWidget(videoSurface_);
-    contentStack_->addWidget(videoContainer);
+    contentStack_->addWidget(videoContainer_);
     connect(videoSurface_, &MpvWidget::mpvInitialized, this, &MainWindow::onMpvInitialized);
     videoSurface_->setMouseTracking(true);
     setMouseTracking(true);
@@ -328,6 +329,36 @@ void MainWindow::onOpenFile()
         QFileDialog::getOpenFileNames(this, QStringLiteral("파일 열기"), QString(), kOpenDialogFilter);
     if (!files.isEmpty())
         openFiles(files);
+}
+
+void MainWindow::toggleMultiView(MultiViewLayout layout)
+{
+    if (layout == MultiViewLayout::Single) {
+        if (multiView_)
+            multiView_->setLayout(MultiViewLayout::Single); // its layoutChanged brings the surface back
+        return;
+    }
+    if (!multiView_) {
+        multiView_ = new MultiViewWidget(videoSurface_, contentStack_);
+        contentStack_->addWidget(multiView_);
+        connect(multiView_, &MultiViewWidget::layoutChanged, this, [this](MultiViewLayout shown) {
+            if (shown != MultiViewLayout::Single || videoSurface_->parentWidget() == videoContainer_)
+                return;
+            // The player's surface goes back to its own page, or that page stays black.
+            videoContainer_->layout()->addWidget(videoSurface_);
+            videoSurface_->show();
+            contentStack_->setCurrentWidget(videoContainer_);
+        });
+        connect(multiView_, &MultiViewWidget::secondaryFileRequested, this, [this] {
+            const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("파일 열기"), QString(), kOpenDialogFilter);
+            if (!file.isEmpty())
+                multiView_->loadSecondaryFile(file);
+        });
+    }
+    multiView_->adoptMainSurface();
+    multiView_->setLayout(layout);
+    contentStack_->setCurrentWidget(multiView_);
+    controlBar_->show();
 }
 
 void MainWindow::onOpenUrl()

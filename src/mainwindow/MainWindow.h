@@ -2,6 +2,7 @@
 
 #include "mainwindow/PlaybackHistory.h"
 #include "mainwindow/WindowEdges.h"
+#include "ui/multiview/MultiViewLayout.h"
 
 #include <QMainWindow>
 #include <QSettings>
@@ -31,6 +32,7 @@ class TitleBar;
 class TrackSelector;
 class WhisperWidget;
 class ChapterWidget;
+class MultiViewWidget;
 
 class MainWindow : public QMainWindow
 {
@@ -97,6 +99,7 @@ public slots:
     void onSettingsRequested();
     void toggleWhisper(bool on);
     void onChapterBookmark();
+    void toggleMultiView(MultiViewLayout layout);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -183,6 +186,8 @@ private:
     PlaybackHistory history_{settings_};
     QStackedWidget *mainStack_ = nullptr;
     QStackedWidget *contentStack_ = nullptr;
+    QWidget *videoContainer_ = nullptr; // content page 0; holds the video surface outside the multi-view
+    MultiViewWidget *multiView_ = nullptr;
     MpvWidget *videoSurface_ = nullptr;
     TitleBar *titleBar_ = nullptr;
     ControlBar *controlBar_ = nullptr;

@@ -126,10 +126,15 @@ void MainWindow::addPictureMenus(QMenu *menu)
             engine->setMpvProperty(QStringLiteral("video-aspect-override"), value);
         });
 
-    // The split views arrive with their own widget; the entries keep their place, disabled.
     QMenu *multiView = menu->addMenu(QStringLiteral("멀티뷰"));
-    for (const char *text : {"단일 화면", "2분할 (좌우)", "2분할 (상하)", "PIP (화면 속 화면)", "4분할"})
-        multiView->addAction(QString::fromUtf8(text))->setEnabled(false);
+    const std::pair<const char *, MultiViewLayout> layouts[] = {
+        {"단일 화면", MultiViewLayout::Single},
+        {"2분할 (좌우)", MultiViewLayout::DualHorizontal},
+        {"2분할 (상하)", MultiViewLayout::DualVertical},
+        {"PIP (화면 속 화면)", MultiViewLayout::PIP},
+        {"4분할", MultiViewLayout::Quad}};
+    for (const auto &[text, layout] : layouts)
+        multiView->addAction(QString::fromUtf8(text), this, [this, layout = layout] { toggleMultiView(layout); });
 }
 
 void MainWindow::addPlaybackMenus(QMenu *menu)

@@ -11,6 +11,7 @@
 #include "music/TrackInfoReader.h"
 #include "ui/controls/ControlBar.h"
 #include "ui/controls/TitleBar.h"
+#include "ui/multiview/MultiViewWidget.h"
 
 #include <QFileInfo>
 #include <QScreen>
@@ -55,6 +56,8 @@ void MainWindow::connectMusicView()
 
 void MainWindow::switchToMusicMode()
 {
+    if (multiView_ && multiView_->currentLayout() != MultiViewLayout::Single)
+        toggleMultiView(MultiViewLayout::Single); // music has no picture to split
     musicMode_ = true;
     contentStack_->setCurrentWidget(musicView());
     controlBar_->hide();

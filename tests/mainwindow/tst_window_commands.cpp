@@ -350,6 +350,21 @@ private slots:
         QCOMPARE(suggestions.count(), 0);
     }
 
+    // Back from a split view, the player's own video is on its page again, not a black one.
+    void multiViewGivesTheVideoBack()
+    {
+        MainWindow window;
+        openPausedAt(window, QStringLiteral("clip_320x240.mp4"), 0.5);
+        MpvWidget *surface = window.videoSurface();
+        QWidget *page = surface->parentWidget();
+        window.toggleMultiView(MultiViewLayout::DualHorizontal);
+        QVERIFY(surface->parentWidget() != page && surface->isVisible());
+        window.toggleMultiView(MultiViewLayout::Single);
+        QCOMPARE(surface->parentWidget(), page);
+        QVERIFY(surface->isVisible());
+        QVERIFY(page->isVisible());
+    }
+
     void statisticsTabListsPlayedFiles()
     {
         MainWindow window;
