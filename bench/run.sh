@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Measures the player against bare mpv (start-up, first frame, playback CPU, memory, seeks) on one
-# private Xvfb and writes the Markdown table to bench/results/latest.md.
+# private Xvfb, and the media library's scan against `find` and its search, and writes the Markdown
+# tables to bench/results/latest.md.
 #   bench/run.sh [bench.py options, e.g. --runs 3 --play-runs 1 --only first_frame,seek]
+#   bench/run.sh --only library    (no window, no mpv: only the library tool is built)
 # Builds a Release player into build-bench/ (BENCH_BUILD_DIR to change); generated clips and
 # per-run sandboxes go to build-bench/bench-work/ (BENCH_WORK_DIR), never into the repository.
 set -euo pipefail
@@ -9,24 +11,36 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BENCH_BUILD_DIR:-$root/build-bench}
 work=${BENCH_WORK_DIR:-$build/bench-work}
 
-"$root/scripts/install-deps.sh" --xvfb
-# The bench's own tools: the reference player, the probe's X11 headers, glxinfo for the report.
-missing=()
-for package in mpv libx11-dev mesa-utils python3 gcc; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo=
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# The library measures alone need neither a display nor the reference player.
+library_only=0
+[[ " $* " =~ \ --only[=\ ]library\  ]] && library_only=1
+
+if [ "$library_only" = 0 ]; then
+    "$root/scripts/install-deps.sh" --xvfb
+    # The bench's own tools: the reference player, the probe's X11 headers, glxinfo for the report.
+    missing=()
+    for package in mpv libx11-dev mesa-utils python3 gcc; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        sudo=
+        [ "$(id -u)" -ne 0 ] && sudo=sudo
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+else
+    "$root/scripts/install-deps.sh"
 fi
 
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release
-cmake --build "$build" --parallel "$(nproc)" --target velmoran
 mkdir -p "$build/bench" "$work"
-gcc -O2 -Wall -Wextra -o "$build/bench/frame_probe" "$root/bench/frame_probe.c" -lX11
-
-exec python3 "$root/bench/bench.py" --player "$build/src/velmoran" --probe "$build/bench/frame_probe" \
+if [ "$library_only" = 0 ]; then
+    cmake --build "$build" --parallel "$(nproc)" --target velmoran velmoran_library_bench
+    gcc -O2 -Wall -Wextra -o "$build/bench/frame_probe" "$root/bench/frame_probe.c" -lX11
+    exec python3 "$root/bench/bench.py" --player "$build/src/velmoran" --probe "$build/bench/frame_probe" \
+        --library-tool "$build/bench/velmoran_library_bench" --work "$work" --out "$root/bench/results/latest.md" "$@"
+fi
+cmake --build "$build" --parallel "$(nproc)" --target velmoran_library_bench
+exec python3 "$root/bench/bench.py" --library-tool "$build/bench/velmoran_library_bench" \
     --work "$work" --out "$root/bench/results/latest.md" "$@"

@@ -55,6 +55,22 @@ class ReportArithmetic(unittest.TestCase):
     def test_runs_alternate_which_program_goes_first(self):
         self.assertEqual([bench.alternating(i)[0] for i in range(4)], ["player", "mpv", "player", "mpv"])
 
+    def test_report_keeps_the_section_a_run_did_not_measure(self):
+        library = bench.LIBRARY_HEADING + "\n\nscan"
+        first = bench.merge_report("", "player table", None)
+        both = bench.merge_report(first, None, library)
+        self.assertEqual(both, "player table\n\n" + library + "\n")
+        self.assertEqual(bench.merge_report(both, "new player", None), "new player\n\n" + library + "\n")
+        self.assertEqual(bench.merge_report(both, None, bench.LIBRARY_HEADING + "\n\nrescan").count("scan"), 1)
+
+    def test_limits_are_judged_by_the_median(self):
+        table = bench.limit_table([("Stall", "a", "ms", (1, 120, 130), 100, 0),
+                                   ("Stall", "b", "ms", (1, 90, 400), 100, 0),
+                                   ("Fill", "c", "ms", None, 100, 0)]).splitlines()
+        self.assertTrue(table[2].endswith("| ≤ 100 ms **missed** |"))
+        self.assertTrue(table[3].endswith("| ≤ 100 ms met |"))
+        self.assertTrue(table[4].endswith("| n/a | ≤ 100 ms |"))
+
 
 TOOLS = ("Xvfb", "mpv", "ffmpeg", "gcc")
 

@@ -6,6 +6,7 @@
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
 #include "enhance/UpscaleWidget.h"
+#include "library/MediaLibraryWidget.h"
 #include "mainwindow/MultichannelDialog.h"
 #include "mainwindow/PlayStatisticsTable.h"
 #include "mainwindow/RemoteControlServer.h"
@@ -618,6 +619,9 @@ void MainWindow::toggleProFeatures()
         proPanel_->addFeatureTab(createChapterTab(), QStringLiteral("챕터/북마크"));
         proPanel_->addFeatureTab(new AudioAdvancedWidget(core(), proPanel_), QStringLiteral("하이엔드 오디오"));
         proPanel_->addFeatureTab(new VideoAdvancedWidget(core(), proPanel_), QStringLiteral("하이엔드 비디오"));
+        auto *library = new MediaLibraryWidget(proPanel_);
+        connect(library, &MediaLibraryWidget::fileRequested, this, [this](const QString &path) { openFiles({path}); });
+        proPanel_->addFeatureTab(library, QStringLiteral("미디어 라이브러리"));
         proPanel_->addFeatureTab(createSubtitleEditorTab(), QStringLiteral("자막 편집기"));
         proPanel_->addFeatureTab(new PlayStatisticsTable(history_, proPanel_), QStringLiteral("재생 통계"));
     }
