@@ -45,6 +45,8 @@ TARGETS = {"first_frame": 1.15, "cpu": 1.10,
            "search_stall_ms": 100}
 PLAYER_MEASURES = {"first_frame", "playback", "idle", "seek"}
 LIBRARY_HEADING = "## Media library"
+MULTIVIEW_HEADING = "## Multi-view"
+SECTION_HEADINGS = (LIBRARY_HEADING, MULTIVIEW_HEADING)
 
 
 class BenchError(RuntimeError):
@@ -143,12 +145,24 @@ def limit_table(rows):
     return "\n".join(lines)
 
 
-def merge_report(old, player=None, library=None):
-    """The report holds the player's section, then the library's under its heading; a section this
-    run did not measure keeps what the last run wrote."""
-    old_player, _, old_library = old.partition(LIBRARY_HEADING)
-    old_library = LIBRARY_HEADING + old_library if old_library else ""
-    parts = [player if player is not None else old_player, library if library is not None else old_library]
+def split_report(text):
+    """The report's sections by heading; the player's, first, has none ("")."""
+    sections, heading, lines = {}, "", []
+    for line in text.splitlines():
+        if line in SECTION_HEADINGS:
+            sections[heading] = "\n".join(lines)
+            heading, lines = line, []
+        lines.append(line)
+    sections[heading] = "\n".join(lines)
+    return sections
+
+
+def merge_report(old, player=None, library=None, multiview=None):
+    """The report holds the player's section, then the library's and the multi-view's under their
+    headings; a section this run did not measure keeps what the last run wrote."""
+    kept = split_report(old)
+    fresh = {"": player, LIBRARY_HEADING: library, MULTIVIEW_HEADING: multiview}
+    parts = [fresh[heading] if fresh[heading] is not None else kept.get(heading, "") for heading in fresh]
     return "\n\n".join(part.strip() for part in parts if part and part.strip()) + "\n"
 
 
@@ -537,6 +551,48 @@ def library_report(data, machine, runs, elapsed):
         limit_table(stall_rows)])
 
 
+# ---------------------------------------------------------------- multi-view
+
+MULTIVIEW_SECONDS = 10
+
+
+def measure_multiview(tool, work, ffmpeg):
+    """CPU per media second with one, two and four 640x360 clips side by side in one window."""
+    clip = work / "play_640x360_30s.mp4"
+    make_clip(ffmpeg, clip, "640x360", PLAY_SECONDS)
+    xvfb = Xvfb()
+    try:
+        home = Path(tempfile.mkdtemp(dir=work))
+        runtime = home / "runtime"
+        runtime.mkdir(mode=0o700)
+        env = dict(os.environ, DISPLAY=xvfb.display, QT_QPA_PLATFORM="xcb", LIBGL_ALWAYS_SOFTWARE="1",
+                   VELMORAN_AUDIO_OUTPUT="null", HOME=str(home), XDG_RUNTIME_DIR=str(runtime))
+        done = subprocess.run([str(tool), "--clip", str(clip), "--seconds", str(MULTIVIEW_SECONDS)], env=env,
+                              capture_output=True, text=True, timeout=600)
+    finally:
+        xvfb.close()
+    if done.returncode != 0:
+        raise BenchError(f"multi-view bench failed: {done.stderr.strip()[-500:]}")
+    return [json.loads(line) for line in done.stdout.splitlines() if line.startswith("{")]
+
+
+def multiview_report(results, machine):
+    single = next((r["cpu_per_media_second"] for r in results if r.get("surfaces") == 1), None)
+    lines = [MULTIVIEW_HEADING, "",
+             f"Measured {datetime.datetime.now().strftime('%Y-%m-%d %H:%M')} on {machine}: the same 640x360 clip "
+             f"in 1, 2 and 4 surfaces of one 1280x762 multi-view window (each its own engine, muted, null audio), "
+             f"{MULTIVIEW_SECONDS} s each once all play.", "",
+             "| Surfaces | CPU s per media s | Against one | Dropped frames |", "|---|---|---|---|"]
+    for result in results:
+        if "error" in result:
+            lines.append(f"| {result['surfaces']} | {result['error']} | | |")
+            continue
+        cost = result["cpu_per_media_second"]
+        against = f"{cost / single:.2f}×" if single else "n/a"
+        lines.append(f"| {result['surfaces']} | {cost:.3f} | {against} | {result['dropped_frames']} |")
+    return "\n".join(lines)
+
+
 # ---------------------------------------------------------------- clips and machine
 
 SHADE_GREEN = (40, 100, 160, 220)  # must match frame_probe.c
@@ -632,6 +688,7 @@ def main():
     parser.add_argument("--player", type=Path)
     parser.add_argument("--probe", type=Path)
     parser.add_argument("--library-tool", type=Path, help="velmoran_library_bench, for the library measures")
+    parser.add_argument("--multiview-tool", type=Path, help="velmoran_multiview_bench, for the multi-view measures")
     parser.add_argument("--work", required=True, type=Path, help="clips and per-run sandboxes")
     parser.add_argument("--out", required=True, type=Path)
     parser.add_argument("--mpv", default="mpv")
@@ -642,7 +699,7 @@ def main():
     parser.add_argument("--library-runs", type=int, default=5, help="scan and search runs")
     parser.add_argument("--library-files", type=int, default=100000, help="files in the scanned tree")
     parser.add_argument("--library-entries", type=int, default=40000, help="entries in each list for the search")
-    parser.add_argument("--only", default="first_frame,playback,idle,seek,library")
+    parser.add_argument("--only", default="first_frame,playback,idle,seek,library,multiview")
     parser.add_argument("--quiet-wait", type=float, default=0,
                         help="before each run, wait up to this many seconds for other work on the machine to stop")
     parser.add_argument("--keep-logs", action="store_true")
@@ -663,10 +720,16 @@ def main():
                                args.library_entries)
         library_text = library_report(data, machine_description(os.environ, graphics=False), args.library_runs,
                                       time.monotonic() - started)
+    multiview_text = None
+    if "multiview" in only:
+        if not args.multiview_tool:
+            raise BenchError("--multiview-tool is needed for the multi-view measures")
+        results = measure_multiview(args.multiview_tool, args.work, args.ffmpeg)
+        multiview_text = multiview_report(results, machine_description(os.environ, graphics=False))
     old = args.out.read_text() if args.out.exists() else ""
     args.out.parent.mkdir(parents=True, exist_ok=True)
-    args.out.write_text(merge_report(old, player_text, library_text))
-    print("\n\n".join(text for text in (player_text, library_text) if text))
+    args.out.write_text(merge_report(old, player_text, library_text, multiview_text))
+    print("\n\n".join(text for text in (player_text, library_text, multiview_text) if text))
     return 0
 
 

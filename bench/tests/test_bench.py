@@ -62,6 +62,9 @@ class ReportArithmetic(unittest.TestCase):
         self.assertEqual(both, "player table\n\n" + library + "\n")
         self.assertEqual(bench.merge_report(both, "new player", None), "new player\n\n" + library + "\n")
         self.assertEqual(bench.merge_report(both, None, bench.LIBRARY_HEADING + "\n\nrescan").count("scan"), 1)
+        views = bench.MULTIVIEW_HEADING + "\n\n| 4 |"
+        three = bench.merge_report(bench.merge_report(both, None, None, views), "again", None)
+        self.assertEqual(three, "again\n\n" + library + "\n\n" + views + "\n")
 
     def test_limits_are_judged_by_the_median(self):
         table = bench.limit_table([("Stall", "a", "ms", (1, 120, 130), 100, 0),
