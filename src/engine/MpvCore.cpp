@@ -45,7 +45,7 @@ MpvCore::MpvCore(QObject *parent) : MpvCore(createLibmpvSession(), parent) {}
 
 MpvCore::MpvCore(std::unique_ptr<EngineSession> session, QObject *parent)
     : QObject(parent), session_(std::move(session)), audioFilters_(std::make_unique<AudioFilterChain>(*session_)),
-      shaders_(std::make_unique<ShaderChain>(*session_)),
+      shaders_(std::make_unique<ShaderChain>(*session_)), videoFilters_(std::make_unique<VideoFilterChain>(*session_)),
       detectEnvironment_(detectRenderEnvironment)
 {
     qRegisterMetaType<RenderProfile>();

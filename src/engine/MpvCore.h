@@ -7,6 +7,7 @@
 #include "engine/RenderEnvironment.h"
 #include "engine/RenderProfile.h"
 #include "engine/SpectrumSynthesizer.h"
+#include "engine/VideoFilterChain.h"
 
 #include <QObject>
 #include <QVariant>
@@ -102,6 +103,22 @@ public:
     // shader list; an empty list takes them out. False when the engine refused them.
     bool setShaders(ShaderSlot slot, const QStringList &paths);
     QStringList shaders(ShaderSlot slot) const;
+
+    // Video filters, one labelled entry per feature (see VideoFilterChain); never "vf" as a
+    // whole. False when the engine refused them; the slot then keeps what it held.
+    bool setVideoFilter(VideoFilterSlot slot, const QString &filters);
+    bool clearVideoFilter(VideoFilterSlot slot);
+    QString videoFilter(VideoFilterSlot slot) const;
+
+    // The 360° view: `projection` is the source's ("equirectangular", "fisheye",
+    // "hequirectangular", "eac"), shown flat, looking ahead; empty switches it off. False for
+    // an unknown projection or when the engine refused the filter.
+    bool setVr360Projection(const QString &projection);
+    bool isVr360Enabled() const { return vr360_.has_value(); }
+    // Relative changes of the direction and the field of view, in degrees.
+    void turnVr360View(double yawDegrees, double pitchDegrees);
+    void zoomVr360View(double fovDegrees);
+    std::optional<Vr360View> vr360View() const { return vr360_; }
 
     // Per-video render decisions
     void chooseVideoSync(double fps);
@@ -203,6 +220,8 @@ private:
     int outputOpeningChecks_ = 0; // stall checks spent waiting for an output to open
     std::unique_ptr<AudioFilterChain> audioFilters_;
     std::unique_ptr<ShaderChain> shaders_;
+    std::unique_ptr<VideoFilterChain> videoFilters_;
+    std::optional<Vr360View> vr360_;
     qint64 currentEntryId_ = 0;  // the queue entry of the started file
     // Files that ended in an error, reported once the engine's log has caught up with them: the
     // log may still explain the error as a filter that was taken out, and the file played again.
