@@ -13,6 +13,7 @@
 #include "mainwindow/RemoteProtocol.h"
 #include "mainwindow/WindowPlacement.h"
 #include "settings/AudioAdvancedWidget.h"
+#include "settings/NetworkBrowserWidget.h"
 #include "settings/SettingsDialog.h"
 #include "settings/VideoAdvancedWidget.h"
 #include "subtitles/SubtitleEditorWidget.h"
@@ -619,6 +620,9 @@ void MainWindow::toggleProFeatures()
         proPanel_->addFeatureTab(createChapterTab(), QStringLiteral("챕터/북마크"));
         proPanel_->addFeatureTab(new AudioAdvancedWidget(core(), proPanel_), QStringLiteral("하이엔드 오디오"));
         proPanel_->addFeatureTab(new VideoAdvancedWidget(core(), proPanel_), QStringLiteral("하이엔드 비디오"));
+        auto *network = new NetworkBrowserWidget(core(), proPanel_);
+        connect(network, &NetworkBrowserWidget::openFileRequested, this, [this](const QString &path) { openFiles({path}); });
+        proPanel_->addFeatureTab(network, QStringLiteral("네트워크"));
         auto *library = new MediaLibraryWidget(proPanel_);
         connect(library, &MediaLibraryWidget::fileRequested, this, [this](const QString &path) { openFiles({path}); });
         proPanel_->addFeatureTab(library, QStringLiteral("미디어 라이브러리"));

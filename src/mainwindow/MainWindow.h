@@ -8,6 +8,8 @@
 #include <QSettings>
 #include <QStringList>
 
+#include <optional>
+
 class CompactPlayerWidget;
 class ControlBar;
 class EqPanel;
@@ -169,6 +171,7 @@ private:
     // False, with a message saying so, when there is no picture to capture.
     bool takeScreenshot();
     bool filterVideoSurfaceEvent(QEvent *event);
+    bool steerVr360View(QEvent *event);
     void followPointerInFullscreen(const QPoint &surfacePos);
 
     // Context menu
@@ -199,6 +202,7 @@ private:
     ProFeaturesWidget *proPanel_ = nullptr;
     bool proPanelVisible_ = false;
     bool featureTabsAdded_ = false;
+    std::optional<QPointF> vr360DragFrom_; // where the last drag step of the 360° view ended
     KeepAwake *keepAwake_ = nullptr;
     LauncherProgress *launcherProgress_ = nullptr;
     RemoteControlServer *remoteServer_ = nullptr;

@@ -323,8 +323,45 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+bool MainWindow::steerVr360View(QEvent *event)
+{
+    // One wheel notch narrows or widens the view by this much.
+    constexpr double kFovPerNotch = 5.0;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            vr360DragFrom_ = static_cast<QMouseEvent *>(event)->position();
+        return false;
+    case QEvent::MouseButtonRelease:
+        vr360DragFrom_.reset();
+        return false;
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (!vr360DragFrom_ || !(mouse->buttons() & Qt::LeftButton) || videoSurface_->width() <= 0)
+            return false;
+        // The picture follows the pointer: a drag across the whole surface turns the view by
+        // its field of view.
+        const QPointF step = mouse->position() - *vr360DragFrom_;
+        vr360DragFrom_ = mouse->position();
+        const double degreesPerPixel = core()->vr360View()->fov / videoSurface_->width();
+        core()->turnVr360View(-step.x() * degreesPerPixel, step.y() * degreesPerPixel);
+        return false;
+    }
+    case QEvent::Wheel: {
+        const int notches = static_cast<QWheelEvent *>(event)->angleDelta().y() / 120;
+        core()->zoomVr360View(-notches * kFovPerNotch);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 bool MainWindow::filterVideoSurfaceEvent(QEvent *event)
 {
+    // While the 360° view is on, dragging the picture turns it and the wheel zooms it.
+    if (core() && core()->isVr360Enabled() && steerVr360View(event))
+        return true;
     switch (event->type()) {
     case QEvent::MouseButtonPress:
         if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)

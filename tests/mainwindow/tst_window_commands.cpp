@@ -26,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QCheckBox>
 #include <QWheelEvent>
 
 namespace Keys = SettingsKeys;
@@ -363,6 +364,43 @@ private slots:
         QCOMPARE(surface->parentWidget(), page);
         QVERIFY(surface->isVisible());
         QVERIFY(page->isVisible());
+    }
+
+    // While the 360° view is on, a drag over the picture turns it with the pointer and the wheel
+    // zooms instead of changing the volume.
+    void dragAndWheelSteerThe360View()
+    {
+        MainWindow window;
+        openPausedAt(window, QStringLiteral("clip_320x240.mp4"), 0.5);
+        MpvCore *core = window.videoSurface()->core();
+        window.toggleProFeatures();
+        auto *vr = window.proPanel()->findChild<QCheckBox *>(QStringLiteral("vr360Check"));
+        QVERIFY(vr);
+        vr->setChecked(true);
+        QVERIFY(core->isVr360Enabled());
+        const int volume = core->volume();
+
+        QWidget *surface = window.videoSurface();
+        const QPoint from = surface->mapTo(&window, QPoint(100, 100));
+        sendMouse(surface, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        sendMouse(surface, QEvent::MouseMove, from + QPoint(40, -20), Qt::NoButton, Qt::LeftButton);
+        sendMouse(surface, QEvent::MouseButtonRelease, from + QPoint(40, -20), Qt::LeftButton, Qt::NoButton);
+        sendMouse(surface, QEvent::MouseMove, from + QPoint(200, 200), Qt::NoButton, Qt::NoButton);
+        const Vr360View turned = *core->vr360View();
+        QVERIFY(turned.yaw < 0 && turned.pitch < 0); // the picture follows the pointer
+        QCOMPARE(turned.yaw / turned.pitch, 2.0); // as far as the pointer went each way
+
+        QWheelEvent wheel(QPointF(50, 50), surface->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(surface, &wheel);
+        QVERIFY(core->vr360View()->fov < turned.fov);
+        QTest::qWait(100);
+        QCOMPARE(core->volume(), volume);
+
+        vr->setChecked(false);
+        QVERIFY(!core->isVr360Enabled());
+        QCoreApplication::sendEvent(surface, &wheel);
+        QTRY_VERIFY(core->volume() != volume);
     }
 
     void statisticsTabListsPlayedFiles()

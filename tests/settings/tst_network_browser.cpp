@@ -1,0 +1,232 @@
+// The network page: UNC paths and favourites, smb:// addresses opened through a GVfs mount,
+// cast-device discovery against fake devices, and what a cast request reports.
+#include "FakeEngineSession.h"
+#include "FakeHttpServer.h"
+#include "settings/CastDiscovery.h"
+#include "settings/NetworkBrowserWidget.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QPushButton *button(NetworkBrowserWidget &page, const QString &text)
+{
+    for (QPushButton *candidate : page.findChildren<QPushButton *>())
+        if (candidate->text() == text)
+            return candidate;
+    qFatal("no button %s", qPrintable(text));
+}
+
+void writeScript(const QString &path, const QByteArray &body)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n" + body) < 0)
+        qFatal("cannot write %s", qPrintable(path));
+    file.setPermissions(file.permissions() | QFile::ExeOwner);
+}
+
+} // namespace
+
+class NetworkBrowserTest : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir runtime_;
+    QByteArray path_ = qgetenv("PATH");
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(runtime_.isValid());
+        qputenv("XDG_RUNTIME_DIR", runtime_.path().toUtf8());
+    }
+    void cleanup()
+    {
+        qputenv("PATH", path_);
+        qunsetenv("VELMORAN_CAST_DISCOVERY_HOSTS");
+    }
+
+    void uncPaths_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("server, share, file") << "\\\\nas\\media\\film.mkv" << "smb://nas/media/film.mkv";
+        QTest::newRow("smb address") << "smb://nas/media/film.mkv" << "smb://nas/media/film.mkv";
+        QTest::newRow("drive path") << "D:\\films\\a.mkv" << "D:\\films\\a.mkv";
+        QTest::newRow("one backslash") << "\\nas\\media" << "\\nas\\media";
+    }
+    void uncPaths()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, opened);
+        QCOMPARE(NetworkBrowserWidget::toSmbUrl(typed), opened);
+    }
+
+    void favouritesAreKeptOnceAsTyped()
+    {
+        {
+            NetworkBrowserWidget page(nullptr);
+            page.findChild<QListWidget *>()->clear();
+            for (const char *typed : {"  \\\\nas\\media  ", "\\\\nas\\media", "smb://nas/music", ""}) {
+                page.findChild<QLineEdit *>(QStringLiteral("smbPathEdit"))->setText(QString::fromUtf8(typed));
+                button(page, QStringLiteral("즐겨찾기 추가"))->click();
+            }
+        }
+        NetworkBrowserWidget reopened(nullptr);
+        auto *list = reopened.findChild<QListWidget *>();
+        QStringList kept;
+        for (int row = 0; row < list->count(); ++row)
+            kept << list->item(row)->text();
+        QCOMPARE(kept, (QStringList{"\\\\nas\\media", "smb://nas/music"}));
+
+        list->setCurrentRow(0);
+        button(reopened, QStringLiteral("즐겨찾기 제거"))->click();
+        QCOMPARE(NetworkBrowserWidget(nullptr).findChild<QListWidget *>()->count(), 1);
+    }
+
+    // What "gio" does decides whether the share's file is opened or the reason is shown.
+    void smbThroughGvfs_data()
+    {
+        QTest::addColumn<QByteArray>("gio"); // empty: none on PATH
+        QTest::addColumn<QString>("expected"); // the opened path, or a word of the status
+        QTest::newRow("no gio") << QByteArray() << "gio";
+        QTest::newRow("mount refused")
+            << QByteArray("echo 'gio: smb://nas/media/: Failed to mount Windows share: Connection refused' >&2; exit 2")
+            << "Connection refused";
+        QTest::newRow("mounted without FUSE") << QByteArray("exit 0") << "gvfs-fuse";
+        QTest::newRow("mounted")
+            << QByteArray("[ \"$1 $2\" = 'mount smb://nas/my%20media' ] || exit 3\n"
+                          "/bin/mkdir -p \"$XDG_RUNTIME_DIR/gvfs/smb-share:server=nas,share=my media/sub\"")
+            << "gvfs/smb-share:server=nas,share=my media/sub/film 1.mkv";
+    }
+    void smbThroughGvfs()
+    {
+        QFETCH(QByteArray, gio);
+        QFETCH(QString, expected);
+        QTemporaryDir bin;
+        if (!gio.isEmpty())
+            writeScript(bin.filePath(QStringLiteral("gio")), gio);
+        qputenv("PATH", bin.path().toUtf8());
+        QDir(runtime_.filePath(QStringLiteral("gvfs"))).removeRecursively();
+
+        NetworkBrowserWidget page(nullptr);
+        QSignalSpy opened(&page, &NetworkBrowserWidget::openFileRequested);
+        page.findChild<QLineEdit *>(QStringLiteral("smbPathEdit"))->setText(QStringLiteral("\\\\nas\\my media\\sub\\film 1.mkv"));
+        button(page, QStringLiteral("열기"))->click();
+        if (expected.startsWith(QLatin1String("gvfs/"))) {
+            QVERIFY(opened.wait(5000));
+            QCOMPARE(opened.first().first().toString(), runtime_.filePath(expected));
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(page.smbStatusText().startsWith(QStringLiteral("네트워크 공유를 열 수 없습니다: ")), 5000);
+        QVERIFY2(page.smbStatusText().contains(expected), qPrintable(page.smbStatusText()));
+        QVERIFY(opened.isEmpty());
+    }
+
+    void interfacesWorthScanning_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("up");
+        QTest::addColumn<bool>("scanned");
+        QTest::newRow("ethernet") << "enp3s0" << true << true;
+        QTest::newRow("wi-fi") << "wlan0" << true << true;
+        QTest::newRow("down") << "wlan0" << false << false;
+        for (const char *name : {"lo", "docker0", "br-5f2c", "veth12ab", "tun0", "tap1", "wg0"})
+            QTest::newRow(name) << name << true << false;
+    }
+    void interfacesWorthScanning()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, up);
+        QFETCH(bool, scanned);
+        QNetworkInterface::InterfaceFlags flags;
+        if (up)
+            flags |= QNetworkInterface::IsUp | QNetworkInterface::IsRunning;
+        if (name == QLatin1String("lo"))
+            flags |= QNetworkInterface::IsLoopBack;
+        QCOMPARE(CastDiscovery::isLocalNetworkInterface(name, flags), scanned);
+    }
+
+    // Only a device description is taken: not a web page naming something, not an answer too
+    // big or too late.
+    void discoveryTakesOnlyDevices_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("device"); // index into answers; -1: none
+        QTest::newRow("page first, then device") << QStringList{"html", "refused", "device"} << 2;
+        QTest::newRow("no device") << QStringList{"html", "array", "huge", "slow", "refused"} << -1;
+    }
+    void discoveryTakesOnlyDevices()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(int, device);
+        const QHash<QString, FakeHttpServer::Response> kinds{
+            {"device", FakeHttpServer::json(QJsonObject{{"name", "거실 TV"}, {"cast_build_revision", "1.56"}})},
+            {"html", FakeHttpServer::text("<html><title>name</title>cast_build_revision</html>", 200, "text/html")},
+            {"array", FakeHttpServer::json(QJsonArray{QJsonObject{{"name", "x"}}})},
+            {"huge", FakeHttpServer::json("{\"name\":\"" + QByteArray(100 * 1024, 'a') + "\"}")},
+            {"slow", [] { auto r = FakeHttpServer::json(QJsonObject{{"name", "late"}}); r.delayMs = 2000; return r; }()},
+        };
+        std::vector<std::unique_ptr<FakeHttpServer>> servers;
+        QStringList hosts;
+        for (const QString &answer : answers) {
+            if (answer == QLatin1String("refused")) {
+                hosts << QStringLiteral("127.0.0.2:9"); // nothing listens there
+                continue;
+            }
+            servers.push_back(std::make_unique<FakeHttpServer>());
+            QVERIFY(servers.back()->listen());
+            servers.back()->route("GET", "/setup/eureka_info", kinds.value(answer));
+            hosts << QStringLiteral("127.0.0.1:%1").arg(servers.back()->port());
+        }
+        qputenv("VELMORAN_CAST_DISCOVERY_HOSTS", hosts.join(QLatin1Char(',')).toUtf8());
+
+        NetworkBrowserWidget page(nullptr);
+        auto *address = page.findChild<QLineEdit *>(QStringLiteral("castIpEdit"));
+        address->clear();
+        button(page, QStringLiteral("크롬캐스트 자동 검색"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(page.castStatusText().startsWith(QStringLiteral("크롬캐스트 발견:"))
+                                     || page.castStatusText().contains(QStringLiteral("기기가 없습니다")), 5000);
+        QCOMPARE(address->text(), device < 0 ? QString() : hosts.at(device));
+        for (const auto &server : servers)
+            QCOMPARE(server->requests().size(), 1);
+    }
+
+    // A device that takes the request has not shown that it plays anything.
+    void castReportsWhatItKnows_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("accepted") << 200;
+        QTest::newRow("refused") << 404;
+    }
+    void castReportsWhatItKnows()
+    {
+        QFETCH(int, status);
+        FakeHttpServer device;
+        QVERIFY(device.listen());
+        device.route("POST", "/apps/ChromeCast", FakeHttpServer::text("", status));
+        FakeEngine engine = makeFakeEngine(true);
+        engine.fake->properties.insert(QStringLiteral("path"), QStringLiteral("/media/film.mkv"));
+
+        NetworkBrowserWidget page(engine.core.get());
+        QSignalSpy requested(&page, &NetworkBrowserWidget::castRequested);
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(device.port());
+        page.findChild<QLineEdit *>(QStringLiteral("castIpEdit"))->setText(address);
+        button(page, QStringLiteral("캐스팅 시작"))->click();
+        QCOMPARE(requested.size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.castStatusText().startsWith(QStringLiteral("스트리밍 URL")), 5000);
+        QCOMPARE(device.requests().size(), 1);
+        QVERIFY(device.requests().first().body.startsWith("v=http%3A%2F%2F"));
+        QVERIFY(!page.castStatusText().contains(QStringLiteral("재생 중입니다")));
+        QCOMPARE(page.castStatusText().contains(QStringLiteral("확인할 수 없습니다")), status == 200);
+    }
+};
+
+QTEST_MAIN(NetworkBrowserTest)
+#include "tst_network_browser.moc"
