@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
@@ -46,11 +47,7 @@ private slots:
         QVERIFY(runtime_.isValid());
         qputenv("XDG_RUNTIME_DIR", runtime_.path().toUtf8());
     }
-    void cleanup()
-    {
-        qputenv("PATH", path_);
-        qunsetenv("VELMORAN_CAST_DISCOVERY_HOSTS");
-    }
+    void cleanup() { qputenv("PATH", path_); }
 
     void uncPaths_data()
     {
@@ -64,8 +61,7 @@ private slots:
     void uncPaths()
     {
         QFETCH(QString, typed);
-        QFETCH(QString, opened);
-        QCOMPARE(NetworkBrowserWidget::toSmbUrl(typed), opened);
+        QTEST(NetworkBrowserWidget::toSmbUrl(typed), "opened");
     }
 
     void favouritesAreKeptOnceAsTyped()
@@ -134,7 +130,6 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("up");
         QTest::addColumn<bool>("scanned");
-        QTest::newRow("ethernet") << "enp3s0" << true << true;
         QTest::newRow("wi-fi") << "wlan0" << true << true;
         QTest::newRow("down") << "wlan0" << false << false;
         for (const char *name : {"lo", "docker0", "br-5f2c", "veth12ab", "tun0", "tap1", "wg0"})
@@ -144,13 +139,12 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(bool, up);
-        QFETCH(bool, scanned);
         QNetworkInterface::InterfaceFlags flags;
         if (up)
             flags |= QNetworkInterface::IsUp | QNetworkInterface::IsRunning;
         if (name == QLatin1String("lo"))
             flags |= QNetworkInterface::IsLoopBack;
-        QCOMPARE(CastDiscovery::isLocalNetworkInterface(name, flags), scanned);
+        QTEST(CastDiscovery::isLocalNetworkInterface(name, flags), "scanned");
     }
 
     // Only a device description is taken: not a web page naming something, not an answer too
@@ -186,6 +180,7 @@ private slots:
             hosts << QStringLiteral("127.0.0.1:%1").arg(servers.back()->port());
         }
         qputenv("VELMORAN_CAST_DISCOVERY_HOSTS", hosts.join(QLatin1Char(',')).toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("VELMORAN_CAST_DISCOVERY_HOSTS"); });
 
         NetworkBrowserWidget page(nullptr);
         auto *address = page.findChild<QLineEdit *>(QStringLiteral("castIpEdit"));
