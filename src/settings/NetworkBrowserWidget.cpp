@@ -3,6 +3,8 @@
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
+#include "online/CastSession.h"
+#include "online/MediaStreamServer.h"
 #include "settings/CastDiscovery.h"
 #include "settings/SmbShare.h"
 #include "ui/controls/PanelParts.h"
@@ -14,9 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QUrl>
@@ -38,7 +37,6 @@ constexpr Projection kProjections[] = {
 constexpr const char *kGreen = "#4caf50";
 constexpr const char *kGrey = "#666";
 constexpr const char *kRed = "#e57373";
-constexpr int kCastRequestTimeoutMs = 5000;
 constexpr quint16 kStreamPort = 8080;
 
 #define VELMORAN_PAGE_FONTS "font-family: 'Malgun Gothic', 'Segoe UI', 'Noto Sans CJK KR', sans-serif;"
@@ -78,15 +76,6 @@ QLabel *statusLabel(const QString &objectName)
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
-}
-
-// The device field holds an address, optionally with a port ("192.168.1.20", "10.0.0.5:8008").
-QUrl deviceUrl(const QString &address, const QString &path)
-{
-    QUrl url(QStringLiteral("http://") + address);
-    url.setPort(url.port(CastDiscovery::kDevicePort));
-    url.setPath(path);
-    return url;
 }
 
 } // namespace
@@ -398,38 +387,52 @@ void NetworkBrowserWidget::onCastStart()
     }
     if (!core_)
         return;
-    if (core_->currentPath().isEmpty()) {
+    const QString current = core_->currentPath();
+    if (current.isEmpty()) {
         castStatus_->setText(QStringLiteral("오류: 재생 중인 파일이 없습니다."));
         return;
     }
     const QHostAddress localAddress = CastDiscovery::localIPv4();
     const QString local = localAddress.isNull() ? QStringLiteral("127.0.0.1") : localAddress.toString();
-    const QString streamUrl = QStringLiteral("http://%1:%2/stream").arg(local).arg(kStreamPort);
+
+    // A web address the device fetches itself; a file of ours is served to it over HTTP.
+    const QUrl currentUrl(current);
+    QString streamUrl;
+    const QString contentType = MediaStreamServer::contentType(currentUrl.isLocalFile() ? currentUrl.toLocalFile() : current);
+    if (currentUrl.scheme() == QLatin1String("http") || currentUrl.scheme() == QLatin1String("https")) {
+        streamUrl = current;
+    } else {
+        delete streamServer_;
+        streamServer_ = new MediaStreamServer(this);
+        const QString file = currentUrl.isLocalFile() ? currentUrl.toLocalFile() : current;
+        // The usual port when free, so the address stays the same between casts.
+        if (!streamServer_->serve(file, kStreamPort) && !streamServer_->serve(file)) {
+            castStatus_->setText(QStringLiteral("오류: 재생 중인 파일을 기기에 제공할 수 없습니다."));
+            return;
+        }
+        streamUrl = QStringLiteral("http://%1:%2/stream").arg(local).arg(streamServer_->serverPort());
+    }
     castStatus_->setText(QStringLiteral("스트리밍 URL: %1\n크롬캐스트/AirPlay 장치에서 \"Google Home\" 앱 또는\n"
                                         "\"AirPlay\" 설정에서 위 URL을 입력하세요.\n"
                                         "또는 VLC 및 호환 플레이어에서 \"\\\\%2\\stream\" 접속")
                              .arg(streamUrl, local));
 
-    auto *network = new QNetworkAccessManager(this);
-    QNetworkRequest request(deviceUrl(device, QStringLiteral("/apps/ChromeCast")));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
-    request.setTransferTimeout(kCastRequestTimeoutMs);
-    QNetworkReply *reply = network->post(request, "v=" + QUrl::toPercentEncoding(streamUrl));
-    connect(reply, &QNetworkReply::finished, this, [this, reply, network, device, streamUrl] {
-        if (reply->error() == QNetworkReply::NoError) {
-            // The device took the request, but nothing here tells whether it plays: this old
-            // request starts no media on current devices, and nothing serves the stream yet.
-            castStatus_->setText(QStringLiteral("기기(%1)에 요청을 보냈지만 재생 여부는 확인할 수 없습니다.\n"
-                                                "기기 화면을 확인하거나, 크롬캐스트 앱에서 스트리밍 URL을 직접 입력하세요:\n%2")
-                                     .arg(device, streamUrl));
-        } else {
-            castStatus_->setText(QStringLiteral("Cast 프로토콜 전송 실패. 수동 연결:\n스트리밍 URL: %1\n"
-                                                "크롬캐스트 앱에서 위 URL을 입력하세요.")
-                                     .arg(streamUrl));
-        }
-        reply->deleteLater();
-        network->deleteLater();
+    // The field holds the device as discovery found it (host, perhaps with its HTTP port); the
+    // cast protocol has its own port.
+    const QString host = QUrl(QStringLiteral("http://") + device).host();
+    bool portGiven = false;
+    const int castPort = qEnvironmentVariableIntValue("VELMORAN_CAST_PORT", &portGiven);
+    delete cast_;
+    cast_ = new CastSession(this);
+    connect(cast_, &CastSession::playing, this, [this, device] {
+        castStatus_->setText(QStringLiteral("캐스팅 시작됨: %1\n크롬캐스트 기기에서 재생 중입니다.").arg(device));
     });
+    connect(cast_, &CastSession::failed, this, [this, streamUrl](const QString &reason) {
+        castStatus_->setText(QStringLiteral("Cast 프로토콜 전송 실패. 수동 연결:\n스트리밍 URL: %1\n"
+                                            "크롬캐스트 앱에서 위 URL을 입력하세요.\n(%2)")
+                                 .arg(streamUrl, reason));
+    });
+    cast_->start(host, portGiven && castPort > 0 ? quint16(castPort) : CastProtocol::kDevicePort, streamUrl, contentType);
     emit castRequested(device);
     saveSettings();
 }

@@ -4,6 +4,8 @@
 #include <QWidget>
 
 class CastScan;
+class CastSession;
+class MediaStreamServer;
 class MpvCore;
 class QCheckBox;
 class QComboBox;
@@ -55,6 +57,8 @@ private:
     QSettings settings_;
     SmbMounter *mounter_ = nullptr;
     CastScan *scan_ = nullptr;
+    CastSession *cast_ = nullptr;
+    MediaStreamServer *streamServer_ = nullptr;
     QLineEdit *pathEdit_ = nullptr;
     QListWidget *favorites_ = nullptr;
     QLabel *smbStatus_ = nullptr;

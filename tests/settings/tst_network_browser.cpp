@@ -2,10 +2,20 @@
 // cast-device discovery against fake devices, and what a cast request reports.
 #include "FakeEngineSession.h"
 #include "FakeHttpServer.h"
+#include "online/CastSession.h"
+#include "online/MediaStreamServer.h"
 #include "settings/CastDiscovery.h"
 #include "settings/NetworkBrowserWidget.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
+#include <QtEndian>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -193,33 +203,120 @@ private slots:
             QCOMPARE(server->requests().size(), 1);
     }
 
-    // A device that takes the request has not shown that it plays anything.
-    void castReportsWhatItKnows_data()
+    void streamServerRanges_data()
     {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("range"); // empty: none
         QTest::addColumn<int>("status");
-        QTest::newRow("accepted") << 200;
-        QTest::newRow("refused") << 404;
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("whole") << "/stream" << QByteArray() << 200 << QByteArray("abcdefghij");
+        QTest::newRow("middle") << "/stream" << QByteArray("bytes=1-3") << 206 << QByteArray("bcd");
+        QTest::newRow("last two") << "/stream" << QByteArray("bytes=-2") << 206 << QByteArray("ij");
+        QTest::newRow("open end") << "/stream" << QByteArray("bytes=8-") << 206 << QByteArray("ij");
+        QTest::newRow("past the end") << "/stream" << QByteArray("bytes=10-") << 416 << QByteArray();
+        QTest::newRow("other path") << "/etc/passwd" << QByteArray() << 404 << QByteArray();
     }
-    void castReportsWhatItKnows()
+    void streamServerRanges()
     {
-        QFETCH(int, status);
-        FakeHttpServer device;
-        QVERIFY(device.listen());
-        device.route("POST", "/apps/ChromeCast", FakeHttpServer::text("", status));
+        QFETCH(QString, path);
+        QFETCH(QByteArray, range);
+        QTemporaryDir dir;
+        QFile media(dir.filePath("a.mp3"));
+        QVERIFY(media.open(QIODevice::WriteOnly) && media.write("abcdefghij") == 10);
+        media.close();
+        MediaStreamServer server;
+        QVERIFY(server.serve(media.fileName()));
+        QNetworkAccessManager network;
+        QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path)));
+        if (!range.isEmpty())
+            request.setRawHeader("Range", range);
+        QNetworkReply *reply = network.get(request);
+        QTRY_VERIFY(reply->isFinished());
+        QTEST(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), "status");
+        QTEST(reply->readAll(), "body");
+        delete reply;
+    }
+
+    // "재생 중" only once the device reports playing the stream it fetched from the player.
+    void castSaysPlayingOnlyWhenTheDeviceDoes_data()
+    {
+        QTest::addColumn<bool>("deviceLoads");
+        QTest::newRow("device plays") << true;
+        QTest::newRow("device refuses") << false;
+    }
+    void castSaysPlayingOnlyWhenTheDeviceDoes()
+    {
+        QFETCH(bool, deviceLoads);
+        QTemporaryDir dir;
+        QProcess openssl;
+        openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=cast",
+                                  "-keyout", dir.filePath("key.pem"), "-out", dir.filePath("cert.pem")});
+        QVERIFY(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+        QFile key(dir.filePath("key.pem")), cert(dir.filePath("cert.pem"));
+        QVERIFY(key.open(QIODevice::ReadOnly) && cert.open(QIODevice::ReadOnly));
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setPrivateKey(QSslKey(&key, QSsl::Rsa));
+        tls.setLocalCertificate(QSslCertificate(&cert));
+        QSslServer device;
+        device.setSslConfiguration(tls);
+        QVERIFY(device.listen(QHostAddress::LocalHost));
+        qputenv("VELMORAN_CAST_PORT", QByteArray::number(device.serverPort()));
+        const auto unset = qScopeGuard([] { qunsetenv("VELMORAN_CAST_PORT"); });
+
+        QFile media(dir.filePath("film.mp4"));
+        QVERIFY(media.open(QIODevice::WriteOnly) && media.write(QByteArray(300 * 1024, 'x') + "end") > 0);
+        media.close();
         FakeEngine engine = makeFakeEngine(true);
-        engine.fake->properties.insert(QStringLiteral("path"), QStringLiteral("/media/film.mkv"));
+        engine.fake->properties.insert(QStringLiteral("path"), media.fileName());
+
+        // The device: starts the receiver on LAUNCH; on LOAD fetches the stream's last bytes by
+        // range, as a player seeking would, and plays when they are right.
+        QNetworkAccessManager network;
+        QByteArray fetched;
+        QByteArray buffer;
+        connect(&device, &QSslServer::pendingConnectionAvailable, this, [&] {
+            auto *peer = static_cast<QSslSocket *>(device.nextPendingConnection());
+            auto reply = [peer](const QJsonObject &payload) {
+                const QByteArray body = CastProtocol::encode({"receiver-0", "sender-velmoran", "urn:x-cast:com.google.cast.media",
+                                                              QJsonDocument(payload).toJson()});
+                QByteArray frame(4, '\0');
+                qToBigEndian(quint32(body.size()), frame.data());
+                peer->write(frame + body);
+            };
+            connect(peer, &QSslSocket::readyRead, this, [&, peer, reply] {
+                buffer += peer->readAll();
+                for (quint32 size; buffer.size() >= 4 && buffer.size() >= 4 + (size = qFromBigEndian<quint32>(buffer.data()));) {
+                    const auto message = CastProtocol::decode(buffer.mid(4, size));
+                    buffer.remove(0, 4 + size);
+                    QVERIFY(message);
+                    const QJsonObject request = QJsonDocument::fromJson(message->payload).object();
+                    if (request["type"] == "LAUNCH")
+                        reply({{"type", "RECEIVER_STATUS"}, {"status", QJsonObject{{"applications", QJsonArray{
+                                   QJsonObject{{"appId", request["appId"]}, {"transportId", "web-7"}}}}}}});
+                    if (request["type"] != "LOAD" || message->destination != "web-7")
+                        continue;
+                    if (!deviceLoads) {
+                        reply({{"type", "LOAD_FAILED"}});
+                        continue;
+                    }
+                    QNetworkRequest get(QUrl(request["media"]["contentId"].toString()));
+                    get.setRawHeader("Range", "bytes=-3");
+                    QNetworkReply *stream = network.get(get);
+                    connect(stream, &QNetworkReply::finished, this, [&, stream, reply] {
+                        fetched = stream->readAll();
+                        if (stream->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 206 && fetched == "end")
+                            reply({{"type", "MEDIA_STATUS"}, {"status", QJsonArray{QJsonObject{{"playerState", "PLAYING"}}}}});
+                    });
+                }
+            });
+        });
 
         NetworkBrowserWidget page(engine.core.get());
-        QSignalSpy requested(&page, &NetworkBrowserWidget::castRequested);
-        const QString address = QStringLiteral("127.0.0.1:%1").arg(device.port());
-        page.findChild<QLineEdit *>(QStringLiteral("castIpEdit"))->setText(address);
+        page.findChild<QLineEdit *>(QStringLiteral("castIpEdit"))->setText(QStringLiteral("127.0.0.1"));
         button(page, QStringLiteral("캐스팅 시작"))->click();
-        QCOMPARE(requested.size(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(!page.castStatusText().startsWith(QStringLiteral("스트리밍 URL")), 5000);
-        QCOMPARE(device.requests().size(), 1);
-        QVERIFY(device.requests().first().body.startsWith("v=http%3A%2F%2F"));
-        QVERIFY(!page.castStatusText().contains(QStringLiteral("재생 중입니다")));
-        QCOMPARE(page.castStatusText().contains(QStringLiteral("확인할 수 없습니다")), status == 200);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.castStatusText().startsWith(QStringLiteral("스트리밍 URL")), 10000);
+        QCOMPARE(page.castStatusText().contains(QStringLiteral("재생 중입니다")), deviceLoads);
+        QCOMPARE(fetched, deviceLoads ? QByteArray("end") : QByteArray());
     }
 };
 

@@ -1,0 +1,216 @@
+#include "online/CastSession.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSslSocket>
+#include <QTimer>
+#include <QtEndian>
+
+namespace CastProtocol {
+namespace {
+
+void putVarint(QByteArray &out, quint64 value)
+{
+    do {
+        quint8 byte = value & 0x7f;
+        value >>= 7;
+        out.append(char(value ? byte | 0x80 : byte));
+    } while (value);
+}
+
+void putText(QByteArray &out, int field, const QByteArray &text)
+{
+    out.append(char(field << 3 | 2));
+    putVarint(out, quint64(text.size()));
+    out.append(text);
+}
+
+std::optional<quint64> takeVarint(const QByteArray &in, qsizetype &at)
+{
+    quint64 value = 0;
+    for (int shift = 0; shift < 64 && at < in.size(); shift += 7) {
+        const auto byte = quint8(in.at(at++));
+        value |= quint64(byte & 0x7f) << shift;
+        if (!(byte & 0x80))
+            return value;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QByteArray encode(const Message &message)
+{
+    QByteArray out;
+    out.append(char(1 << 3 | 0)); // protocol_version CASTV2_1_0
+    putVarint(out, 0);
+    putText(out, 2, message.source.toUtf8());
+    putText(out, 3, message.destination.toUtf8());
+    putText(out, 4, message.nameSpace.toUtf8());
+    out.append(char(5 << 3 | 0)); // payload_type STRING
+    putVarint(out, 0);
+    putText(out, 6, message.payload);
+    return out;
+}
+
+std::optional<Message> decode(const QByteArray &bytes)
+{
+    Message message;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const auto key = takeVarint(bytes, at);
+        if (!key)
+            return std::nullopt;
+        const int field = int(*key >> 3);
+        switch (*key & 7) {
+        case 0:
+            if (!takeVarint(bytes, at))
+                return std::nullopt;
+            break;
+        case 2: {
+            const auto length = takeVarint(bytes, at);
+            if (!length || *length > quint64(bytes.size() - at))
+                return std::nullopt;
+            const QByteArray text = bytes.mid(at, qsizetype(*length));
+            at += qsizetype(*length);
+            if (field == 2)
+                message.source = QString::fromUtf8(text);
+            else if (field == 3)
+                message.destination = QString::fromUtf8(text);
+            else if (field == 4)
+                message.nameSpace = QString::fromUtf8(text);
+            else if (field == 6)
+                message.payload = text;
+            break;
+        }
+        default:
+            return std::nullopt; // binary payloads and other wire types are not ours
+        }
+    }
+    return message;
+}
+
+} // namespace CastProtocol
+
+namespace {
+constexpr const char *kConnection = "urn:x-cast:com.google.cast.tp.connection";
+constexpr const char *kHeartbeat = "urn:x-cast:com.google.cast.tp.heartbeat";
+constexpr const char *kReceiver = "urn:x-cast:com.google.cast.receiver";
+constexpr const char *kMedia = "urn:x-cast:com.google.cast.media";
+constexpr const char *kDefaultMediaReceiver = "CC1AD845";
+const QString kSender = QStringLiteral("sender-velmoran");
+const QString kPlatform = QStringLiteral("receiver-0");
+} // namespace
+
+CastSession::CastSession(QObject *parent) : QObject(parent), socket_(new QSslSocket(this)), timeout_(new QTimer(this))
+{
+    timeout_->setSingleShot(true);
+    connect(timeout_, &QTimer::timeout, this, [this] {
+        fail(QStringLiteral("기기가 %1초 안에 재생을 시작하지 않았습니다").arg(kTimeoutMs / 1000));
+    });
+    // Cast devices identify themselves with a certificate of their own making; there is no
+    // authority to check it against.
+    socket_->setPeerVerifyMode(QSslSocket::VerifyNone);
+    connect(socket_, &QSslSocket::encrypted, this, [this] {
+        send(kPlatform, kConnection, {{"type", "CONNECT"}});
+        send(kPlatform, kReceiver, {{"type", "LAUNCH"}, {"appId", kDefaultMediaReceiver}, {"requestId", 1}});
+    });
+    connect(socket_, &QSslSocket::readyRead, this, &CastSession::onReadyRead);
+    connect(socket_, &QSslSocket::errorOccurred, this, [this] {
+        fail(QStringLiteral("기기에 연결할 수 없습니다 (%1)").arg(socket_->errorString()));
+    });
+}
+
+CastSession::~CastSession()
+{
+    socket_->disconnect(this);
+}
+
+void CastSession::start(const QString &host, quint16 port, const QString &mediaUrl, const QString &contentType)
+{
+    mediaUrl_ = mediaUrl;
+    contentType_ = contentType;
+    timeout_->start(kTimeoutMs);
+    socket_->connectToHostEncrypted(host, port);
+}
+
+void CastSession::send(const QString &destination, const char *nameSpace, const QJsonObject &payload)
+{
+    const QByteArray body = CastProtocol::encode(
+        {kSender, destination, QLatin1String(nameSpace), QJsonDocument(payload).toJson(QJsonDocument::Compact)});
+    QByteArray frame(4, '\0');
+    qToBigEndian(quint32(body.size()), frame.data());
+    socket_->write(frame + body);
+}
+
+void CastSession::onReadyRead()
+{
+    buffer_ += socket_->readAll();
+    while (buffer_.size() >= 4) {
+        const quint32 length = qFromBigEndian<quint32>(buffer_.constData());
+        if (length > CastProtocol::kMaxMessageBytes) {
+            fail(QStringLiteral("기기가 잘못된 메시지를 보냈습니다"));
+            return;
+        }
+        if (buffer_.size() < qsizetype(4 + length))
+            return;
+        const auto message = CastProtocol::decode(buffer_.mid(4, length));
+        buffer_.remove(0, 4 + length);
+        if (message)
+            handle(*message);
+    }
+}
+
+void CastSession::handle(const CastProtocol::Message &message)
+{
+    const QJsonObject payload = QJsonDocument::fromJson(message.payload).object();
+    const QString type = payload.value(QLatin1String("type")).toString();
+    // The device drops a sender that stops answering its pings, so they are answered for as
+    // long as the session lives, also after playback has started.
+    if (message.nameSpace == QLatin1String(kHeartbeat) && type == QLatin1String("PING")) {
+        send(message.source, kHeartbeat, {{"type", "PONG"}});
+    } else if (done_) {
+        return;
+    } else if (type == QLatin1String("LAUNCH_ERROR") || type == QLatin1String("LOAD_FAILED")
+               || type == QLatin1String("LOAD_CANCELLED") || type == QLatin1String("INVALID_REQUEST")) {
+        const QString reason = payload.value(QLatin1String("reason")).toString();
+        fail(QStringLiteral("기기가 요청을 거부했습니다: %1").arg(reason.isEmpty() ? type : type + QLatin1Char(' ') + reason));
+    } else if (type == QLatin1String("RECEIVER_STATUS") && transportId_.isEmpty()) {
+        const QJsonArray apps = payload.value(QLatin1String("status")).toObject().value(QLatin1String("applications")).toArray();
+        for (const QJsonValue &app : apps) {
+            if (app.toObject().value(QLatin1String("appId")).toString() != QLatin1String(kDefaultMediaReceiver))
+                continue;
+            transportId_ = app.toObject().value(QLatin1String("transportId")).toString();
+            if (transportId_.isEmpty())
+                continue;
+            send(transportId_, kConnection, {{"type", "CONNECT"}});
+            send(transportId_, kMedia,
+                 {{"type", "LOAD"}, {"requestId", 2}, {"autoplay", true},
+                  {"media", QJsonObject{{"contentId", mediaUrl_}, {"streamType", "BUFFERED"}, {"contentType", contentType_}}}});
+        }
+    } else if (type == QLatin1String("MEDIA_STATUS")) {
+        for (const QJsonValue &status : payload.value(QLatin1String("status")).toArray()) {
+            const QString state = status.toObject().value(QLatin1String("playerState")).toString();
+            if (state == QLatin1String("PLAYING") || state == QLatin1String("BUFFERING")) {
+                done_ = true;
+                timeout_->stop();
+                emit playing();
+                return;
+            }
+            if (state == QLatin1String("IDLE") && status.toObject().value(QLatin1String("idleReason")).toString() == QLatin1String("ERROR")) {
+                fail(QStringLiteral("기기가 미디어를 재생하지 못했습니다 (스트림을 열 수 없음)"));
+                return;
+            }
+        }
+    }
+}
+
+void CastSession::fail(const QString &reason)
+{
+    if (done_)
+        return;
+    done_ = true;
+    timeout_->stop();
+    socket_->abort();
+    emit failed(reason);
+}

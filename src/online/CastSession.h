@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class QSslSocket;
+class QTimer;
+
+// The framing of the Google Cast protocol: each message is a protobuf "CastMessage" (protocol
+// version, source, destination, namespace, UTF-8 payload) behind its 4-byte big-endian length.
+namespace CastProtocol {
+
+inline constexpr quint16 kDevicePort = 8009;
+inline constexpr qint64 kMaxMessageBytes = 64 * 1024;
+
+struct Message {
+    QString source;
+    QString destination;
+    QString nameSpace;
+    QByteArray payload; // JSON text
+};
+
+QByteArray encode(const Message &message); // the protobuf, without the length
+std::optional<Message> decode(const QByteArray &bytes);
+
+} // namespace CastProtocol
+
+// One cast: connects to the device (TLS; devices present their own self-made certificate),
+// starts the Default Media Receiver, asks it to load `mediaUrl`, and reports once the device
+// says it plays (or buffers) it, or why it does not.
+class CastSession : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kTimeoutMs = 20000;
+
+    explicit CastSession(QObject *parent = nullptr);
+    ~CastSession() override;
+
+    void start(const QString &host, quint16 port, const QString &mediaUrl, const QString &contentType);
+
+signals:
+    void playing();
+    // `reason` is for the user, in Korean.
+    void failed(const QString &reason);
+
+private:
+    void send(const QString &destination, const char *nameSpace, const QJsonObject &payload);
+    void onReadyRead();
+    void handle(const CastProtocol::Message &message);
+    void fail(const QString &reason);
+
+    QSslSocket *socket_;
+    QTimer *timeout_;
+    QByteArray buffer_;
+    QString mediaUrl_;
+    QString contentType_;
+    QString transportId_; // the started receiver's address, once known
+    bool done_ = false;
+};
