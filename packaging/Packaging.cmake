@@ -20,8 +20,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 # Debian 12 runtime packages: one per library the binary links (tests/packaging checks that none
 # is missing; minimum versions as dpkg-shlibdeps finds them, Qt and libmpv at the versions the
-# player is built for), the SVG plugins that draw its icons, and ffmpeg for clip export. The X11
-# platform plugin and the JPEG and ICO readers come with libqt6gui6.
+# player is built for), the SVG plugins that draw its icons, the SQLite driver of the media library,
+# and ffmpeg for clip export and chapter pictures. The X11 platform plugin and the JPEG and ICO
+# readers come with libqt6gui6.
 set(VELMORAN_DEB_DEPENDS
     "libc6 (>= 2.34)"
     "libstdc++6 (>= 11)"
@@ -34,6 +35,8 @@ set(VELMORAN_DEB_DEPENDS
     "libqt6network6 (>= 6.4)"
     "libqt6dbus6 (>= 6.4)"
     "libqt6svg6 (>= 6.4)"
+    "libqt6sql6 (>= 6.4)"
+    "libqt6sql6-sqlite (>= 6.4)"
     "ffmpeg")
 list(JOIN VELMORAN_DEB_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 # Korean text needs a CJK font, Wayland sessions a native platform plugin (XWayland works without
