@@ -222,6 +222,10 @@ private:
     std::unique_ptr<ShaderChain> shaders_;
     std::unique_ptr<VideoFilterChain> videoFilters_;
     std::optional<Vr360View> vr360_;
+    // The view the running filter shows; turns reach it at most as fast as it rebuilds.
+    Vr360View vr360Shown_;
+    QTimer *vr360Timer_ = nullptr;
+    void sendVr360View();
     qint64 currentEntryId_ = 0;  // the queue entry of the started file
     // Files that ended in an error, reported once the engine's log has caught up with them: the
     // log may still explain the error as a filter that was taken out, and the file played again.

@@ -2,6 +2,15 @@
 #include "engine/MpvCore.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+// Even a small picture gets one view change per frame at most.
+constexpr qint64 kMinVr360StepMs = 30;
+} // namespace
 
 bool MpvCore::setVideoFilter(VideoFilterSlot slot, const QString &filters)
 {
@@ -24,6 +33,8 @@ bool MpvCore::setVr360Projection(const QString &projection)
         return false;
     if (projection.isEmpty()) {
         vr360_.reset();
+        if (vr360Timer_)
+            vr360Timer_->stop();
         return clearVideoFilter(VideoFilterSlot::Vr360);
     }
     const std::optional<QString> input = Vr360View::inputFor(projection);
@@ -41,6 +52,7 @@ bool MpvCore::setVr360Projection(const QString &projection)
     if (!setVideoFilter(VideoFilterSlot::Vr360, view.filterText()))
         return false;
     vr360_ = view;
+    vr360Shown_ = view;
     return true;
 }
 
@@ -48,22 +60,43 @@ void MpvCore::turnVr360View(double yawDegrees, double pitchDegrees)
 {
     if (!initialized_ || !vr360_)
         return;
-    const Vr360View before = *vr360_;
     vr360_->turn(yawDegrees, pitchDegrees);
-    // The filter takes these while it runs, and reports an error even when it has taken them,
-    // so the result code is not judged here.
-    if (vr360_->yaw != before.yaw)
-        videoFilters_->sendCommand(VideoFilterSlot::Vr360, QStringLiteral("yaw"), QString::number(vr360_->yaw, 'f', 2));
-    if (vr360_->pitch != before.pitch)
-        videoFilters_->sendCommand(VideoFilterSlot::Vr360, QStringLiteral("pitch"), QString::number(vr360_->pitch, 'f', 2));
+    sendVr360View();
 }
 
 void MpvCore::zoomVr360View(double fovDegrees)
 {
     if (!initialized_ || !vr360_)
         return;
-    const double before = vr360_->fov;
     vr360_->zoom(fovDegrees);
-    if (vr360_->fov != before)
-        videoFilters_->sendCommand(VideoFilterSlot::Vr360, QStringLiteral("d_fov"), QString::number(vr360_->fov, 'f', 2));
+    sendVr360View();
+}
+
+void MpvCore::sendVr360View()
+{
+    // The filter rebuilds its whole lookup table for every change (hundreds of milliseconds
+    // for a 1080p picture here), and the engine waits for it. A drag makes far more changes
+    // than that; they are gathered and only the latest view is sent, as often as the last
+    // rebuild allows.
+    if (!vr360Timer_) {
+        vr360Timer_ = new QTimer(this);
+        vr360Timer_->setSingleShot(true);
+        connect(vr360Timer_, &QTimer::timeout, this, &MpvCore::sendVr360View);
+    }
+    if (vr360Timer_->isActive() || !vr360_
+        || (vr360Shown_.yaw == vr360_->yaw && vr360Shown_.pitch == vr360_->pitch && vr360Shown_.fov == vr360_->fov))
+        return;
+    QElapsedTimer took;
+    took.start();
+    // The filter takes these while it runs, and reports an error even when it has taken them,
+    // so the result code is not judged here.
+    const auto sendIfChanged = [this](const char *option, double shown, double wanted) {
+        if (shown != wanted)
+            videoFilters_->sendCommand(VideoFilterSlot::Vr360, QLatin1String(option), QString::number(wanted, 'f', 2));
+    };
+    sendIfChanged("yaw", vr360Shown_.yaw, vr360_->yaw);
+    sendIfChanged("pitch", vr360Shown_.pitch, vr360_->pitch);
+    sendIfChanged("d_fov", vr360Shown_.fov, vr360_->fov);
+    vr360Shown_ = *vr360_;
+    vr360Timer_->start(std::max<qint64>(kMinVr360StepMs, 2 * took.elapsed()));
 }
