@@ -119,6 +119,16 @@ CastSession::CastSession(QObject *parent) : QObject(parent), socket_(new QSslSoc
     connect(socket_, &QSslSocket::errorOccurred, this, [this] {
         fail(QStringLiteral("기기에 연결할 수 없습니다 (%1)").arg(socket_->errorString()));
     });
+    connect(socket_, &QSslSocket::disconnected, this, &CastSession::end);
+}
+
+void CastSession::end()
+{
+    // Only a cast that played can end; before that a lost device is a failure.
+    if (!playing_ || ended_)
+        return;
+    ended_ = true;
+    emit ended();
 }
 
 CastSession::~CastSession()
@@ -170,6 +180,12 @@ void CastSession::handle(const CastProtocol::Message &message)
     if (message.nameSpace == QLatin1String(kHeartbeat) && type == QLatin1String("PING")) {
         send(message.source, kHeartbeat, {{"type", "PONG"}});
     } else if (done_) {
+        // Once playing, the device's player going idle (finished, stopped from the TV or another
+        // sender) is the end of this cast.
+        if (type == QLatin1String("MEDIA_STATUS"))
+            for (const QJsonValue &status : payload.value(QLatin1String("status")).toArray())
+                if (status.toObject().value(QLatin1String("playerState")).toString() == QLatin1String("IDLE"))
+                    end();
         return;
     } else if (type == QLatin1String("LAUNCH_ERROR") || type == QLatin1String("LOAD_FAILED")
                || type == QLatin1String("LOAD_CANCELLED") || type == QLatin1String("INVALID_REQUEST")) {
@@ -193,6 +209,7 @@ void CastSession::handle(const CastProtocol::Message &message)
             const QString state = status.toObject().value(QLatin1String("playerState")).toString();
             if (state == QLatin1String("PLAYING") || state == QLatin1String("BUFFERING")) {
                 done_ = true;
+                playing_ = true;
                 timeout_->stop();
                 emit playing();
                 return;

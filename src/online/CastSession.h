@@ -47,12 +47,15 @@ signals:
     void playing();
     // `reason` is for the user, in Korean.
     void failed(const QString &reason);
+    // A cast that played is over: the device went idle or the connection closed.
+    void ended();
 
 private:
     void send(const QString &destination, const char *nameSpace, const QJsonObject &payload);
     void onReadyRead();
     void handle(const CastProtocol::Message &message);
     void fail(const QString &reason);
+    void end();
 
     QSslSocket *socket_;
     QTimer *timeout_;
@@ -61,4 +64,6 @@ private:
     QString contentType_;
     QString transportId_; // the started receiver's address, once known
     bool done_ = false;
+    bool playing_ = false;
+    bool ended_ = false;
 };

@@ -427,6 +427,12 @@ void NetworkBrowserWidget::onCastStart()
     connect(cast_, &CastSession::playing, this, [this, device] {
         castStatus_->setText(QStringLiteral("캐스팅 시작됨: %1\n크롬캐스트 기기에서 재생 중입니다.").arg(device));
     });
+    connect(cast_, &CastSession::ended, this, [this] {
+        // The file is served to the device for this cast only.
+        delete streamServer_;
+        streamServer_ = nullptr;
+        castStatus_->setText(QStringLiteral("캐스팅이 끝났습니다."));
+    });
     connect(cast_, &CastSession::failed, this, [this, streamUrl](const QString &reason) {
         castStatus_->setText(QStringLiteral("Cast 프로토콜 전송 실패. 수동 연결:\n스트리밍 URL: %1\n"
                                             "크롬캐스트 앱에서 위 URL을 입력하세요.\n(%2)")

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPointer>
 #include <QProcess>
 #include <QSslKey>
 #include <QSslServer>
@@ -274,8 +275,11 @@ private slots:
         QNetworkAccessManager network;
         QByteArray fetched;
         QByteArray buffer;
+        QUrl streamUrl;
+        QPointer<QSslSocket> castPeer;
         connect(&device, &QSslServer::pendingConnectionAvailable, this, [&] {
             auto *peer = static_cast<QSslSocket *>(device.nextPendingConnection());
+            castPeer = peer;
             auto reply = [peer](const QJsonObject &payload) {
                 const QByteArray body = CastProtocol::encode({"receiver-0", "sender-velmoran", "urn:x-cast:com.google.cast.media",
                                                               QJsonDocument(payload).toJson()});
@@ -299,7 +303,8 @@ private slots:
                         reply({{"type", "LOAD_FAILED"}});
                         continue;
                     }
-                    QNetworkRequest get(QUrl(request["media"]["contentId"].toString()));
+                    streamUrl = QUrl(request["media"]["contentId"].toString());
+                    QNetworkRequest get(streamUrl);
                     get.setRawHeader("Range", "bytes=-3");
                     QNetworkReply *stream = network.get(get);
                     connect(stream, &QNetworkReply::finished, this, [&, stream, reply] {
@@ -317,6 +322,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!page.castStatusText().startsWith(QStringLiteral("스트리밍 URL")), 10000);
         QCOMPARE(page.castStatusText().contains(QStringLiteral("재생 중입니다")), deviceLoads);
         QCOMPARE(fetched, deviceLoads ? QByteArray("end") : QByteArray());
+        if (!deviceLoads)
+            return;
+
+        // The device closes the cast: the player's file is no longer offered on the network.
+        castPeer->disconnectFromHost();
+        QTRY_COMPARE(page.castStatusText(), QStringLiteral("캐스팅이 끝났습니다."));
+        QNetworkReply *again = network.get(QNetworkRequest(streamUrl));
+        QTRY_VERIFY(again->isFinished());
+        QCOMPARE(again->error(), QNetworkReply::ConnectionRefusedError);
     }
 };
 
