@@ -1,33 +1,14 @@
 #pragma once
 
+#include "online/CastProtocol.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
 
-#include <optional>
-
 class QSslSocket;
 class QTimer;
-
-// The framing of the Google Cast protocol: each message is a protobuf "CastMessage" (protocol
-// version, source, destination, namespace, UTF-8 payload) behind its 4-byte big-endian length.
-namespace CastProtocol {
-
-inline constexpr quint16 kDevicePort = 8009;
-inline constexpr qint64 kMaxMessageBytes = 64 * 1024;
-
-struct Message {
-    QString source;
-    QString destination;
-    QString nameSpace;
-    QByteArray payload; // JSON text
-};
-
-QByteArray encode(const Message &message); // the protobuf, without the length
-std::optional<Message> decode(const QByteArray &bytes);
-
-} // namespace CastProtocol
 
 // One cast: connects to the device (TLS; devices present their own self-made certificate),
 // starts the Default Media Receiver, asks it to load `mediaUrl`, and reports once the device
