@@ -1,6 +1,6 @@
 #include "ui/playlist/PlaylistWidget.h"
 
-#include "library/CoverReader.h"
+#include "library/CoverThumbnail.h"
 #include "ui/playlist/M3uFile.h"
 
 #include <QFileDialog>
@@ -9,8 +9,6 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
@@ -20,26 +18,6 @@ namespace {
 
 constexpr int kHeaderHeight = 36;
 const QString kAudioIcon = QStringLiteral(":/icons/audio.svg");
-
-// The cover's middle, filling a rounded square: the short side becomes the icon's side. Runs
-// on a pool thread, so only QImage is used.
-QImage roundedCover(const QString &path)
-{
-    const QImage cover = CoverReader::extractCover(path);
-    if (cover.isNull())
-        return {};
-    const int side = PlaylistWidget::kIconSize;
-    const QImage scaled = cover.scaled(side, side, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-    QImage icon(side, side, QImage::Format_ARGB32_Premultiplied);
-    icon.fill(Qt::transparent);
-    QPainter painter(&icon);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath clip;
-    clip.addRoundedRect(QRectF(0, 0, side, side), 4, 4);
-    painter.setClipPath(clip);
-    painter.drawImage(QPoint(-(scaled.width() - side) / 2, -(scaled.height() - side) / 2), scaled);
-    return icon;
-}
 
 QPushButton *headerButton(const QString &text, const char *style)
 {
@@ -135,7 +113,7 @@ void PlaylistWidget::loadThumbnailAsync(const QString &path)
         watcher->deleteLater();
         onThumbnailLoaded(path, watcher->isCanceled() ? QImage() : watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run(roundedCover, path));
+    watcher->setFuture(QtConcurrent::run(CoverThumbnail::rounded, path, kIconSize, qreal(4)));
 }
 
 void PlaylistWidget::onThumbnailLoaded(const QString &path, const QImage &cover)
