@@ -81,6 +81,7 @@ MainWindow::MainWindow(QWidget *parent)
     loadWindowState();
     controlBar_->setVolume(readSetting(settings_, SettingsKeys::audioVolume));
     QTimer::singleShot(1000, this, &MainWindow::startRemoteServer);
+    startOnlineServices();
 }
 
 MainWindow::~MainWindow()
@@ -371,13 +372,6 @@ void MainWindow::onOpenUrl()
     const QString url = dialog.url().trimmed();
     if (!url.isEmpty())
         openUrl(url);
-}
-
-void MainWindow::openUrl(const QString &url)
-{
-    videoSurface_->setLogoVisible(false);
-    videoSurface_->core()->loadFile(url, false);
-    updateWindowTitle(url);
 }
 
 void MainWindow::onMpvInitialized()

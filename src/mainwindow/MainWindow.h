@@ -35,6 +35,11 @@ class TrackSelector;
 class WhisperWidget;
 class ChapterWidget;
 class MultiViewWidget;
+class AdManager;
+class QProgressDialog;
+class SplashAdWidget;
+class UpdateChecker;
+class YtdlpManager;
 
 class MainWindow : public QMainWindow
 {
@@ -102,6 +107,9 @@ public slots:
     void toggleWhisper(bool on);
     void onChapterBookmark();
     void toggleMultiView(MultiViewLayout layout);
+    void onYtdlpReady(const QString &path);
+    void onYtdlpDownloadProgress(int percent);
+    void onYtdlpDownloadFailed(const QString &error);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -130,6 +138,12 @@ private:
     void showPlayState(bool playing);
     void startRemoteServer();
     void reportUnopenable(const QString &path);
+
+    // Online services
+    void startOnlineServices();
+    YtdlpManager *ytdlpManager();
+    void startUpdateCheck();
+    void closeYtdlpProgress();
 
     // Music mode
     void followMediaKind(const QString &path);
@@ -216,6 +230,13 @@ private:
     double duration_ = 0.0;
     bool multichannelPrompted_ = false;
     QStringList pendingStartupFiles_;
+
+    YtdlpManager *ytdlp_ = nullptr;  // created 500 ms after the window, or at the first address
+    QProgressDialog *ytdlpProgress_ = nullptr;
+    QString pendingUrl;              // waits for yt-dlp to arrive
+    UpdateChecker *updateChecker_ = nullptr;
+    AdManager *adManager_ = nullptr;
+    SplashAdWidget *splashAd_ = nullptr;
 
     WhisperWidget *whisper_ = nullptr;
     ChapterWidget *chapterPanel_ = nullptr;

@@ -30,3 +30,15 @@ QUrl serviceEndpoint(const QUrl &base, const QString &path)
     url.setFragment(QString());
     return url;
 }
+
+bool isWebAddress(const QUrl &url)
+{
+    return url.isValid() && (url.scheme() == u"https" || url.scheme() == u"http") && !url.host().isEmpty();
+}
+
+bool isAddressFromService(const QUrl &url, const QUrl &serviceBase)
+{
+    if (!isWebAddress(url))
+        return false;
+    return url.scheme() == u"https" || serviceBase.scheme() == u"http";
+}

@@ -24,6 +24,13 @@ unset DBUS_SESSION_BUS_ADDRESS
 export LC_ALL=C.UTF-8
 # Test machines have no sound device; the engine plays into its null output.
 export VELMORAN_AUDIO_OUTPUT=null
+# The player's own servers (update check, sponsored content, yt-dlp download, thumbnails) point
+# at a closed local port unless a test sets its fake: nothing reaches the internet, and the
+# player must stay quiet when they cannot be reached.
+for service in UPDATE ADS YTDLP YTIMG; do
+    variable="VELMORAN_${service}_URL"
+    export "$variable=${!variable:-http://127.0.0.1:1/}"
+done
 
 status=0
 if [ "$use_xvfb" = 1 ]; then

@@ -1,0 +1,148 @@
+// The update offer: which manifest versions count as newer, what a manifest must hold to be
+// offered, and the checks on the downloaded package before the desktop gets it.
+
+#include "FakeHttpServer.h"
+#include "app/AppIdentity.h"
+#include "online/UpdateChecker.h"
+#include "online/UpdateDialog.h"
+
+#include <QCryptographicHash>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+// Takes the place of the desktop's handler for local files.
+class FileOpener : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+class UpdateCheckTest : public QObject
+{
+    Q_OBJECT
+    FakeHttpServer server_;
+    FileOpener opener_;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(server_.listen());
+        qputenv("VELMORAN_UPDATE_URL", server_.url(QStringLiteral("/")).toEncoded());
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &opener_, "open");
+    }
+
+    void versionRules_data()
+    {
+        QTest::addColumn<QString>("serverVersion");
+        QTest::addColumn<bool>("newer");
+        QTest::newRow("patch up") << "6.10.1" << true;
+        QTest::newRow("minor down, compared as numbers") << "6.9.9" << false;
+        QTest::newRow("two parts, same") << "6.10" << false;
+        QTest::newRow("one part, major up") << "7" << true;
+        QTest::newRow("fourth part ignored") << "6.10.0.5" << false;
+        QTest::newRow("text part counts as 0") << "6.x.1" << false;
+    }
+    void versionRules()
+    {
+        QFETCH(QString, serverVersion);
+        QFETCH(bool, newer);
+        QCOMPARE(UpdateChecker::isNewer(serverVersion, QLatin1String(AppIdentity::kVersion)), newer);
+    }
+
+    void manifestOffers_data()
+    {
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<bool>("offered");
+        const QByteArray package = server_.url(QStringLiteral("/velmoran_6.11.0_amd64.deb")).toEncoded();
+        const QByteArray sha = QByteArray(64, 'a');
+        QTest::newRow("newer") << R"({"version":"6.11.0","notes":"<b>fixes</b>","installer_url":")" + package
+                                      + R"(","sha256":")" + sha + "\"}"
+                               << true;
+        QTest::newRow("installer elsewhere than the web")
+            << QByteArray(R"({"version":"6.11.0","installer_url":"file:///etc/hostname"})") << false;
+        QTest::newRow("no version") << R"({"notes":"x","installer_url":")" + package + "\"}" << false;
+    }
+    void manifestOffers()
+    {
+        QFETCH(QByteArray, manifest);
+        QFETCH(bool, offered);
+        server_.route("GET", "/downloads/version.json", FakeHttpServer::json(manifest));
+        server_.clearRequests();
+        UpdateChecker checker;
+        QSignalSpy offers(&checker, &UpdateChecker::updateAvailable);
+        checker.checkForUpdates();
+        QTRY_COMPARE_WITH_TIMEOUT(server_.requests().size(), 1, 10000);
+        QTest::qWait(200);
+        QCOMPARE(offers.size(), offered ? 1 : 0);
+        if (offered)
+            QCOMPARE(offers.first().at(3).toString(), QString(64, u'a'));
+    }
+
+    void installerChecks_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("announcedExtra"); // bytes the server claims but never sends
+        QTest::addColumn<bool>("rightChecksum");
+        QTest::addColumn<QString>("status"); // start of the status line; empty when opened
+        constexpr int kMinimum = int(UpdateDialog::kMinInstallerBytes);
+        QTest::newRow("one byte short") << kMinimum - 1 << 0 << true << "⚠ 다운로드된 파일이 손상됐습니다 (9 MB)";
+        QTest::newRow("exactly the minimum") << kMinimum << 0 << true << "";
+        QTest::newRow("cut off") << kMinimum << 4096 << true << "⚠ 다운로드";
+        QTest::newRow("checksum mismatch") << kMinimum << 0 << false << "⚠ 설치 파일 검증 실패";
+    }
+    void installerChecks()
+    {
+        QFETCH(int, size);
+        QFETCH(int, announcedExtra);
+        QFETCH(bool, rightChecksum);
+        QFETCH(QString, status);
+        const QByteArray package(size, 'p');
+        FakeHttpServer::Response response = FakeHttpServer::text(package, 200, "application/vnd.debian.binary-package");
+        if (announcedExtra)
+            response.headers.append({"Content-Length", QByteArray::number(size + announcedExtra)});
+        server_.route("GET", "/velmoran_6.11.0_amd64.deb", response);
+        const QByteArray sha = QCryptographicHash::hash(rightChecksum ? package : "other", QCryptographicHash::Sha256);
+        opener_.opened.clear();
+
+        UpdateDialog dialog(QStringLiteral("6.11.0"), QString(), server_.url(QStringLiteral("/velmoran_6.11.0_amd64.deb")).toString(),
+                            QString::fromLatin1(sha.toHex()));
+        auto *statusLabel = dialog.findChild<QLabel *>(QStringLiteral("statusLabel"));
+        auto *update = dialog.findChild<QPushButton *>();
+        QVERIFY(statusLabel);
+        QMetaObject::invokeMethod(&dialog, &UpdateDialog::onUpdateClicked);
+        QTRY_VERIFY_WITH_TIMEOUT(!statusLabel->text().startsWith(QStringLiteral("다운로드 중")), 20000);
+
+        const QString installed = QDir(UpdateDialog::downloadFolder()).filePath(QStringLiteral("velmoran_6.11.0_amd64.deb"));
+        if (status.isEmpty()) {
+            QCOMPARE(opener_.opened, QList<QUrl>{QUrl::fromLocalFile(installed)});
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(QFileInfo(installed).size(), size);
+            QCOMPARE(QFile::permissions(UpdateDialog::downloadFolder()) & 0x0077, QFileDevice::Permissions());
+            QFile::remove(installed);
+        } else {
+            QVERIFY2(statusLabel->text().startsWith(status), qPrintable(statusLabel->text()));
+            QVERIFY(opener_.opened.isEmpty());
+            QVERIFY(update->isEnabled());
+            QCOMPARE(QDir(UpdateDialog::downloadFolder()).entryList(QDir::Files), QStringList());
+        }
+    }
+
+    void theVersionIsShownAsText()
+    {
+        UpdateDialog dialog(QStringLiteral("<img src=x>7.0"), QString(), QString(), QString());
+        const QList<QLabel *> labels = dialog.findChildren<QLabel *>();
+        QVERIFY(std::ranges::any_of(labels, [](QLabel *label) {
+            return label->text() == u"<b>새 버전 &lt;img src=x&gt;7.0이 출시됐습니다</b>";
+        }));
+    }
+};
+
+QTEST_MAIN(UpdateCheckTest)
+#include "tst_update_check.moc"
