@@ -98,6 +98,7 @@ void MainWindow::closeYtdlpProgress()
 {
     if (!ytdlpProgress_)
         return;
+    ytdlpProgress_->disconnect(this); // closing counts as a cancel, which would drop the pending address
     ytdlpProgress_->close();
     ytdlpProgress_->deleteLater();
     ytdlpProgress_ = nullptr;

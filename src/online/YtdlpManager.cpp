@@ -95,11 +95,11 @@ bool YtdlpManager::isStreamingUrl(const QString &url)
     const QString fileName = address.fileName();
     if (!fileName.contains(u'.'))
         return true;
+    static const QStringList manifests{QStringLiteral("m3u8"), QStringLiteral("m3u"), QStringLiteral("mpd")};
+    if (manifests.contains(QFileInfo(fileName).suffix().toLower()))
+        return false;
     const QString mime = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name();
-    const bool media = mime.startsWith(u"video/") || mime.startsWith(u"audio/")
-        || mime == u"application/vnd.apple.mpegurl" || mime == u"application/x-mpegurl"
-        || mime == u"application/dash+xml";
-    return !media;
+    return !mime.startsWith(u"video/") && !mime.startsWith(u"audio/");
 }
 
 QString YtdlpManager::engineScriptOptions(const QString &path)
