@@ -1,17 +1,14 @@
-// The window's online services on the real engine: a site page fetches yt-dlp and plays through
-// the copy it downloaded, and the sponsored pop-up comes from the content server.
+// A site page opened in the window fetches yt-dlp and plays on the real engine through the copy
+// it downloaded.
 
 #include "FakeHttpServer.h"
 #include "TestMedia.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
 #include "mainwindow/MainWindow.h"
-#include "online/SplashAdWidget.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QJsonObject>
-#include <QLabel>
 #include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -61,29 +58,6 @@ private slots:
         MpvCore *core = window.videoSurface()->core();
         QTRY_COMPARE_WITH_TIMEOUT(core->propertyText(QStringLiteral("media-title")), QStringLiteral("Fake clip"), 20000);
         QTRY_VERIFY(window.findChild<QProgressDialog *>() == nullptr);
-    }
-
-    void theSplashSlotIsShownAndItsClickReported()
-    {
-        qputenv("VELMORAN_ADS_URL", server_.url(QStringLiteral("/ads")).toEncoded());
-        const QJsonObject item{{"id", 7}, {"slot", "splash"}, {"type", "image"}, {"duration_sec", 30}};
-        server_.route("GET", "/ads/api/ad-api.php", [item](const FakeHttpServer::Request &request) {
-            const QString slot = request.urlQuery().queryItemValue(QStringLiteral("slot"));
-            return FakeHttpServer::json(QJsonObject{{"ad", slot == u"splash" ? item : QJsonObject()}});
-        });
-        server_.route("POST", "/ads/api/ad-api.php", FakeHttpServer::json(QByteArray("{}")));
-
-        MainWindow window;
-        window.show();
-        auto *splash = window.findChild<SplashAdWidget *>();
-        QVERIFY(splash);
-        QTRY_VERIFY_WITH_TIMEOUT(splash->isVisible(), 10000);
-        QTest::mouseClick(splash, Qt::LeftButton);
-        QVERIFY(!splash->isVisible());
-        QTRY_VERIFY(std::ranges::any_of(server_.requests(), [](const FakeHttpServer::Request &request) {
-            return request.method == "POST" && request.query == "action=click"
-                && request.body == R"({"ad_id":7,"slot":"splash","v":"6.2.0"})";
-        }));
     }
 };
 

@@ -1,5 +1,5 @@
-// yt-dlp: which addresses need it, and its download into the per-user data folder from a fake
-// release server that redirects like the real one.
+// yt-dlp's download into the per-user data folder from a fake release server that redirects like
+// the real one. (A site page needing it, and a media address not, are shown in the window tests.)
 
 #include "FakeHttpServer.h"
 #include "online/YtdlpManager.h"
@@ -48,24 +48,6 @@ private slots:
         qputenv("VELMORAN_YTDLP_URL", server_.url(QStringLiteral("/download")).toEncoded());
         installed_ = QDir(YtdlpManager::downloadFolder()).filePath(QStringLiteral("yt-dlp"));
         QVERIFY2(QStandardPaths::findExecutable(QStringLiteral("yt-dlp")).isEmpty(), "a yt-dlp on PATH hides the download");
-    }
-
-    void addressesThatNeedYtdlp_data()
-    {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<bool>("needsYtdlp");
-        QTest::newRow("short link") << "https://youtu.be/abc?t=30" << true;
-        QTest::newRow("other site's page") << "https://example.org/videos/123" << true;
-        QTest::newRow("media file") << "http://example.org/clip.mp4" << false;
-        QTest::newRow("HLS manifest") << "https://example.org/live/index.m3u8?token=1" << false;
-        QTest::newRow("DASH manifest") << "https://example.org/live.mpd" << false;
-        QTest::newRow("rtsp") << "rtsp://camera/stream" << false;
-    }
-    void addressesThatNeedYtdlp()
-    {
-        QFETCH(QString, url);
-        QFETCH(bool, needsYtdlp);
-        QCOMPARE(YtdlpManager::isStreamingUrl(url), needsYtdlp);
     }
 
     void downloadInstallsACheckedExecutable()
