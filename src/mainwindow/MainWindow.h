@@ -52,7 +52,8 @@ public:
 
     // The single way files reach the player: command line, second start, dialog, drops, lists.
     void openFiles(const QStringList &files);
-    // Plays a stream address in place of the current file.
+    // Plays a stream address in place of the current file; a site page first needs yt-dlp, which
+    // is downloaded (with progress) when missing, and the address then waits for it.
     void openUrl(const QString &url);
     // Started without files: with auto-resume on, the file played last comes back (where it was
     // left, when positions are remembered). False when there is nothing to resume.
