@@ -36,6 +36,15 @@ QImage settledFrame(MpvWidget &surface)
     }
     return last;
 }
+// How sharp a picture is: the summed brightness steps between horizontal neighbours.
+double edgeEnergy(const QImage &frame)
+{
+    double sum = 0;
+    for (int y = 0; y < frame.height(); ++y)
+        for (int x = 1; x < frame.width(); ++x)
+            sum += qAbs(qGray(frame.pixel(x, y)) - qGray(frame.pixel(x - 1, y)));
+    return sum;
+}
 } // namespace
 
 class UpscaleTest : public QObject
@@ -71,9 +80,12 @@ private slots:
             QTRY_VERIFY2(surface.grabFramebuffer() != previous, scale);
             const QImage soft = settledFrame(surface);
             QVERIFY2(soft != original, scale);
+            const double softBlur = core->propertyText(QStringLiteral("scale-blur")).toDouble();
             panel.setStrength(4);
+            QVERIFY2(core->propertyText(QStringLiteral("scale-blur")).toDouble() < softBlur, scale);
             QTRY_VERIFY2(surface.grabFramebuffer() != soft, scale); // the strength sharpens every scaler
             previous = settledFrame(surface);
+            QVERIFY2(edgeEnergy(previous) > edgeEnergy(soft), scale);
         }
         panel.setStrength(9);
         QCOMPARE(panel.strength(), 4);

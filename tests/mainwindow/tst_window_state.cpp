@@ -1,35 +1,26 @@
-#include "app/AppIdentity.h"
+// What the window keeps and restores (placement, geometry, where a file was left), and how it
+// takes in files: opened before the engine is up, dropped, unplayable, streams.
+#include "WindowKit.h"
 #include "app/SettingsKeys.h"
-#include "mainwindow/MainWindow.h"
 #include "mainwindow/WindowPlacement.h"
-#include "TestMedia.h"
-#include "engine/MpvCore.h"
-#include "engine/MpvWidget.h"
 #include "ui/controls/ControlBar.h"
 #include "ui/controls/OsdWidget.h"
 #include "ui/controls/TitleBar.h"
 
-#include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QScreen>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
 namespace Keys = SettingsKeys;
+
+namespace {
+const QString kUnplayable = QStringLiteral("재생할 수 없는 미디어입니다");
+}
 
 class WindowStateTest : public QObject
 {
     Q_OBJECT
-
-    static QSettings store()
-    {
-        return QSettings(QLatin1StringView(AppIdentity::kOrganisation),
-                         QLatin1StringView(AppIdentity::kSettingsApplication));
-    }
 
 private slots:
     void init() { store().clear(); }
@@ -41,10 +32,10 @@ private slots:
         QTest::addColumn<QPoint>("storedPos");
         QTest::addColumn<QRect>("expected");
         QTest::addColumn<bool>("replaced");
-        const QRect qhd(0, 0, 2560, 1440);
         const QRect fhd(0, 0, 1920, 1080);
         const QRect fhdDefault(384, 216, 1152, 648);
-        QTest::newRow("first start") << qhd << QSize() << QPoint(-1, -1) << QRect(512, 288, 1536, 864) << true;
+        QTest::newRow("first start") << QRect(0, 0, 2560, 1440) << QSize() << QPoint(-1, -1)
+                                     << QRect(512, 288, 1536, 864) << true;
         QTest::newRow("larger than the screen") << fhd << QSize(3000, 2000) << QPoint(0, 0) << fhdDefault << true;
         QTest::newRow("empty size") << fhd << QSize(0, 0) << QPoint(10, 10) << fhdDefault << true;
         QTest::newRow("negative x centres") << fhd << QSize(1000, 600) << QPoint(-1, -1)
@@ -68,107 +59,62 @@ private slots:
         QCOMPARE(placement.replacesStored, replaced);
     }
 
-    void firstStartWritesTheDefaultAtOnce()
-    {
-        {
-            QSettings settings = store();
-            writeSetting(settings, Keys::audioVolume, 65);
-        }
-        MainWindow window;
-        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        const QSize expected(available.width() * 3 / 5, available.height() * 3 / 5);
-        QCOMPARE(window.size(), expected);
-        const QSettings settings = store();
-        QCOMPARE(readSetting(settings, Keys::windowSize), expected);
-        QCOMPARE(readSetting(settings, Keys::windowPos), window.pos());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran"));
-        QCOMPARE(window.minimumSize(), QSize(800, 540));
-        QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
-        QVERIFY(!window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-
-        // Never shown, so the engine never started: its default is not the user's volume.
-        QVERIFY(window.close());
-        QCOMPARE(readSetting(store(), Keys::audioVolume), 65);
-    }
-
-    void closingStoresGeometryAndItComesBack()
+    void geometryIsStoredAtOnceAndComesBack()
     {
         {
             MainWindow window;
+            const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+            const QSize expected(available.width() * 3 / 5, available.height() * 3 / 5);
+            QCOMPARE(window.size(), expected);
+            QCOMPARE(readSetting(store(), Keys::windowSize), expected); // the first start writes it at once
             window.show();
             window.resize(820, 560);
             window.move(30, 20);
             QVERIFY(window.close());
         }
         {
-            auto settings = store();
+            QSettings settings = store();
             QCOMPARE(readSetting(settings, Keys::windowSize), QSize(820, 560));
             writeSetting(settings, Keys::windowAlwaysOnTop, true);
+            writeSetting(settings, Keys::audioVolume, 65);
         }
         MainWindow reopened;
         QCOMPARE(reopened.size(), QSize(820, 560));
         QCOMPARE(reopened.pos(), readSetting(store(), Keys::windowPos));
         QVERIFY(reopened.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(reopened.windowFlags().testFlag(Qt::FramelessWindowHint));
+        // Never shown, so its engine never started: the engine's default is not the user's volume.
+        QVERIFY(reopened.close());
+        QCOMPARE(readSetting(store(), Keys::audioVolume), 65);
     }
 
-    void filesWaitForTheEngineThenPlayInOrder()
+    // Dropped before the engine is up (no GL context before the window is shown): local files wait
+    // and then play in order, missing ones and links are left out.
+    void droppedFilesWaitForTheEngineThenPlayInOrder()
     {
         MainWindow window;
-        const QString first = TestMedia::path(QStringLiteral("clip_320x240.mp4"));
-        const QString second = TestMedia::path(QStringLiteral("chapters_3.mkv"));
-        // Before the window is shown there is no GL context, hence no engine yet.
-        window.openFiles({QStringLiteral("/nonexistent.mkv"), first, QStringLiteral("https://example.org/v"), second});
-        QVERIFY(!window.videoSurface()->isInitialized());
-        window.show();
-        MpvCore *core = window.videoSurface()->core();
-        QTRY_COMPARE_WITH_TIMEOUT(core->currentPath(), first, 10000);
-        QCOMPARE(core->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 2);
-        QVERIFY(!window.videoSurface()->isLogoVisible());
-    }
-
-    void droppedFilesPlayAndLinksAreIgnored()
-    {
-        MainWindow window;
-        window.show();
-        MpvCore *core = window.videoSurface()->core();
-        QTRY_VERIFY(window.videoSurface()->isInitialized());
         const QStringList clips{TestMedia::path(QStringLiteral("clip_320x240.mp4")),
-                                TestMedia::path(QStringLiteral("chapters_3.mkv")),
                                 TestMedia::path(QStringLiteral("surround_51.mkv"))};
         QMimeData data;
-        QList<QUrl> urls;
-        for (const QString &clip : clips)
-            urls << QUrl::fromLocalFile(clip);
-        urls << QUrl(QStringLiteral("https://example.org/watch?v=1"));
-        data.setUrls(urls);
-
+        data.setUrls({QUrl::fromLocalFile(QStringLiteral("/nonexistent.mkv")), QUrl::fromLocalFile(clips.first()),
+                      QUrl(QStringLiteral("https://example.org/watch?v=1")), QUrl::fromLocalFile(clips.last())});
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&window, &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&window, &drop);
+        QVERIFY(!window.videoSurface()->isInitialized());
 
-        QTRY_COMPARE_WITH_TIMEOUT(core->currentPath(), clips.first(), 10000);
-        QCOMPARE(core->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 3);
-        QCOMPARE(core->getMpvProperty(QStringLiteral("playlist/2/filename")).toString(), clips.last());
-    }
-
-    void aStreamAddressAloneIsPlayed()
-    {
-        MainWindow window;
         window.show();
-        QTRY_VERIFY(window.videoSurface()->isInitialized());
-        const QString url = QStringLiteral("http://127.0.0.1:9/stream.mp4");
-        window.openFiles({QStringLiteral("/nonexistent.mkv"), url});
+        MpvCore *core = window.videoSurface()->core();
+        QTRY_COMPARE_WITH_TIMEOUT(core->currentPath(), clips.first(), 10000);
+        QCOMPARE(core->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 2);
+        QCOMPARE(core->getMpvProperty(QStringLiteral("playlist/1/filename")).toString(), clips.last());
         QVERIFY(!window.videoSurface()->isLogoVisible());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran — ") + url);
-        // Nothing answers there: the window says so and returns to idle instead of staying black.
-        QTRY_VERIFY_WITH_TIMEOUT(window.osd()->text().startsWith(QStringLiteral("재생할 수 없는 미디어입니다")), 10000);
-        QVERIFY(window.videoSurface()->isLogoVisible());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran"));
     }
 
+    // Each failure is said, the window returns to idle instead of staying black, and the next
+    // file still plays. A stream address alone is played, not refused.
     void unplayableInputIsReportedAndTheNextFilePlays()
     {
         MainWindow window;
@@ -179,11 +125,19 @@ private slots:
         window.openFiles({QDir::tempPath()});
         QVERIFY(window.osd()->text().startsWith(QStringLiteral("폴더는 열 수 없습니다: ")));
 
+        const QString url = QStringLiteral("http://127.0.0.1:9/stream.mp4"); // nothing answers there
+        window.openFiles({QStringLiteral("/nonexistent.mkv"), url});
+        QVERIFY(!window.videoSurface()->isLogoVisible());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran — ") + url);
+        QTRY_VERIFY_WITH_TIMEOUT(window.osd()->text().startsWith(kUnplayable), 10000);
+        QVERIFY(window.videoSurface()->isLogoVisible());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran"));
+
+        window.osd()->showMessage(QString(), 1);
         window.openFiles({TestMedia::path(QStringLiteral("truncated.mp4"))});
-        QTRY_VERIFY_WITH_TIMEOUT(window.osd()->text().startsWith(QStringLiteral("재생할 수 없는 미디어입니다")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.osd()->text().startsWith(kUnplayable), 10000);
         QVERIFY(window.videoSurface()->isLogoVisible());
         QVERIFY(window.controlsVisible());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran"));
 
         window.openFiles({TestMedia::path(QStringLiteral("clip_320x240.mp4"))});
         QTRY_COMPARE(window.windowTitle(), QStringLiteral("Velmoran — clip_320x240.mp4"));
@@ -205,7 +159,6 @@ private slots:
         QMouseEvent move(QEvent::MouseMove, QPointF(50, 50), QPointF(50, 50), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
         QCoreApplication::sendEvent(window.videoSurface(), &move);
-        QVERIFY(window.controlsVisible());
         QVERIFY(window.controlBar()->isVisible());
         QCOMPARE(window.videoSurface()->cursor().shape(), Qt::ArrowCursor);
 
@@ -216,32 +169,41 @@ private slots:
         QVERIFY(window.controlsVisible());
     }
 
-    void closingRemembersWhereAFileWasLeft()
+    // Leaving a file for another keeps its place under its own name; a close before the next
+    // file has loaded (here: never will) stores nothing under the next name, although the engine
+    // goes on reporting the old file meanwhile. Relative names are remembered absolute. Started
+    // without files and with auto-resume on, the player takes up the last one where it was left.
+    void thePlaceInAFileIsKeptAndTakenUpAgain()
     {
-        const QString clip = TestMedia::path(QStringLiteral("clip_100s.mp4"));
+        const QString film = TestMedia::path(QStringLiteral("clip_100s.mp4"));
+        const QString broken = TestMedia::path(QStringLiteral("truncated.mp4"));
+        const QString startFolder = QDir::currentPath();
+        QDir::setCurrent(QFileInfo(film).absolutePath());
         {
             MainWindow window;
             window.show();
-            window.openFiles({clip});
+            window.openFiles({QStringLiteral("clip_100s.mp4")});
             MpvCore *core = window.videoSurface()->core();
-            // The title changes once the window itself has taken in the loaded file.
             QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Velmoran — clip_100s.mp4"), 10000);
+            QDir::setCurrent(startFolder);
             core->seek(40);
             QTRY_VERIFY_WITH_TIMEOUT(core->position() >= 40, 5000);
             QTest::qWait(300); // the window learns positions from the engine's reports, not by asking
+            window.openFiles({broken});
+            QTRY_VERIFY_WITH_TIMEOUT(window.osd()->text().startsWith(kUnplayable), 10000);
             QVERIFY(window.close());
         }
-        const double stored = store().value(SettingsKeys::resumeKey(clip)).toDouble();
+        const double stored = store().value(Keys::resumeKey(film)).toDouble();
         QVERIFY2(stored >= 40 && stored < 45, qPrintable(QString::number(stored)));
-        QCOMPARE(readSetting(store(), SettingsKeys::recentFiles), QStringList{clip});
+        QVERIFY(!store().contains(Keys::resumeKey(broken)));
+        QCOMPARE(readSetting(store(), Keys::recentFiles), QStringList{film});
 
         QVERIFY(!MainWindow().resumeLastFile()); // auto-resume is off by default
         {
             QSettings settings = store();
-            writeSetting(settings, SettingsKeys::audioVolume, 65);
-            writeSetting(settings, SettingsKeys::generalResume, true);
+            writeSetting(settings, Keys::audioVolume, 65);
+            writeSetting(settings, Keys::generalResume, true);
         }
-        // Started without files, the player takes up the last one where it was left.
         MainWindow reopened;
         reopened.show();
         QVERIFY(reopened.resumeLastFile());
@@ -250,57 +212,13 @@ private slots:
         QCOMPARE(reopened.titleBar()->title(), QStringLiteral("clip_100s.mp4"));
     }
 
-    // Leaving a file for another keeps its place under its own name; a close before the next
-    // file has loaded (here: never will) stores nothing under the next name, although the engine
-    // goes on reporting the old file meanwhile. Relative names are remembered absolute.
-    void switchingFilesKeepsThePlaceOfTheFileLeft()
-    {
-        const QString film = TestMedia::path(QStringLiteral("clip_100s.mp4"));
-        const QString broken = TestMedia::path(QStringLiteral("truncated.mp4"));
-        const QString startFolder = QDir::currentPath();
-        QDir::setCurrent(QFileInfo(film).absolutePath());
-        MainWindow window;
-        window.show();
-        window.openFiles({QStringLiteral("clip_100s.mp4")});
-        MpvCore *core = window.videoSurface()->core();
-        QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Velmoran — clip_100s.mp4"), 10000);
-        QDir::setCurrent(startFolder);
-        core->seek(40);
-        QTRY_VERIFY_WITH_TIMEOUT(core->position() >= 40, 5000);
-        QTest::qWait(300); // the window learns positions from the engine's reports
-        window.openFiles({broken});
-        QTRY_VERIFY_WITH_TIMEOUT(window.osd()->text().startsWith(QStringLiteral("재생할 수 없는 미디어입니다")), 10000);
-        QVERIFY(window.close());
-        const double stored = store().value(SettingsKeys::resumeKey(film)).toDouble();
-        QVERIFY2(stored >= 40 && stored < 45, qPrintable(QString::number(stored)));
-        QVERIFY(!store().contains(SettingsKeys::resumeKey(broken)));
-        QCOMPARE(readSetting(store(), SettingsKeys::recentFiles), QStringList{film});
-    }
-
     // Saved processing is in the engine from the start, without the panel that edits it.
     void savedRoomCorrectionIsActiveAtStart()
     {
-        QTemporaryDir folder;
-        const QString ir = folder.filePath(QStringLiteral("room.wav"));
-        QFile wav(ir);
-        QVERIFY(wav.open(QIODevice::WriteOnly));
-        QByteArray samples(2 * 480, '\0');
-        samples[0] = char(0xff); // one impulse, 16-bit mono at 48 kHz: 0x7fff
-        samples[1] = char(0x7f);
-        QDataStream out(&wav);
-        out.setByteOrder(QDataStream::LittleEndian);
-        out.writeRawData("RIFF", 4);
-        out << quint32(36 + samples.size());
-        out.writeRawData("WAVEfmt ", 8);
-        out << quint32(16) << quint16(1) << quint16(1) << quint32(48000) << quint32(96000) << quint16(2)
-            << quint16(16);
-        out.writeRawData("data", 4);
-        out << quint32(samples.size());
-        out.writeRawData(samples.constData(), int(samples.size()));
-        wav.close();
         {
             QSettings settings = store();
-            writeSetting(settings, Keys::audioAdvancedIrPath, ir);
+            // Any short stereo recording serves as an impulse response.
+            writeSetting(settings, Keys::audioAdvancedIrPath, TestMedia::path(QStringLiteral("tone_1k.wav")));
             writeSetting(settings, Keys::audioAdvancedConvEnabled, true);
         }
         MainWindow window;

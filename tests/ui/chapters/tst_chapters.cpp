@@ -62,9 +62,9 @@ private slots:
         QVERIFY(!panel.entries().at(1).isBookmark);
 
         engine.fake->properties.insert(QStringLiteral("chapter-list"), QVariantList{});
-        panel.addBookmark(3725);
+        panel.addBookmark(3600);
         panel.loadChapters();
-        QCOMPARE(titles(panel.entries()), QStringList{"3725 북마크 1:02:05"});
+        QCOMPARE(titles(panel.entries()), QStringList{"3600 북마크 1:00:00"});
 
         QSignalSpy seeks(&panel, &ChapterWidget::seekRequested);
         panel.jumpToChapter(0);

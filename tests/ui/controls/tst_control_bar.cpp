@@ -73,12 +73,9 @@ private slots:
     {
         QTest::addColumn<double>("seconds");
         QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << 0.0 << "00:00";
         QTest::newRow("fraction truncated") << 59.9 << "00:59";
         QTest::newRow("last minute of the hour") << 3599.0 << "59:59";
         QTest::newRow("one hour") << 3600.0 << "1:00:00";
-        QTest::newRow("ten hours") << 36000.0 << "10:00:00";
-        QTest::newRow("negative") << -5.0 << "00:00";
         QTest::newRow("not a number") << qQNaN() << "00:00";
     }
 
@@ -89,33 +86,24 @@ private slots:
         QCOMPARE(MediaText::formatTime(seconds), text);
     }
 
+    // A click seeks at once on the press and again on the release; without a duration, to the start.
     void clickSeeks_data()
     {
         QTest::addColumn<double>("duration");
-        QTest::addColumn<double>("where"); // fraction of the slider's width
         QTest::addColumn<double>("seconds");
-        QTest::newRow("far left") << 100.0 << 0.0 << 0.0;
-        QTest::newRow("far right") << 100.0 << 1.0 << 100.0;
-        QTest::newRow("middle") << 100.0 << 0.5 << 50.0;
-        QTest::newRow("no duration yet") << -1.0 << 0.5 << 0.0;
+        QTest::newRow("far right") << 100.0 << 100.0;
+        QTest::newRow("no duration yet") << -1.0 << 0.0;
     }
-
     void clickSeeks()
     {
         QFETCH(double, duration);
-        QFETCH(double, where);
         QFETCH(double, seconds);
         bar_->setDuration(duration);
-        const int at = std::min(int(where * slider()->width()), slider()->width() - 1);
         QSignalSpy seeked(bar_.get(), &ControlBar::seeked);
-        QSignalSpy moved(slider(), &QSlider::sliderMoved);
-
-        QTest::mouseClick(slider(), Qt::LeftButton, {}, QPoint(at, slider()->height() / 2));
-        // A click seeks at once on the press and again on the release.
+        QTest::mouseClick(slider(), Qt::LeftButton, {}, QPoint(slider()->width() - 1, slider()->height() / 2));
         QCOMPARE(seeked.size(), 2);
         for (const QList<QVariant> &emitted : seeked)
             QVERIFY2(qAbs(emitted.at(0).toDouble() - seconds) <= 0.011, qPrintable(emitted.at(0).toString()));
-        QCOMPARE(moved.size(), 2);
         QVERIFY(!bar_->isSeeking());
     }
 
@@ -160,13 +148,10 @@ private slots:
     {
         QSignalSpy changed(bar_.get(), &ControlBar::volumeChanged);
         bar_->setVolume(40);
-        QCOMPARE(bar_->volumeSlider()->value(), 40);
         QCOMPARE(bar_->volumeText(), QStringLiteral("40%"));
         QCOMPARE(changed.size(), 0);
-
         bar_->volumeSlider()->setValue(150); // as the user moving it
         QCOMPARE(changed.size(), 1);
-        QCOMPARE(changed.at(0).at(0).toInt(), 150);
         QCOMPARE(bar_->volumeText(), QStringLiteral("150%"));
 
         QSignalSpy muted(bar_.get(), &ControlBar::muteToggled);
@@ -177,7 +162,6 @@ private slots:
         QCOMPARE(muted.size(), 2);
         QCOMPARE(muted.at(0).at(0).toBool(), true);
         QCOMPARE(muted.at(1).at(0).toBool(), false);
-        QCOMPARE(bar_->volumeSlider()->value(), 150);
     }
 
     void formatReadout_data()
@@ -189,17 +173,12 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("bitstream") << "eac3" << "5.1(side)" << 48000 << "spdif-eac3"
                                    << readout("#4caf50", "THRU", "  DD+  5.1  48000Hz");
-        QTest::newRow("decoded TrueHD") << "truehd" << "5.1" << 48000 << "s32"
-                                        << readout("#ff9800", "DECODE", "  TrueHD  5.1  48000Hz");
         QTest::newRow("odd channel count") << "ac3" << "3" << 48000 << "floatp"
                                            << readout("#ff9800", "DECODE", "  DD  3ch  48000Hz");
-        QTest::newRow("no channels") << "aac" << "" << 44100 << "float" << readout("#ff9800", "DECODE", "  AAC  44100Hz");
         QTest::newRow("no rate") << "flac" << "stereo" << 0 << "s16" << readout("#ff9800", "DECODE", "  FLAC  2.0");
         // Decoded audio must never claim a bitstream.
         QTest::newRow("only the driver known") << "aac" << "stereo" << 48000 << ""
                                                << readout("#ff9800", "DECODE", "  AAC  2.0  48000Hz");
-        QTest::newRow("double samples") << "aac" << "mono" << 48000 << "doublep"
-                                        << readout("#ff9800", "DECODE", "  AAC  1.0  48000Hz");
         QTest::newRow("markup in a codec") << "<b>x" << "" << 0 << "s16" << readout("#ff9800", "DECODE", "  &lt;b&gt;x");
         QTest::newRow("nothing loaded") << "" << "" << 0 << "" << QString();
     }
@@ -223,63 +202,31 @@ private slots:
         QCOMPARE(bar_->formatText(), QString());
     }
 
-    void chapterMarkers_data()
-    {
-        QTest::addColumn<double>("time");
-        QTest::addColumn<int>("x"); // -1: no marker
-        QTest::newRow("at the start") << 0.0 << -1;
-        QTest::newRow("at the end") << 100.0 << -1;
-        QTest::newRow("beyond the end") << 130.0 << -1;
-        QTest::newRow("half way") << 50.0 << 255;
-        QTest::newRow("a quarter") << 25.0 << 130;
-    }
-
+    // Markers sit where their chapters are, none at the very start or at or past the end; they
+    // follow the slider's width, are replaced by the next file's, and name their chapters as text
+    // (an untitled one by its place).
     void chapterMarkers()
     {
-        QFETCH(double, time);
-        QFETCH(int, x);
         bar_->resize(bar_->width() + 512 - slider()->width(), bar_->height());
         QTRY_COMPARE(slider()->width(), 512);
+        bar_->setChapters(chaptersFromEngineList(QVariantList{
+                              QVariantMap{{"time", 0.0}}, QVariantMap{{"time", 25.0}, {"title", "a <b>b</b> & c"}},
+                              QVariantMap{{"time", 50.0}}, QVariantMap{{"time", 100.0}}, QVariantMap{{"time", 130.0}}}),
+                          100.0);
+        QList<QWidget *> markers = markersOf(slider());
+        QCOMPARE(markers.size(), 2);
+        QCOMPARE(markers.at(0)->geometry(), QRect(130, 0, 2, slider()->height()));
+        QCOMPARE(markers.at(1)->geometry(), QRect(255, 0, 2, slider()->height()));
+        QCOMPARE(shownToolTip(markers.at(0)->toolTip()), QStringLiteral("a <b>b</b> & c"));
+        QCOMPARE(shownToolTip(markers.at(1)->toolTip()), QStringLiteral("챕터 3"));
+        QVERIFY(markers.at(0)->testAttribute(Qt::WA_TransparentForMouseEvents));
 
-        bar_->setChapters({{time, QStringLiteral("챕터 2")}}, 100.0);
-        const QList<QWidget *> markers = markersOf(slider());
-        if (x < 0) {
-            QVERIFY(markers.isEmpty());
-            return;
-        }
-        QCOMPARE(markers.size(), 1);
-        QCOMPARE(markers.first()->geometry(), QRect(x, 0, 2, slider()->height()));
-        QCOMPARE(shownToolTip(markers.first()->toolTip()), QStringLiteral("챕터 2"));
-        QVERIFY(markers.first()->testAttribute(Qt::WA_TransparentForMouseEvents));
-    }
-
-    void chapterMarkersAreReplaced()
-    {
-        bar_->setChapters({{10.0, "a"}, {20.0, "b"}, {30.0, "c"}}, 100.0);
-        QCOMPARE(markersOf(slider()).size(), 3);
         bar_->setChapters({{50.0, "d"}}, 100.0);
         QCOMPARE(markersOf(slider()).size(), 1);
-
-        // Follows the slider when the window grows (full screen).
-        bar_->resize(bar_->width() + 400, bar_->height());
+        bar_->resize(bar_->width() + 400, bar_->height()); // full screen
         QTRY_COMPARE(markersOf(slider()).first()->x(), int((slider()->width() - 12) * 0.5 + 6.0) - 1);
-
-        // The next file without chapters leaves none behind.
-        bar_->setChapters({}, 100.0);
+        bar_->setChapters({}, 100.0); // the next file without chapters leaves none behind
         QVERIFY(markersOf(slider()).isEmpty());
-        QVERIFY(bar_->chapters().isEmpty());
-    }
-
-    // An untitled chapter is numbered by its place; a title that looks like markup stays text.
-    void markersNameTheirChapters()
-    {
-        bar_->setChapters(chaptersFromEngineList(QVariantList{QVariantMap{{"time", 10.0}, {"title", "a <b>b</b> & c"}},
-                                                              QVariantMap{{"time", 20.0}}}),
-                          100.0);
-        const QList<QWidget *> markers = markersOf(slider());
-        QCOMPARE(markers.size(), 2);
-        QCOMPARE(shownToolTip(markers.at(0)->toolTip()), QStringLiteral("a <b>b</b> & c"));
-        QCOMPARE(shownToolTip(markers.at(1)->toolTip()), QStringLiteral("챕터 2"));
     }
 };
 

@@ -66,30 +66,12 @@ private slots:
         QVERIFY(bar->findChildren<QPushButton *>().last()->geometry().right() < bar->width());
     }
 
-    void pinning()
-    {
-        TitleBar bar;
-        QSignalSpy toggled(&bar, &TitleBar::alwaysOnTopToggled);
-        bar.setPinned(true);
-        QCOMPARE(toggled.size(), 0);
-        QVERIFY(bar.isPinned());
-        QVERIFY(bar.pinButton()->isChecked());
-        QCOMPARE(bar.pinButton()->toolTip(), QStringLiteral("항상 위에 고정 해제"));
-
-        bar.pinButton()->click();
-        QCOMPARE(toggled.size(), 1);
-        QCOMPARE(toggled.at(0).at(0).toBool(), false);
-        QVERIFY(!bar.isPinned());
-        QCOMPARE(bar.pinButton()->toolTip(), QStringLiteral("항상 위에 고정"));
-    }
-
     void dragging_data()
     {
         QTest::addColumn<Qt::MouseButton>("button");
         QTest::addColumn<bool>("moves");
         QTest::newRow("left") << Qt::LeftButton << true;
         QTest::newRow("right") << Qt::RightButton << false;
-        QTest::newRow("middle") << Qt::MiddleButton << false;
     }
 
     void dragging()

@@ -55,7 +55,6 @@ private slots:
         QTest::newRow("seek hour, no duration") << 1 << 3600.0 << 0.0 << "⏩" << "1:00:00" << -1;
         QTest::newRow("seek past the end") << 1 << 150.0 << 100.0 << "⏩" << "02:30" << 100;
         QTest::newRow("seek unknown duration") << 1 << 10.0 << nan << "⏩" << "00:10" << -1;
-        QTest::newRow("normal") << 3 << 1.0 << 0.0 << "▶" << "속도  x1.00" << -1;
         QTest::newRow("slower") << 3 << 0.75 << 0.0 << "⏪" << "속도  x0.75" << -1;
         QTest::newRow("message") << 4 << 2000.0 << 0.0 << "ℹ" << "알림" << -1;
     }
@@ -82,8 +81,6 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("ms");
         QTest::newRow("volume") << 0 << 1600;
-        QTest::newRow("seek") << 1 << 1200;
-        QTest::newRow("speed") << 3 << 1600;
         QTest::newRow("message") << 4 << 700;
     }
 

@@ -44,11 +44,9 @@ private slots:
         QTest::addColumn<int>("key"); // 0: a click with `button`
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<int>("button");
-        QTest::newRow("space") << int(Qt::Key_Space) << 0 << 0;
         QTest::newRow("question mark again") << int(Qt::Key_Question) << int(Qt::ShiftModifier) << 0;
         QTest::newRow("ctrl+left") << int(Qt::Key_Left) << int(Qt::ControlModifier) << 0;
         QTest::newRow("shift alone") << int(Qt::Key_Shift) << 0 << 0;
-        QTest::newRow("left click") << 0 << 0 << int(Qt::LeftButton);
         QTest::newRow("right click") << 0 << 0 << int(Qt::RightButton);
     }
 
@@ -79,7 +77,6 @@ private slots:
     {
         QTest::addColumn<QSize>("area");
         QTest::newRow("smallest window") << QSize(800, 478);
-        QTest::newRow("tall and narrow") << QSize(420, 900);
         QTest::newRow("tiny") << QSize(200, 120);
     }
 

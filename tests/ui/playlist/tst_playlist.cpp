@@ -1,12 +1,16 @@
-// The file playlist panel: cover icons off the GUI thread and never on the wrong row, the current
-// mark through reordering, and playlists loaded from disk.
+// The playlist: M3U files (what is written, what is read back, what a hostile playlist or file
+// name cannot do) and the panel (cover icons off the GUI thread and never on the wrong row, the
+// current mark through reordering, playlists loaded from disk).
 #include "TestMedia.h"
+#include "ui/playlist/M3uFile.h"
 #include "ui/playlist/PlaylistWidget.h"
 
 #include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 // A cover is a 48 × 48 picture; the audio placeholder is drawn from SVG at any size.
@@ -16,10 +20,66 @@ bool showsCover(const PlaylistWidget &widget, int row)
 }
 } // namespace
 
-class PlaylistWidgetTest : public QObject
+class PlaylistTest : public QObject
 {
     Q_OBJECT
+    QTemporaryDir dir_;
+
 private slots:
+    void savedPlaylistLoadsTheSame()
+    {
+        QCOMPARE(M3uFile::text({QStringLiteral("/m/a b.mp3")}), QByteArray("#EXTM3U\n#EXTINF:-1,a b\n/m/a b.mp3\n"));
+
+        const QStringList paths = {QStringLiteral("/m/a b.mp3"), QStringLiteral("/음악/콤마, 곡.live.flac"),
+                                   QStringLiteral("https://example.org/live.m3u8")};
+        const QString file = dir_.filePath(QStringLiteral("list.m3u"));
+        const M3uFile::Saved saved = M3uFile::save(file, paths);
+        QVERIFY2(saved.ok, qPrintable(saved.error));
+        QString error;
+        QCOMPARE(M3uFile::load(file, &error), std::optional<QStringList>(paths));
+    }
+
+    // A line break in a name would end its entry early and start one of the name's choosing.
+    void lineBreakInANameAddsNoEntry()
+    {
+        const QString file = dir_.filePath(QStringLiteral("evil.m3u"));
+        const M3uFile::Saved saved = M3uFile::save(file, {QStringLiteral("/m/x\n/etc/passwd"), QStringLiteral("/m/y\r.mp3"),
+                                                          QStringLiteral("/m/ok.mp3")});
+        QCOMPARE(saved.skipped, 2);
+        QString error;
+        QCOMPARE(M3uFile::load(file, &error), std::optional<QStringList>(QStringList{QStringLiteral("/m/ok.mp3")}));
+    }
+
+    void entriesOfAForeignPlaylist()
+    {
+        const QByteArray text = "\xEF\xBB\xBF#EXTM3U\r\n\r\n#EXTINF:123,Artist - Song\r\n  sub/song.flac  \r\n"
+                                "../up.mp3\n/abs/film.mkv\nrtsp://cam/1\n# a comment\n";
+        QCOMPARE(M3uFile::entries(text, QStringLiteral("/lists/mine")),
+                 (QStringList{"/lists/mine/sub/song.flac", "/lists/up.mp3", "/abs/film.mkv", "rtsp://cam/1"}));
+    }
+
+    void onlyRegularFilesOfSaneSizeAreRead()
+    {
+        QString error;
+        QVERIFY(!M3uFile::load(dir_.filePath(QStringLiteral("missing.m3u")), &error));
+        QVERIFY(!error.isEmpty());
+
+        const QString fifo = dir_.filePath(QStringLiteral("fifo.m3u"));
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        error.clear();
+        QVERIFY(!M3uFile::load(fifo, &error)); // returns at once instead of waiting for a writer
+        QVERIFY(!error.isEmpty());
+
+        QFile huge(dir_.filePath(QStringLiteral("huge.m3u")));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(M3uFile::kMaxBytes + 1));
+        huge.close();
+        QVERIFY(!M3uFile::load(huge.fileName(), &error));
+
+        const M3uFile::Saved saved = M3uFile::save(dir_.filePath(QStringLiteral("no/such/folder/x.m3u")), {"/a.mp3"});
+        QVERIFY(!saved.ok);
+        QVERIFY(saved.error.startsWith(QStringLiteral("재생목록을 저장할 수 없습니다")));
+    }
+
     void coversArriveOnTheirRowsOnly()
     {
         PlaylistWidget widget;
@@ -89,5 +149,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(PlaylistWidgetTest)
-#include "tst_playlist_widget.moc"
+QTEST_MAIN(PlaylistTest)
+#include "tst_playlist.moc"
