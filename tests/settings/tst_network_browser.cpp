@@ -24,7 +24,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QScopeGuard>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 class NetworkBrowserTest : public QObject
 {
@@ -145,7 +148,7 @@ private slots:
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<int>("device"); // index into answers; -1: none
         QTest::newRow("page first, then device") << QStringList{"html", "refused", "device"} << 2;
-        QTest::newRow("no device") << QStringList{"html", "array", "huge", "slow", "refused"} << -1;
+        QTest::newRow("no device") << QStringList{"html", "array", "huge", "slow", "endless", "refused"} << -1;
     }
     void discoveryTakesOnlyDevices()
     {
@@ -160,9 +163,24 @@ private slots:
         };
         std::vector<std::unique_ptr<FakeHttpServer>> servers;
         QStringList hosts;
+        // A body that never ends, fed faster than the reply timeout: only the cap on what has
+        // arrived stops the scan from waiting for it.
+        QTcpServer endless;
+        QTimer feed;
+        connect(&endless, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket *socket = endless.nextPendingConnection();
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n\r\n{\"name\":\"");
+            connect(&feed, &QTimer::timeout, socket, [socket] { socket->write(QByteArray(16 * 1024, 'a')); });
+        });
+        feed.start(20);
         for (const QString &answer : answers) {
             if (answer == QLatin1String("refused")) {
                 hosts << QStringLiteral("127.0.0.2:9"); // nothing listens there
+                continue;
+            }
+            if (answer == QLatin1String("endless")) {
+                QVERIFY(endless.listen(QHostAddress::LocalHost));
+                hosts << QStringLiteral("127.0.0.1:%1").arg(endless.serverPort());
                 continue;
             }
             servers.push_back(std::make_unique<FakeHttpServer>());
