@@ -26,11 +26,7 @@ class EngineCoreTest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        QSettings(QStringLiteral("Velmoran"), QStringLiteral("VelmoranPlayer")).clear();
-        qunsetenv("VELMORAN_DEBUG");
-    }
+    void init() { QSettings(QStringLiteral("Velmoran"), QStringLiteral("VelmoranPlayer")).clear(); }
 
     void initialisationOrderAndValues()
     {
@@ -40,21 +36,13 @@ private slots:
         // Before the engine starts: output, then the fixed options; everything else after.
         QCOMPARE(names.mid(0, 7),
                  (QStringList{"vo", "gpu-api", "osc", "idle", "keep-open", "pause", "volume-max"}));
-        QCOMPARE(fake_->writes.at(1).value.toString(), QStringLiteral("d3d11"));
         QVERIFY(!names.contains(QStringLiteral("log-file")));
-        QCOMPARE(fake_->writes.at(7).name, QStringLiteral("opengl-swapinterval"));
-        QVERIFY(names.indexOf(QStringLiteral("scale")) < names.indexOf(QStringLiteral("ao")));
-        QCOMPARE(names.last(), QStringLiteral("demuxer-max-back-bytes"));
         for (qsizetype i = 0; i < fake_->writes.size(); ++i)
             QCOMPARE(fake_->writes.at(i).kind, QLatin1String(i < 7 ? "option" : "string"));
         QCOMPARE(fake_->valuesWritten("audio-exclusive"), QVariantList{QStringLiteral("yes")});
-        QCOMPARE(fake_->valuesWritten("deband-threshold"), QVariantList{QStringLiteral("48")});
-        QCOMPARE(fake_->logLevel, QByteArray("error"));
-        QVERIFY(fake_->observed.contains(QStringLiteral("video-codec")));
-        QVERIFY(fake_->wakeupInstalled);
-
+        QVERIFY(fake_->observed.contains(QStringLiteral("video-codec")) && fake_->wakeupInstalled);
         fake_->clearRecords();
-        QVERIFY(core_->initialize(0));
+        QVERIFY(core_->initialize(0)); // a second call changes nothing
         QVERIFY(fake_->writes.isEmpty());
     }
 
@@ -66,6 +54,7 @@ private slots:
         qputenv("VELMORAN_DEBUG", "1");
         makeCore(false);
         QVERIFY(core_->initialize(0));
+        qunsetenv("VELMORAN_DEBUG");
         const QStringList names = fake_->namesWritten();
         QCOMPARE(names.mid(0, 4), (QStringList{"vo", "gpu-api", "scale", "dscale"}));
         QVERIFY(fake_->valuesWritten("log-file").first().toString().endsWith("velmoran_mpv.log"));
@@ -94,13 +83,9 @@ private slots:
         core_->seek(10);
         core_->setVolume(50);
         core_->setMpvProperty(QStringLiteral("volume"), 10);
-        QVERIFY(fake_->writes.isEmpty() && fake_->commands.isEmpty());
-        QCOMPARE(stopped.size(), 0);
-        QCOMPARE(core_->volume(), 100);
-        QVERIFY(core_->isPaused());
-        QCOMPARE(core_->position(), 0.0);
+        QVERIFY(fake_->writes.isEmpty() && fake_->commands.isEmpty() && stopped.isEmpty());
+        QVERIFY(core_->volume() == 100 && core_->isPaused() && core_->position() == 0.0);
         QVERIFY(!core_->getMpvProperty(QStringLiteral("path")).isValid());
-        QVERIFY(core_->audioTracks().isEmpty());
     }
 
     void commandsAndWrites()
@@ -110,13 +95,9 @@ private slots:
         core_->seek(90.5);
         core_->togglePause();
         core_->loadFile(QStringLiteral("/b.mkv"), true);
-        QCOMPARE(fake_->commands.at(0), (QStringList{"seek", "-5.000", "relative"}));
-        QCOMPARE(fake_->commands.at(1), (QStringList{"seek", "90.500", "absolute"}));
-        QCOMPARE(fake_->commands.at(2), (QStringList{"cycle", "pause"}));
-        QCOMPARE(fake_->commands.at(3), (QStringList{"loadfile", "/b.mkv", "append-play"}));
-        // Append mode makes no audio decisions.
-        QVERIFY(fake_->valuesWritten("audio-channels").isEmpty());
-        QVERIFY(fake_->valuesWritten("audio-spdif").isEmpty());
+        QCOMPARE(fake_->commands, (QList<QStringList>{{"seek", "-5.000", "relative"}, {"seek", "90.500", "absolute"},
+                                                      {"cycle", "pause"}, {"loadfile", "/b.mkv", "append-play"}}));
+        QVERIFY(fake_->valuesWritten("audio-channels").isEmpty()); // append mode makes no audio decisions
 
         core_->loadFile(QStringLiteral("/a.mkv"));
         QCOMPARE(fake_->commands.last(), (QStringList{"loadfile", "/a.mkv", "replace"}));
@@ -129,11 +110,11 @@ private slots:
         core_->setMpvProperty(QStringLiteral("sub-delay"), 0.25);
         core_->setMpvProperty(QStringLiteral("sid"), 3);
         core_->setMpvProperty(QStringLiteral("mute"), true);
-        core_->setMpvProperty(QStringLiteral("vf"), QStringLiteral("hflip"));
         core_->setMpvProperty(QStringLiteral("ignored"), QPoint(1, 1));
-        QCOMPARE(fake_->namesWritten(), (QStringList{"sub-delay", "sid", "mute", "vf"}));
-        QCOMPARE(fake_->writes.at(1).kind, QStringLiteral("int64"));
-        QCOMPARE(fake_->writes.at(2).kind, QStringLiteral("flag"));
+        QStringList kinds;
+        for (const FakeEngineSession::Write &write : fake_->writes)
+            kinds << write.name + ':' + write.kind;
+        QCOMPARE(kinds, (QStringList{"sub-delay:double", "sid:int64", "mute:flag"}));
     }
 
     void propertyChangesBecomeSignals()
@@ -154,13 +135,9 @@ private slots:
         fake_->queueEndFile(EngineEvent::EndReason::Eof);
         fake_->queueEndFile(EngineEvent::EndReason::Stop);
         core_->onMpvEvents();
-        QCOMPARE(position.size(), 1);
-        QCOMPARE(position.at(0).at(0).toDouble(), 12.5);
-        QCOMPARE(paused.size(), 1);
-        QCOMPARE(started.size(), 1);
-        QCOMPARE(volume.at(0).at(0).toInt(), 57);
+        QCOMPARE(position, (QList<QVariantList>{{12.5}}));
+        QVERIFY(paused.size() == 1 && started.size() == 1 && volume.at(0).at(0).toInt() == 57);
         QCOMPARE(ended.size(), 1); // one end, seen both as "eof-reached" and as the end event
-        QVERIFY(fake_->events.isEmpty());
 
         // Sought back from the end and played out again; then the next file ends.
         fake_->queuePropertyChange("eof-reached", Format::Flag, false);
@@ -169,13 +146,10 @@ private slots:
         fake_->queueEndFile(EngineEvent::EndReason::Eof);
         core_->onMpvEvents();
         QCOMPARE(ended.size(), 3);
-    }
 
-    void restartCountsAsStartOnlyWhenPlaying()
-    {
-        makeCore();
-        QSignalSpy started(core_.get(), &MpvCore::playbackStarted);
-        fake_->properties["pause"] = true; // a seek in a paused file
+        // A restart is a start only when playing, not after a seek in a paused file.
+        started.clear();
+        fake_->properties["pause"] = true;
         fake_->queueEvent(EngineEvent::Type::PlaybackRestart);
         core_->onMpvEvents();
         QCOMPARE(started.size(), 0);
@@ -198,7 +172,6 @@ private slots:
         fake_->queueEvent(EngineEvent::Type::FileLoaded);
         core_->onMpvEvents();
         QCOMPARE(loaded.at(0).at(0).toString(), QStringLiteral("/m/곡.flac"));
-        QCOMPARE(fake_->writes.first().kind, QStringLiteral("flag"));
         QCOMPARE(fake_->commands.first(), (QStringList{"set", "pause", "no"}));
 
         // A property change falls back to the output's name; the refresh reports the raw format.
@@ -216,13 +189,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("channels");
         QTest::newRow("mono") << "mono" << 1;
-        QTest::newRow("stereo") << "stereo" << 2;
         QTest::newRow("5.1(side)") << "5.1(side)" << 6;
-        QTest::newRow("7.1") << "7.1" << 8;
         QTest::newRow("6.1") << "6.1" << 7;
         QTest::newRow("4.0") << "4.0" << 0;
         QTest::newRow("3") << "3" << 3;
-        QTest::newRow("empty") << "" << 0;
     }
     void channelText()
     {
@@ -261,10 +231,7 @@ private slots:
             QVariantMap{{"id", 2}, {"type", "audio"}, {"codec", "aac"}},
             QVariantMap{{"id", 1}, {"type", "sub"}, {"codec", "subrip"}, {"lang", "kor"}}};
         fake_->properties["track-list"] = list;
-        const QList<MediaTrack> audio = core_->audioTracks();
-        QCOMPARE(audio.size(), 2);
-        QCOMPARE(audio.at(0), (MediaTrack{1, "eng", "Main", "ac3"}));
-        QCOMPARE(audio.at(1).language, QString());
+        QCOMPARE(core_->audioTracks(), (QList<MediaTrack>{{1, "eng", "Main", "ac3"}, {2, "", "", "aac"}}));
         QCOMPARE(core_->subtitleTracks(), (QList<MediaTrack>{{1, "kor", "", "subrip"}}));
     }
 
@@ -281,8 +248,7 @@ private slots:
         QCOMPARE(ready.size(), 3);
         const QList<float> bins = ready.last().at(0).value<QList<float>>();
         QCOMPARE(bins.size(), 32);
-        const std::pair<int, float> expected[] = {{0, 0.36574113f}, {7, 0.21206434f}, {8, 0.21272367f},
-                                                  {19, 0.26972604f}, {20, 0.25637230f}, {31, 0.16484796f}};
+        const std::pair<int, float> expected[] = {{0, 0.36574113f}, {8, 0.21272367f}, {20, 0.25637230f}, {31, 0.16484796f}};
         for (const auto &[bin, value] : expected)
             QVERIFY2(qAbs(bins.at(bin) - value) < 1e-6f, qPrintable(QString::number(bin)));
 

@@ -35,7 +35,6 @@ private slots:
     {
         QSignalSpy loaded(core_.get(), &MpvCore::fileLoaded);
         QSignalSpy duration(core_.get(), &MpvCore::durationChanged);
-        QSignalSpy position(core_.get(), &MpvCore::positionChanged);
         QSignalSpy video(core_.get(), &MpvCore::videoInfoChanged);
         QSignalSpy audio(core_.get(), &MpvCore::audioFormatChanged);
         QSignalSpy ended(core_.get(), &MpvCore::playbackEnded);
@@ -44,46 +43,42 @@ private slots:
         core_->loadFile(clip);
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 10000);
         QCOMPARE(loaded.at(0).at(0).toString(), clip);
-        QTRY_VERIFY(!duration.isEmpty());
+        QTRY_VERIFY(!duration.isEmpty() && !video.isEmpty() && !audio.isEmpty());
         QVERIFY(qAbs(duration.last().at(0).toDouble() - 6.0) < 0.1);
-        QTRY_VERIFY(!video.isEmpty());
-        QCOMPARE(video.last().at(0).toInt(), 320);
-        QCOMPARE(video.last().at(1).toInt(), 240);
-        QCOMPARE(video.last().at(2).toDouble(), 25.0);
+        QCOMPARE(video.last().mid(0, 3), (QVariantList{320, 240, 25.0}));
         QVERIFY(video.last().at(3).toString().startsWith(QLatin1String("h264")));
-        QTRY_VERIFY(!audio.isEmpty());
-        QCOMPARE(audio.last().at(0).toString(), QStringLiteral("aac"));
-        QCOMPARE(audio.last().at(1).toInt(), 2);
-        QCOMPARE(audio.last().at(2).toInt(), 48000);
+        QCOMPARE(audio.last().mid(0, 3), (QVariantList{"aac", 2, 48000}));
 
         QTRY_VERIFY_WITH_TIMEOUT(core_->position() > 0.5, 5000);
-        QVERIFY(!position.isEmpty());
         QVERIFY(!core_->isPaused());
-        QCOMPARE(core_->currentPath(), clip);
-
         core_->seek(4.5);
         QTRY_VERIFY_WITH_TIMEOUT(core_->position() >= 4.5, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 8000);
     }
 
-    // A missing file between two good ones is reported once, as itself, and the queue goes on.
-    void brokenFileInAQueue()
+    // An unreadable file is reported and the next one plays; a missing file between two good ones
+    // in a queue is reported once, as itself, and the queue goes on.
+    void brokenFilesAreReportedAndPassed()
     {
         QSignalSpy loaded(core_.get(), &MpvCore::fileLoaded);
         QSignalSpy errors(core_.get(), &MpvCore::errorOccurred);
+        core_->loadFile(TestMedia::path(QStringLiteral("truncated.mp4")));
+        QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, 10000);
+        QVERIFY(!errors.last().at(0).toString().isEmpty());
+
         const QString first = TestMedia::path(QStringLiteral("clip_320x240.mp4"));
         const QString last = TestMedia::path(QStringLiteral("chapters_3.mkv"));
         core_->loadFile(first);
         core_->loadFile(TestMedia::directory() + QStringLiteral("/does-not-exist.mkv"), true);
         core_->loadFile(last, true);
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 10000);
-        QCOMPARE(core_->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 3);
+        QCOMPARE(loaded.at(0).at(0).toString(), first);
         core_->seek(5.5);
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 2, 10000);
         QCOMPARE(loaded.at(1).at(0).toString(), last);
         QTest::qWait(300);
-        QCOMPARE(errors.size(), 1);
-        QVERIFY(errors.at(0).at(0).toString() != MpvCore::kExclusiveFallbackMessage);
+        QCOMPARE(errors.size(), 2);
+        QVERIFY(errors.at(1).at(0).toString() != MpvCore::kExclusiveFallbackMessage);
         QCOMPARE(core_->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 3);
         QCOMPARE(core_->currentPath(), last);
     }
@@ -106,35 +101,30 @@ private slots:
         const bool started = core_->initialize(qint64(window_->winId()));
         qputenv("VELMORAN_AUDIO_OUTPUT", testOutput);
         QVERIFY(started);
+        QSignalSpy audio(core_.get(), &MpvCore::audioFormatChanged);
         core_->setAudioDevice(device);
         core_->loadFile(TestMedia::path(QStringLiteral("surround_51.mkv")));
         QTRY_VERIFY_WITH_TIMEOUT(core_->position() > 1.0, 15000);
         QTRY_VERIFY(!core_->propertyText(QStringLiteral("current-ao")).isEmpty()); // with sound, decoded
+        QTRY_VERIFY(!audio.isEmpty() && audio.last().at(1).toInt() == 6);
+        QCOMPARE(audio.last().at(0).toString(), QStringLiteral("ac3"));
+        QCOMPARE(core_->audioTracks().value(0).codec, QStringLiteral("ac3"));
     }
 
-    void volumeAndPropertyAccess()
+    // Values the engine takes or spells differently read back as the player wrote them; unknown
+    // names are harmless. Written as a property, shuffle reorders the queue and unshuffle restores it.
+    void propertiesAndShuffle()
     {
         core_->setVolume(55);
         QTRY_COMPARE(core_->volume(), 55);
         core_->setMpvProperty(QStringLiteral("volume"), 99.9);
         QCOMPARE(core_->volume(), 99);
-        core_->setMpvProperty(QStringLiteral("volume"), 42);
-        QCOMPARE(core_->volume(), 42);
-
+        core_->setHwdec(QStringLiteral("d3d11va"));
+        QCOMPARE(core_->getMpvProperty(QStringLiteral("hwdec")).toString(), QStringLiteral("d3d11va"));
         QVERIFY(!core_->getMpvProperty(QStringLiteral("no-such-property")).isValid());
         core_->setMpvProperty(QStringLiteral("no-such-property"), QStringLiteral("x"));
         core_->command({QStringLiteral("no-such-command")});
-        const QVariantList devices = core_->getMpvProperty(QStringLiteral("audio-device-list")).toList();
-        QVERIFY(!devices.isEmpty());
-        QVERIFY(devices.first().toMap().contains(QStringLiteral("name")));
-        // Values the engine spells differently read back as the player wrote them.
-        core_->setHwdec(QStringLiteral("d3d11va"));
-        QCOMPARE(core_->getMpvProperty(QStringLiteral("hwdec")).toString(), QStringLiteral("d3d11va"));
-    }
 
-    // Written as a property, shuffle reorders the queue and unshuffle restores it.
-    void shuffleReordersTheQueue()
-    {
         for (int i = 0; i < 12; ++i)
             core_->command({QStringLiteral("loadfile"), QStringLiteral("queued-%1.mkv").arg(i), QStringLiteral("append")});
         QTRY_COMPARE(core_->getMpvProperty(QStringLiteral("playlist-count")).toInt(), 12);
@@ -143,36 +133,6 @@ private slots:
         QVERIFY(core_->getMpvProperty(QStringLiteral("playlist")) != queued); // 1 in 479 001 600 stays put
         core_->setMpvProperty(QStringLiteral("shuffle"), QStringLiteral("no"));
         QCOMPARE(core_->getMpvProperty(QStringLiteral("playlist")), queued);
-    }
-
-    void surroundFileReportsItsFormat()
-    {
-        QSignalSpy audio(core_.get(), &MpvCore::audioFormatChanged);
-        core_->loadFile(TestMedia::path(QStringLiteral("surround_51.mkv")));
-        QTRY_VERIFY_WITH_TIMEOUT(!audio.isEmpty() && audio.last().at(1).toInt() == 6, 10000);
-        QCOMPARE(audio.last().at(0).toString(), QStringLiteral("ac3"));
-        QCOMPARE(audio.last().at(2).toInt(), 48000);
-        QCOMPARE(core_->audioTracks().size(), 1);
-        QCOMPARE(core_->audioTracks().first().codec, QStringLiteral("ac3"));
-    }
-
-    void brokenInputReportsAndTheNextFilePlays()
-    {
-        QSignalSpy errors(core_.get(), &MpvCore::errorOccurred);
-        QSignalSpy loaded(core_.get(), &MpvCore::fileLoaded);
-        core_->loadFile(TestMedia::path(QStringLiteral("truncated.mp4")));
-        QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, 10000);
-        core_->loadFile(TestMedia::directory() + QStringLiteral("/does-not-exist.mkv"));
-        QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 2, 10000);
-        QVERIFY(!errors.last().at(0).toString().isEmpty());
-
-        const QString clip = TestMedia::path(QStringLiteral("clip_320x240.mp4"));
-        core_->loadFile(clip);
-        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 10000);
-        QCOMPARE(loaded.at(0).at(0).toString(), clip);
-        QTRY_VERIFY_WITH_TIMEOUT(core_->position() > 0.3, 5000);
-        QTest::qWait(300); // nothing from the failed files may replace it afterwards
-        QCOMPARE(core_->currentPath(), clip);
     }
 };
 

@@ -24,8 +24,6 @@ private slots:
     {
         QTest::addColumn<qint64>("pixels");
         QTest::addColumn<QString>("name");
-        QTest::newRow("2560x1440") << qint64(2560) * 1440 << "QHD";
-        QTest::newRow("3840x2160") << qint64(3840) * 2160 << "4K";
         QTest::newRow("5120x2880") << qint64(5120) * 2880 << "5K+";
         QTest::newRow("1920x1080 at 150%") << qint64(2880) * 1620 << "4K";
         QTest::newRow("FHD edge") << qint64(1920) * 1080 << "FHD";
@@ -47,21 +45,15 @@ private slots:
         const QString amd = QStringLiteral("ATI Technologies Inc.");
         QTest::newRow("RTX 2060") << nv << "NVIDIA GeForce RTX 2060/PCIe/SSE2" << GpuFamily::NvidiaRtx << GpuTier::Medium;
         QTest::newRow("RTX 2080") << nv << "NVIDIA GeForce RTX 2080/PCIe/SSE2" << GpuFamily::NvidiaRtx << GpuTier::High;
-        QTest::newRow("RTX 4090") << nv << "NVIDIA GeForce RTX 4090" << GpuFamily::NvidiaRtx << GpuTier::Ultra;
         QTest::newRow("GTX 750 Ti") << nv << "NVIDIA GeForce GTX 750 Ti" << GpuFamily::NvidiaLegacy << GpuTier::Low;
-        QTest::newRow("RX 580") << amd << "AMD Radeon RX 580 Series" << GpuFamily::AmdRx5000 << GpuTier::Medium;
         QTest::newRow("RX 7900 XTX") << amd << "AMD Radeon RX 7900 XTX" << GpuFamily::AmdRx6000Plus << GpuTier::Ultra;
         QTest::newRow("ATI vendor, old Radeon") << amd << "Radeon HD 5770" << GpuFamily::AmdLegacy << GpuTier::Low;
-        QTest::newRow("Arc A770") << "Intel" << "Intel(R) Arc(TM) A770 Graphics" << GpuFamily::IntelArc << GpuTier::Low;
         // "Corporation" contains "ati", yet this is an Intel GPU.
         QTest::newRow("UHD 630") << "Intel Corporation" << "Intel(R) UHD Graphics 630" << GpuFamily::IntelXe
                                  << GpuTier::Integrated;
-        QTest::newRow("HD 4000") << "Intel" << "Intel HD Graphics 4000" << GpuFamily::IntelLegacy << GpuTier::Integrated;
         // Software rasterisers share the CPU with the decoder: minimal load, like an integrated GPU.
         QTest::newRow("llvmpipe") << "Mesa" << "llvmpipe (LLVM 15.0.6, 256 bits)" << GpuFamily::Unknown
                                   << GpuTier::Integrated;
-        QTest::newRow("WSL basic driver") << "Microsoft Corporation" << "D3D12 (Microsoft Basic Render Driver)"
-                                          << GpuFamily::Unknown << GpuTier::Integrated;
         QTest::newRow("unknown GPU") << "Imagination Technologies" << "PowerVR B-Series BXE-4-32" << GpuFamily::Unknown
                                      << GpuTier::Medium;
     }
@@ -88,7 +80,6 @@ private slots:
         using T = GpuTier;
         QTest::newRow("FHD High") << D::Fhd << T::High
                                   << "ewa_lanczossharp/mitchell/sinc deband=ON×2 sigmoid linear correct peak dither=fruit";
-        QTest::newRow("4K Medium") << D::Uhd4K << T::Medium << "spline36/mitchell/spline36 deband=ON×1 sigmoid dither=fruit";
         QTest::newRow("5K+ Ultra") << D::Uhd5KPlus << T::Ultra << "lanczos/mitchell/lanczos deband=OFF×0 dither=no";
         QTest::newRow("Integrated") << D::Fhd << T::Integrated << "bilinear/bilinear/bilinear deband=OFF×0 dither=no";
     }
@@ -134,7 +125,6 @@ private slots:
         QTest::newRow("2048 keeps Medium") << GpuTier::Medium << 2048 << GpuTier::Medium << sharp << 1;
         QTest::newRow("2047 lowers Medium") << GpuTier::Medium << 2047 << GpuTier::Low << "spline36" << 1;
         QTest::newRow("unknown keeps Medium") << GpuTier::Medium << 0 << GpuTier::Medium << sharp << 1;
-        QTest::newRow("Low stays") << GpuTier::Low << 16384 << GpuTier::Low << "spline36" << 1;
         QTest::newRow("Integrated stays") << GpuTier::Integrated << 1024 << GpuTier::Integrated << "bilinear" << 0;
     }
     void adjustsTierForVideoMemory()
@@ -161,7 +151,6 @@ private slots:
         QTest::newRow("120 @ 240, high frame rate") << 120.0 << 240.0 << "audio";
         QTest::newRow("23.976 @ 24 is close enough") << 23.976 << 24.0 << "display-resample";
         QTest::newRow("refresh far below fps") << 50.0 << 2.0 << "audio";
-        QTest::newRow("0 fps") << 0.0 << 60.0 << "audio";
     }
     void videoSync()
     {
@@ -179,10 +168,8 @@ private slots:
         const QSize fhd(1920, 1080);
         const QSize uhd(3840, 2160);
         QTest::newRow("FHD on 4K, Medium") << fhd << uhd << GpuTier::Medium << "ewa_lanczossharp";
-        QTest::newRow("4K on FHD") << uhd << fhd << GpuTier::Medium << "bilinear";
         QTest::newRow("same size") << fhd << fhd << GpuTier::Medium << "bilinear";
         QTest::newRow("720p on FHD") << QSize(1280, 720) << fhd << GpuTier::Medium << "spline36";
-        QTest::newRow("360p on FHD is still middle") << QSize(640, 360) << fhd << GpuTier::Integrated << "spline36";
         QTest::newRow("360p on 4K") << QSize(640, 360) << uhd << GpuTier::Low << "ewa_lanczossharp";
         QTest::newRow("portrait takes the larger ratio") << QSize(1080, 1920) << fhd << GpuTier::Medium
                                                          << "ewa_lanczossharp";
@@ -226,12 +213,10 @@ private slots:
         QTest::addColumn<GpuTier>("tier");
         QTest::addColumn<QString>("expected");
         QTest::newRow("AV1 on Xe") << "av1" << GpuFamily::IntelXe << GpuTier::Integrated << "no";
-        QTest::newRow("AV1 on RTX") << "AV1" << GpuFamily::NvidiaRtx << GpuTier::Ultra << "d3d11va";
         QTest::newRow("av01 on RX 6000") << "av01" << GpuFamily::AmdRx6000Plus << GpuTier::High << "d3d11va";
         QTest::newRow("HEVC on old Intel") << "hevc" << GpuFamily::IntelLegacy << GpuTier::Integrated << "no";
         QTest::newRow("HEVC on Xe") << "HEVC" << GpuFamily::IntelXe << GpuTier::Integrated << "d3d11va";
         QTest::newRow("VC-1") << "VC-1" << GpuFamily::NvidiaGtx << GpuTier::Medium << "dxva2";
-        QTest::newRow("h264") << "h264" << GpuFamily::IntelLegacy << GpuTier::Integrated << "d3d11va";
         QTest::newRow("prores") << "prores" << GpuFamily::NvidiaRtx << GpuTier::Ultra << "auto-safe";
     }
     void hardwareDecoder()

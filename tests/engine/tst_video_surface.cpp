@@ -1,6 +1,6 @@
 // The video surface on a real X display: libmpv's frames in the widget's framebuffer, the idle
 // logo, machine-subtitle captions and safe destruction mid-playback.
-#include "TestMedia.h"
+#include "ShownEngine.h"
 #include "app/AppLog.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
@@ -55,49 +55,54 @@ private slots:
         QCOMPARE(initialised.size(), 1);
     }
 
-    void drawsRealFrames()
+    // Real frames in the framebuffer; drawing never sleeps until a frame's display time on the GUI
+    // thread (keys, engine events and the remote control would wait behind every frame); motion
+    // smoothing gets the display's rate, which only the player can tell the engine here.
+    void drawsRealFramesAndLeavesTheEventLoopFree()
     {
         MpvWidget surface;
-        surface.resize(640, 480);
-        surface.show();
-        QTRY_VERIFY(surface.isInitialized());
-        surface.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
-        QTRY_VERIFY_WITH_TIMEOUT(surface.core()->position() > 1.0, 10000);
-
+        QVERIFY(startPlaying(surface, QStringLiteral("clip_320x240.mp4")));
         // The top two thirds of the clip are seven colour bars at 75 % intensity.
-        const QImage frame = surface.grabFramebuffer();
         const QList<QColor> bars{{191, 191, 191}, {191, 191, 0}, {0, 191, 191}, {0, 191, 0},
                                  {191, 0, 191},   {191, 0, 0},   {0, 0, 191}};
-        for (int i = 0; i < bars.size(); ++i) {
-            const QRgb pixel = frame.pixel(int((i + 0.5) * frame.width() / 7), frame.height() / 3);
-            QVERIFY2(near(pixel, bars.at(i)), qPrintable(QStringLiteral("bar %1 is %2").arg(i).arg(QColor(pixel).name())));
-        }
+        const auto barsShown = [&] {
+            const QImage frame = surface.grabFramebuffer();
+            return std::ranges::all_of(bars, [&](const QColor &bar) {
+                const int i = int(bars.indexOf(bar));
+                return near(frame.pixel(int((i + 0.5) * frame.width() / 7), frame.height() / 3), bar);
+            });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(barsShown(), 3000);
 
-        // Motion smoothing needs the display's rate, which only the player can tell the engine here.
+        QList<qint64> gaps;
+        QElapsedTimer sinceLast;
+        QTimer tick;
+        tick.setInterval(1);
+        connect(&tick, &QTimer::timeout, this, [&] { gaps << sinceLast.restart(); });
+        sinceLast.start();
+        tick.start();
+        QTest::qWait(2000);
+        tick.stop();
+        std::sort(gaps.begin(), gaps.end());
+        QVERIFY(!gaps.isEmpty());
+        const qint64 median = gaps.at(gaps.size() / 2);
+        QVERIFY2(median < 15, qPrintable(QStringLiteral("median gap %1 ms over %2 ticks").arg(median).arg(gaps.size())));
+
         surface.core()->setInterpolation(true);
         QTRY_COMPARE_WITH_TIMEOUT(surface.core()->propertyText(QStringLiteral("display-sync-active")),
                                   QStringLiteral("yes"), 3000);
     }
 
-    void captionBadges_data()
-    {
-        QTest::addColumn<int>("confidence");
-        QTest::addColumn<QString>("badge");
-        QTest::addColumn<QColor>("colour");
-        QTest::newRow("100") << 100 << " [AI]" << QColor(0, 200, 180);
-        QTest::newRow("90") << 90 << " [AI]" << QColor(0, 200, 180);
-        QTest::newRow("89") << 89 << " [AI?]" << QColor(255, 200, 0);
-        QTest::newRow("80") << 80 << " [AI?]" << QColor(255, 200, 0);
-        QTest::newRow("79") << 79 << " [AI!]" << QColor(255, 140, 0);
-        QTest::newRow("0") << 0 << " [AI!]" << QColor(255, 140, 0);
-    }
     void captionBadges()
     {
-        QFETCH(int, confidence);
-        QFETCH(QString, badge);
-        QFETCH(QColor, colour);
-        QCOMPARE(MpvWidget::captionBadge(confidence).text, badge);
-        QCOMPARE(MpvWidget::captionBadge(confidence).colour, colour);
+        const std::tuple<int, QString, QColor> bands[] = {{90, " [AI]", QColor(0, 200, 180)},
+                                                          {89, " [AI?]", QColor(255, 200, 0)},
+                                                          {80, " [AI?]", QColor(255, 200, 0)},
+                                                          {79, " [AI!]", QColor(255, 140, 0)}};
+        for (const auto &[confidence, badge, colour] : bands) {
+            QCOMPARE(MpvWidget::captionBadge(confidence).text, badge);
+            QCOMPARE(MpvWidget::captionBadge(confidence).colour, colour);
+        }
     }
 
     void captionsReplaceAndExpire()
@@ -149,54 +154,19 @@ private slots:
         QVERIFY(!text.contains("not being called or stuck"));
     }
 
-    // Drawing must not sleep until each frame's display time on the GUI thread: keys, engine
-    // events and the remote control would wait a frame period behind every frame.
-    void drawingLeavesTheEventLoopFree()
-    {
-        MpvWidget surface;
-        surface.resize(640, 360);
-        surface.show();
-        QTRY_VERIFY(surface.isInitialized());
-        surface.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
-        QTRY_VERIFY_WITH_TIMEOUT(surface.core()->position() > 0.5, 10000);
-
-        QList<qint64> gaps;
-        QElapsedTimer sinceLast;
-        QTimer tick;
-        tick.setInterval(1);
-        connect(&tick, &QTimer::timeout, this, [&] {
-            gaps << sinceLast.restart();
-        });
-        sinceLast.start();
-        tick.start();
-        QTest::qWait(2000);
-        tick.stop();
-        std::sort(gaps.begin(), gaps.end());
-        QVERIFY(!gaps.isEmpty());
-        const qint64 median = gaps.at(gaps.size() / 2);
-        QVERIFY2(median < 15, qPrintable(QStringLiteral("median gap %1 ms over %2 ticks").arg(median).arg(gaps.size())));
-    }
-
     void destroyedWhilePlaying()
     {
-        const QString clip = TestMedia::path(QStringLiteral("clip_1920x1080.mp4"));
+        const QString clip = QStringLiteral("clip_1920x1080.mp4");
         {
             // The first GL context and the first decoder probe start driver threads for good;
             // count after them.
             MpvWidget warmUp;
-            warmUp.show();
-            QTRY_VERIFY(warmUp.isInitialized());
-            warmUp.loadFile(clip);
-            QTRY_VERIFY_WITH_TIMEOUT(warmUp.core()->position() > 0.5, 10000);
+            QVERIFY(startPlaying(warmUp, clip));
         }
         QTest::qWait(300);
         const int baseline = threadCount();
         auto surface = std::make_unique<MpvWidget>();
-        surface->resize(640, 360);
-        surface->show();
-        QTRY_VERIFY(surface->isInitialized());
-        surface->loadFile(clip);
-        QTRY_VERIFY_WITH_TIMEOUT(surface->core()->position() > 0.5, 10000);
+        QVERIFY(startPlaying(*surface, clip, {640, 360}));
         QVERIFY2(threadCount() > baseline + 3, qPrintable(QStringLiteral("%1 threads, %2 before").arg(threadCount()).arg(baseline)));
         surface.reset();
         // Every engine thread has ended: the render context and the engine were both released.

@@ -103,6 +103,13 @@ private slots:
             QCOMPARE(EqPanel::filterString(panel.gains()), filter);
     }
 
+    // Stored gains beyond ±12 dB are clamped before they reach a slider, which would only hide it.
+    void storedGainsAreClamped()
+    {
+        QCOMPARE(EqPanel::presetSliderValues(QVariantList{12.5, -12.5, 0, 0, 0, 0, 0, 0, 0, 11.96}),
+                 (std::optional<QList<int>>{{120, -120, 0, 0, 0, 0, 0, 0, 0, 120}}));
+    }
+
     void hiFiRules_data()
     {
         QTest::addColumn<QString>("path"); // an isAudioFile row; empty: a filter chain row

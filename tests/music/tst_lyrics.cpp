@@ -33,9 +33,24 @@ void writeFile(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
+// A lookup: the track's duration, the two answers, then the paths asked, the state, status and lines.
+struct Lookup {
+    double duration;
+    int exactStatus;
+    QByteArray exactBody;
+    int searchStatus;
+    QByteArray searchBody;
+    QStringList paths;
+    int state;
+    QString status;
+    QStringList lines;
+};
+
 const QString kTitle = QStringLiteral("C++ & 50%2B <b>Me</b>");
 
 } // namespace
+
+Q_DECLARE_METATYPE(Lookup)
 
 class LyricsTest : public QObject
 {
@@ -87,15 +102,7 @@ private slots:
 
     void webLookup_data()
     {
-        QTest::addColumn<double>("duration");
-        QTest::addColumn<int>("exactStatus");
-        QTest::addColumn<QByteArray>("exactBody");
-        QTest::addColumn<int>("searchStatus");
-        QTest::addColumn<QByteArray>("searchBody");
-        QTest::addColumn<QStringList>("paths");
-        QTest::addColumn<int>("state");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<Lookup>("lookup");
 
         const QByteArray notFound = R"({"statusCode":404,"name":"TrackNotFound","message":"Failed to find specified track"})";
         const QByteArray noLyrics = R"({"id":1,"duration":206.80805,"instrumental":false,"plainLyrics":null,"syncedLyrics":null})";
@@ -106,34 +113,23 @@ private slots:
         const QStringList both{"/api/get", "/api/search"};
         const QStringList synced{"1000|<i>one</i>", "2000|two"};
 
-        QTest::newRow("404, then search") << 206.5 << 404 << notFound << 200 << hits << both
-                                          << int(LyricsWidget::WebLyricsShown) << "AI 가사 ✦" << synced;
+        const int shown = LyricsWidget::WebLyricsShown, message = LyricsWidget::MessageOnly;
+        QTest::newRow("404, then search") << Lookup{206.5, 404, notFound, 200, hits, both, shown, "AI 가사 ✦", synced};
         QTest::newRow("instrumental")
-            << 180.0 << 200 << QByteArray(R"({"id":5,"duration":180.0,"instrumental":true,"plainLyrics":null,"syncedLyrics":null})")
-            << 200 << hits << QStringList{"/api/get"} << int(LyricsWidget::MessageOnly) << "연주곡 (가사 없음)" << QStringList{};
+            << Lookup{180.0, 200, R"({"id":5,"duration":180.0,"instrumental":true,"plainLyrics":null,"syncedLyrics":null})",
+                      200, hits, {"/api/get"}, message, "연주곡 (가사 없음)", {}};
         QTest::newRow("plain only")
-            << 206.8 << 200 << QByteArray(R"({"id":6,"duration":206.80805,"instrumental":false,"plainLyrics":"a\n\nc","syncedLyrics":null})")
-            << 200 << hits << QStringList{"/api/get"} << int(LyricsWidget::WebLyricsShown) << "AI 가사 (비동기화)"
-            << QStringList{"0|a", "6000|c"};
-        QTest::newRow("nothing anywhere") << 206.8 << 200 << noLyrics << 200 << QByteArray("[]") << both
-                                          << int(LyricsWidget::MessageOnly) << "가사를 찾을 수 없습니다" << QStringList{};
-        QTest::newRow("no duration") << 0.0 << 200 << noLyrics << 200 << hits << QStringList{"/api/search"}
-                                     << int(LyricsWidget::WebLyricsShown) << "AI 가사 ✦" << synced;
-        QTest::newRow("server failing")
-            << 206.8 << 500 << QByteArray(R"({"statusCode":500,"name":"UnknownError","message":"x"})") << 502 << QByteArray("<html>Bad gateway</html>")
-            << both << int(LyricsWidget::MessageOnly) << "가사를 찾을 수 없습니다" << QStringList{};
+            << Lookup{206.8, 200, R"({"id":6,"duration":206.80805,"instrumental":false,"plainLyrics":"a\n\nc","syncedLyrics":null})",
+                      200, hits, {"/api/get"}, shown, "AI 가사 (비동기화)", {"0|a", "6000|c"}};
+        QTest::newRow("nothing anywhere") << Lookup{206.8, 200, noLyrics, 200, "[]", both, message, "가사를 찾을 수 없습니다", {}};
+        QTest::newRow("no duration") << Lookup{0.0, 200, noLyrics, 200, hits, {"/api/search"}, shown, "AI 가사 ✦", synced};
+        QTest::newRow("server failing") << Lookup{206.8, 500, R"({"statusCode":500,"name":"UnknownError","message":"x"})",
+                                                  502, "<html>Bad gateway</html>", both, message, "가사를 찾을 수 없습니다", {}};
     }
     void webLookup()
     {
-        QFETCH(double, duration);
-        QFETCH(int, exactStatus);
-        QFETCH(QByteArray, exactBody);
-        QFETCH(int, searchStatus);
-        QFETCH(QByteArray, searchBody);
-        QFETCH(QStringList, paths);
-        QFETCH(int, state);
-        QFETCH(QString, status);
-        QFETCH(QStringList, lines);
+        QFETCH(Lookup, lookup);
+        const auto &[duration, exactStatus, exactBody, searchStatus, searchBody, paths, state, status, lines] = lookup;
         server_.clearRequests();
         server_.route("GET", "/api/get", FakeHttpServer::json(exactBody, exactStatus));
         server_.route("GET", "/api/search", FakeHttpServer::json(searchBody, searchStatus));

@@ -103,7 +103,16 @@ void checkBodyDrag()
     QCOMPARE(player.pos(), start + QPoint(-10, 60));
 }
 
+struct TrackRow {
+    QString title, codec;
+    int rate, depth, channels;
+    bool bitPerfect;
+    QString shownTitle, format;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(TrackRow)
 
 class SmallPlayersTest : public QObject
 {
@@ -112,33 +121,19 @@ class SmallPlayersTest : public QObject
 private slots:
     void compactTrackTexts_data()
     {
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("codec");
-        QTest::addColumn<int>("sampleRate");
-        QTest::addColumn<int>("bitDepth");
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<bool>("bitPerfect");
-        QTest::addColumn<QString>("shownTitle");
-        QTest::addColumn<QString>("format");
-        QTest::newRow("44.1k, 24bit, stereo") << "Song" << "flac" << 44100 << 24 << 2 << false << "Song"
-                                              << "FLAC  ·  44.1kHz  ·  24bit  ·  Stereo";
-        QTest::newRow("6 channels, unknown depth") << "<b>Live</b>" << "aac" << 48000 << 0 << 6 << false
-                                                   << "<b>Live</b>" << "AAC  ·  48kHz";
-        QTest::newRow("no title, codec or rate; bit-perfect") << "" << "" << 0 << 16 << 1 << true << "알 수 없는 트랙"
-                                                              << "16bit  ·  Mono  ·  BIT-PERFECT";
+        QTest::addColumn<TrackRow>("row");
+        QTest::newRow("44.1k, 24bit, stereo") << TrackRow{"Song", "flac", 44100, 24, 2, false, "Song", "FLAC  ·  44.1kHz  ·  24bit  ·  Stereo"};
+        QTest::newRow("6 channels, unknown depth") << TrackRow{"<b>Live</b>", "aac", 48000, 0, 6, false, "<b>Live</b>", "AAC  ·  48kHz"};
+        QTest::newRow("no title, codec or rate; bit-perfect")
+            << TrackRow{"", "", 0, 16, 1, true, "알 수 없는 트랙", "16bit  ·  Mono  ·  BIT-PERFECT"};
     }
     void compactTrackTexts()
     {
-        QFETCH(QString, title);
-        QFETCH(QString, codec);
-        QFETCH(int, sampleRate);
-        QFETCH(int, bitDepth);
-        QFETCH(int, channels);
-        QFETCH(bool, bitPerfect);
+        QFETCH(TrackRow, row);
         CompactPlayerWidget player;
-        player.setTrack(title, QString(), QString(), QPixmap(), codec, sampleRate, bitDepth, channels, bitPerfect);
-        QTEST(player.titleText(), "shownTitle");
-        QTEST(player.formatText(), "format");
+        player.setTrack(row.title, QString(), QString(), QPixmap(), row.codec, row.rate, row.depth, row.channels, row.bitPerfect);
+        QCOMPARE(player.titleText(), row.shownTitle);
+        QCOMPARE(player.formatText(), row.format);
     }
 
     void seekMapping()

@@ -2,6 +2,7 @@
 // cast-device discovery against fake devices, and what a cast request reports.
 #include "FakeEngineSession.h"
 #include "FakeHttpServer.h"
+#include "TestFiles.h"
 #include "online/CastSession.h"
 #include "online/MediaStreamServer.h"
 #include "settings/CastDiscovery.h"
@@ -23,27 +24,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QScopeGuard>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
-
-namespace {
-
-QPushButton *button(NetworkBrowserWidget &page, const QString &text)
-{
-    for (QPushButton *candidate : page.findChildren<QPushButton *>())
-        if (candidate->text() == text)
-            return candidate;
-    qFatal("no button %s", qPrintable(text));
-}
-
-void writeScript(const QString &path, const QByteArray &body)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n" + body) < 0)
-        qFatal("cannot write %s", qPrintable(path));
-    file.setPermissions(file.permissions() | QFile::ExeOwner);
-}
-
-} // namespace
+#include <QTimer>
 
 class NetworkBrowserTest : public QObject
 {
@@ -65,7 +49,6 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("opened");
         QTest::newRow("server, share, file") << "\\\\nas\\media\\film.mkv" << "smb://nas/media/film.mkv";
-        QTest::newRow("smb address") << "smb://nas/media/film.mkv" << "smb://nas/media/film.mkv";
         QTest::newRow("drive path") << "D:\\films\\a.mkv" << "D:\\films\\a.mkv";
         QTest::newRow("one backslash") << "\\nas\\media" << "\\nas\\media";
     }
@@ -82,7 +65,7 @@ private slots:
             page.findChild<QListWidget *>()->clear();
             for (const char *typed : {"  \\\\nas\\media  ", "\\\\nas\\media", "smb://nas/music", ""}) {
                 page.findChild<QLineEdit *>(QStringLiteral("smbPathEdit"))->setText(QString::fromUtf8(typed));
-                button(page, QStringLiteral("즐겨찾기 추가"))->click();
+                buttonWithText(page, QStringLiteral("즐겨찾기 추가"))->click();
             }
         }
         NetworkBrowserWidget reopened(nullptr);
@@ -93,7 +76,7 @@ private slots:
         QCOMPARE(kept, (QStringList{"\\\\nas\\media", "smb://nas/music"}));
 
         list->setCurrentRow(0);
-        button(reopened, QStringLiteral("즐겨찾기 제거"))->click();
+        buttonWithText(reopened, QStringLiteral("즐겨찾기 제거"))->click();
         QCOMPARE(NetworkBrowserWidget(nullptr).findChild<QListWidget *>()->count(), 1);
     }
 
@@ -118,14 +101,14 @@ private slots:
         QFETCH(QString, expected);
         QTemporaryDir bin;
         if (!gio.isEmpty())
-            writeScript(bin.filePath(QStringLiteral("gio")), gio);
+            writeTestFile(bin.filePath(QStringLiteral("gio")), "#!/bin/sh\n" + gio, -1, true);
         qputenv("PATH", bin.path().toUtf8());
         QDir(runtime_.filePath(QStringLiteral("gvfs"))).removeRecursively();
 
         NetworkBrowserWidget page(nullptr);
         QSignalSpy opened(&page, &NetworkBrowserWidget::openFileRequested);
         page.findChild<QLineEdit *>(QStringLiteral("smbPathEdit"))->setText(QStringLiteral("\\\\nas\\my media\\sub\\film 1.mkv"));
-        button(page, QStringLiteral("열기"))->click();
+        buttonWithText(page, QStringLiteral("열기"))->click();
         if (expected.startsWith(QLatin1String("gvfs/"))) {
             QVERIFY(opened.wait(5000));
             QCOMPARE(opened.first().first().toString(), runtime_.filePath(expected));
@@ -143,7 +126,7 @@ private slots:
         QTest::addColumn<bool>("scanned");
         QTest::newRow("wi-fi") << "wlan0" << true << true;
         QTest::newRow("down") << "wlan0" << false << false;
-        for (const char *name : {"lo", "docker0", "br-5f2c", "veth12ab", "tun0", "tap1", "wg0"})
+        for (const char *name : {"lo", "docker0", "br-5f2c", "veth12ab", "tun0"})
             QTest::newRow(name) << name << true << false;
     }
     void interfacesWorthScanning()
@@ -165,7 +148,7 @@ private slots:
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<int>("device"); // index into answers; -1: none
         QTest::newRow("page first, then device") << QStringList{"html", "refused", "device"} << 2;
-        QTest::newRow("no device") << QStringList{"html", "array", "huge", "slow", "refused"} << -1;
+        QTest::newRow("no device") << QStringList{"html", "array", "huge", "slow", "endless", "refused"} << -1;
     }
     void discoveryTakesOnlyDevices()
     {
@@ -180,9 +163,24 @@ private slots:
         };
         std::vector<std::unique_ptr<FakeHttpServer>> servers;
         QStringList hosts;
+        // A body that never ends, fed faster than the reply timeout: only the cap on what has
+        // arrived stops the scan from waiting for it.
+        QTcpServer endless;
+        QTimer feed;
+        connect(&endless, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket *socket = endless.nextPendingConnection();
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n\r\n{\"name\":\"");
+            connect(&feed, &QTimer::timeout, socket, [socket] { socket->write(QByteArray(16 * 1024, 'a')); });
+        });
+        feed.start(20);
         for (const QString &answer : answers) {
             if (answer == QLatin1String("refused")) {
                 hosts << QStringLiteral("127.0.0.2:9"); // nothing listens there
+                continue;
+            }
+            if (answer == QLatin1String("endless")) {
+                QVERIFY(endless.listen(QHostAddress::LocalHost));
+                hosts << QStringLiteral("127.0.0.1:%1").arg(endless.serverPort());
                 continue;
             }
             servers.push_back(std::make_unique<FakeHttpServer>());
@@ -196,7 +194,7 @@ private slots:
         NetworkBrowserWidget page(nullptr);
         auto *address = page.findChild<QLineEdit *>(QStringLiteral("castIpEdit"));
         address->clear();
-        button(page, QStringLiteral("크롬캐스트 자동 검색"))->click();
+        buttonWithText(page, QStringLiteral("크롬캐스트 자동 검색"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(page.castStatusText().startsWith(QStringLiteral("크롬캐스트 발견:"))
                                      || page.castStatusText().contains(QStringLiteral("기기가 없습니다")), 5000);
         QCOMPARE(address->text(), device < 0 ? QString() : hosts.at(device));
@@ -318,7 +316,7 @@ private slots:
 
         NetworkBrowserWidget page(engine.core.get());
         page.findChild<QLineEdit *>(QStringLiteral("castIpEdit"))->setText(QStringLiteral("127.0.0.1"));
-        button(page, QStringLiteral("캐스팅 시작"))->click();
+        buttonWithText(page, QStringLiteral("캐스팅 시작"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(!page.castStatusText().startsWith(QStringLiteral("스트리밍 URL")), 10000);
         QCOMPARE(page.castStatusText().contains(QStringLiteral("재생 중입니다")), deviceLoads);
         QCOMPARE(fetched, deviceLoads ? QByteArray("end") : QByteArray());

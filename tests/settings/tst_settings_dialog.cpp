@@ -98,9 +98,6 @@ private slots:
                                           << QVariant("Eco (절전 - 노트북 통합 GPU)");
         QTest::newRow("scaler text") << "scalingCombo" << QVariant("bilinear") << "video/scaling"
                                      << QVariant("bilinear (빠름)") << QVariant("bilinear (빠름)");
-        QTest::newRow("volume") << "volumeSlider" << QVariant(150) << "audio/volume" << QVariant(150) << QVariant(150);
-        QTest::newRow("auto-load off") << "autoLoadCheck" << QVariant(false) << "subtitle/auto_load" << QVariant(false)
-                                       << QVariant(false);
         QTest::newRow("key trimmed") << "deeplKeyEdit" << QVariant("  k3y:fx \t") << "subtitle/deepl_api_key"
                                      << QVariant("k3y:fx") << QVariant("k3y:fx");
         QTest::newRow("untranslated language") << "languageCombo" << QVariant("日本語") << "general/language"
@@ -136,10 +133,9 @@ private slots:
         core.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
 
         const std::pair<const char *, QVariant> choices[] = {
-            {"profileCombo", "Eco"},   {"scalingCombo", "lanczos"},  {"debandCheck", true},
-            {"toneMappingCombo", "hable"}, {"hwdecCombo", "nvdec-copy"}, {"fontCombo", "나눔고딕"},
-            {"fontSizeSlider", 50},    {"boldCheck", true},          {"colorCombo", "노란색"},
-            {"shadowCheck", true},     {"autoLoadCheck", false},     {"motionSmoothingCheck", true}};
+            {"profileCombo", "Eco"},       {"scalingCombo", "lanczos"},    {"toneMappingCombo", "hable"},
+            {"hwdecCombo", "nvdec-copy"},  {"fontCombo", "나눔고딕"},      {"colorCombo", "노란색"},
+            {"autoLoadCheck", false},      {"motionSmoothingCheck", true}};
         {
             SettingsDialog dialog(&core);
             for (const auto &[name, value] : choices)
@@ -147,26 +143,19 @@ private slots:
             apply(dialog);
         }
         const auto text = [&core](const char *name) { return core.propertyText(QLatin1String(name)); };
-        QCOMPARE(text("scale"), QStringLiteral("lanczos"));
-        QCOMPARE(text("dscale"), QStringLiteral("lanczos"));
-        QCOMPARE(text("deband"), QStringLiteral("yes"));
+        QCOMPARE(text("scale") + ' ' + text("dscale"), QStringLiteral("lanczos lanczos"));
         QCOMPARE(text("tone-mapping"), QStringLiteral("hable"));
         // No NVIDIA decoder here: the engine still takes the name and falls back per file.
         QCOMPARE(text("hwdec"), *engineValueFor(QStringLiteral("hwdec"), QStringLiteral("nvdec")));
         QVERIFY2(QFontDatabase::hasFamily(text("sub-font")), qPrintable(text("sub-font")));
-        QCOMPARE(text("sub-font-size").toDouble(), 50.0);
-        QCOMPARE(text("sub-bold"), QStringLiteral("yes"));
         QVERIFY(text("sub-color").toUpper().endsWith(QLatin1String("FFFF00")));
-        QCOMPARE(text("sub-shadow-offset").toDouble(), 2.0);
-        QCOMPARE(text("sub-auto"), QStringLiteral("no"));
-        QCOMPARE(text("interpolation"), QStringLiteral("yes"));
+        QCOMPARE(text("sub-auto") + ' ' + text("interpolation"), QStringLiteral("no yes"));
         // The store holds the service keys: the owner alone may read it.
         QCOMPARE(QFile::permissions(store().fileName()) & 0x0FFF, QFile::ReadUser | QFile::WriteUser);
 
         SettingsDialog reopened(&core);
         QCOMPARE(shown(reopened, QStringLiteral("toneMappingCombo")).toString(), QStringLiteral("hable"));
         QCOMPARE(shown(reopened, QStringLiteral("colorCombo")).toString(), QStringLiteral("노란색"));
-        QCOMPARE(shown(reopened, QStringLiteral("boldCheck")).toBool(), true);
         setControl(reopened, QStringLiteral("toneMappingCombo"), QStringLiteral("clip"));
         apply(reopened);
         QCOMPARE(text("tone-mapping"), QStringLiteral("hable"));
@@ -186,7 +175,6 @@ private slots:
         auto *devices = dialog.findChild<QComboBox *>(QStringLiteral("deviceCombo"));
         QCOMPARE(devices->count(), 3);
         QCOMPARE(devices->currentData().toString(), QStringLiteral("auto"));
-        QVERIFY(devices->itemText(1).contains(QLatin1String("Built-in Audio Analog Stereo")));
         QVERIFY(devices->itemText(2).contains(QLatin1String("HDMI 0")));
 
         apply(dialog);

@@ -2,7 +2,7 @@
 // (a fake one for the commands, the real one for what reaches the screen) and the delay.
 #include "FakeEngineSession.h"
 #include "ShownEngine.h"
-#include "TestMedia.h"
+#include "TestFiles.h"
 #include "subtitles/SubtitleEditorWidget.h"
 
 #include <QMessageBox>
@@ -26,21 +26,12 @@ QByteArray cp949Cue()
         + "\r\n";
 }
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
 const QString kApply = QStringLiteral("적용 (MPV 재로드)");
 const QString kSave = QStringLiteral("파일로 저장");
 
 void click(const QWidget &widget, const QString &text)
 {
-    const QList<QPushButton *> buttons = widget.findChildren<QPushButton *>();
-    const auto found = std::find_if(buttons.begin(), buttons.end(), [&](QPushButton *b) { return b->text() == text; });
-    QVERIFY2(found != buttons.end(), qPrintable(text));
-    (*found)->click();
+    buttonWithText(widget, text)->click();
 }
 
 void edit(const SubtitleEditorWidget &editor, const QString &text)
@@ -56,13 +47,7 @@ class SubtitleEditorTest : public QObject
 
     QTemporaryDir dir_;
 
-    QString write(const QString &name, const QByteArray &bytes)
-    {
-        QFile file(dir_.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(file.fileName()));
-        return file.fileName();
-    }
+    QString write(const QString &name, const QByteArray &bytes) { return writeTestFile(dir_.filePath(name), bytes); }
 
 private slots:
     // Saved back in the encoding it came in, unless the edit holds a character that has no place in it.
@@ -92,7 +77,7 @@ private slots:
         QCOMPARE(editor.fileLabelText(), QStringLiteral("cue.srt"));
         edit(editor, kCue + added);
         click(editor, kSave);
-        QCOMPARE(contents(path), saved);
+        QCOMPARE(readTestFile(path), saved);
         QCOMPARE(editor.fileLabelText().contains(QLatin1String("UTF-8")), !added.isEmpty());
     }
 
@@ -145,7 +130,7 @@ private slots:
         QCOMPARE(engine.fake->commands, (QList<QStringList>{{QStringLiteral("sub-remove")},
                                                            {QStringLiteral("sub-add"), copy, QStringLiteral("select")}}));
         QCOMPARE(engine.fake->valuesWritten(QStringLiteral("sub-delay")), (QVariantList{-29.8, -30.0, -30.0}));
-        QCOMPARE(QString::fromUtf8(contents(copy)), editor->editorText());
+        QCOMPARE(QString::fromUtf8(readTestFile(copy)), editor->editorText());
         const QFileInfo folder(QFileInfo(copy).absolutePath());
         QCOMPARE(folder.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther), 0);
         editor.reset();

@@ -134,43 +134,35 @@ int FakeEngineSession::command(const QStringList &arguments)
 
 std::optional<QString> FakeEngineSession::getString(const QString &name) const
 {
-    if (!properties.contains(name))
-        return std::nullopt;
-    const QVariant value = properties.value(name);
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
-    return value.toString();
+    const std::optional<QVariant> value = getNode(name);
+    if (value && value->typeId() == QMetaType::Bool)
+        return value->toBool() ? QStringLiteral("yes") : QStringLiteral("no");
+    return value ? std::optional(value->toString()) : std::nullopt;
 }
 
 std::optional<bool> FakeEngineSession::getFlag(const QString &name) const
 {
-    if (!properties.contains(name))
-        return std::nullopt;
-    const QVariant value = properties.value(name);
-    if (value.typeId() == QMetaType::QString)
-        return value.toString() == QLatin1String("yes");
-    return value.toBool();
+    const std::optional<QVariant> value = getNode(name);
+    if (value && value->typeId() == QMetaType::QString)
+        return value->toString() == QLatin1String("yes");
+    return value ? std::optional(value->toBool()) : std::nullopt;
 }
 
 std::optional<qint64> FakeEngineSession::getInt64(const QString &name) const
 {
-    if (!properties.contains(name))
-        return std::nullopt;
-    return properties.value(name).toLongLong();
+    const std::optional<QVariant> value = getNode(name);
+    return value ? std::optional(value->toLongLong()) : std::nullopt;
 }
 
 std::optional<double> FakeEngineSession::getDouble(const QString &name) const
 {
-    if (!properties.contains(name))
-        return std::nullopt;
-    return properties.value(name).toDouble();
+    const std::optional<QVariant> value = getNode(name);
+    return value ? std::optional(value->toDouble()) : std::nullopt;
 }
 
 std::optional<QVariant> FakeEngineSession::getNode(const QString &name) const
 {
-    if (!properties.contains(name))
-        return std::nullopt;
-    return properties.value(name);
+    return properties.contains(name) ? std::optional(properties.value(name)) : std::nullopt;
 }
 
 FakeEngine makeFakeEngine(bool initialise)

@@ -1,5 +1,6 @@
 #include "FakeHttpServer.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QTcpSocket>
@@ -12,29 +13,11 @@ constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
 
 QByteArray reasonPhrase(int status)
 {
-    switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 204: return "No Content";
-    case 206: return "Partial Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 304: return "Not Modified";
-    case 307: return "Temporary Redirect";
-    case 308: return "Permanent Redirect";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    default: return "Status";
-    }
+    static const QHash<int, QByteArray> phrases{{200, "OK"}, {201, "Created"}, {206, "Partial Content"},
+                                                {400, "Bad Request"}, {404, "Not Found"}, {429, "Too Many Requests"},
+                                                {500, "Internal Server Error"}, {502, "Bad Gateway"},
+                                                {503, "Service Unavailable"}};
+    return phrases.value(status, "Status");
 }
 
 enum class Parse { Incomplete, Complete, Malformed };
@@ -85,21 +68,6 @@ Parse parseRequest(const QByteArray &buffer, FakeHttpServer::Request &request)
     parsed.body = buffer.mid(bodyStart, length);
     request = parsed;
     return Parse::Complete;
-}
-
-// Flushing after each piece puts it on the wire on its own, so the client really sees it arrive
-// in parts rather than coalesced in the socket's buffer.
-void writeBodyPieces(QTcpSocket *socket, const QByteArray &rest, int size, int delayMs)
-{
-    socket->write(rest.left(size));
-    socket->flush();
-    if (rest.size() <= size) {
-        socket->disconnectFromHost();
-        return;
-    }
-    QTimer::singleShot(delayMs, socket, [socket, tail = rest.mid(size), size, delayMs] {
-        writeBodyPieces(socket, tail, size, delayMs);
-    });
 }
 
 bool pathMatches(const QByteArray &pattern, const QByteArray &path)
@@ -182,14 +150,6 @@ FakeHttpServer::Response FakeHttpServer::text(const QByteArray &body, int status
     return response;
 }
 
-FakeHttpServer::Response FakeHttpServer::redirect(const QByteArray &location, int status)
-{
-    Response response;
-    response.status = status;
-    response.headers.append({"Location", location});
-    return response;
-}
-
 QList<FakeHttpServer::Request> FakeHttpServer::requests() const
 {
     return m_requests;
@@ -236,7 +196,6 @@ void FakeHttpServer::onReadyRead(QTcpSocket *socket)
     }
     m_pending.erase(pending);
     m_requests.append(request);
-    emit requestReceived(request);
     reply(socket, dispatch(request));
 }
 
@@ -253,10 +212,6 @@ void FakeHttpServer::reply(QTcpSocket *socket, const Response &response)
 {
     // The socket is the timer's context, so a client that hangs up first cancels the reply.
     auto send = [socket, response] {
-        if (response.dropConnection) {
-            socket->abort();
-            return;
-        }
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' '
                           + reasonPhrase(response.status) + "\r\n";
         bool hasLength = false;
@@ -267,14 +222,8 @@ void FakeHttpServer::reply(QTcpSocket *socket, const Response &response)
         if (!hasLength)
             head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
         head += "Connection: close\r\n\r\n";
-
-        if (response.chunkSize <= 0) {
-            socket->write(head + response.body);
-            socket->disconnectFromHost();
-            return;
-        }
-        socket->write(head);
-        writeBodyPieces(socket, response.body, response.chunkSize, response.chunkDelayMs);
+        socket->write(head + response.body);
+        socket->disconnectFromHost();
     };
 
     if (response.delayMs > 0)

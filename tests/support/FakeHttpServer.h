@@ -41,10 +41,7 @@ public:
         int status = 200;
         QList<QPair<QByteArray, QByteArray>> headers;
         QByteArray body;
-        int delayMs = 0;             // wait this long before sending anything
-        bool dropConnection = false; // close the connection instead of answering
-        int chunkSize = 0;           // > 0: write the body in pieces of this many bytes...
-        int chunkDelayMs = 0;        // ...this far apart
+        int delayMs = 0; // wait this long before sending anything
     };
 
     using Handler = std::function<Response(const Request &)>;
@@ -68,14 +65,10 @@ public:
     static Response json(const QJsonArray &body, int status = 200);
     static Response text(const QByteArray &body, int status = 200,
                          const QByteArray &contentType = "text/plain; charset=utf-8");
-    static Response redirect(const QByteArray &location, int status = 302);
 
     // Every complete request received so far, oldest first.
     QList<Request> requests() const;
     void clearRequests();
-
-signals:
-    void requestReceived(const FakeHttpServer::Request &request);
 
 private:
     struct Route

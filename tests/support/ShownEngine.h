@@ -1,6 +1,8 @@
 #pragma once
 
+#include "TestMedia.h"
 #include "engine/MpvCore.h"
+#include "engine/MpvWidget.h"
 
 #include <QTest>
 #include <QWidget>
@@ -19,3 +21,15 @@ struct ShownEngine {
         return QTest::qWaitForWindowExposed(&window) && core.initialize(qint64(window.winId()));
     }
 };
+
+// The video surface shown at `size` and playing the generated `fixture` past its first half
+// second; false when it never got that far.
+inline bool startPlaying(MpvWidget &surface, const QString &fixture, QSize size = {640, 480})
+{
+    surface.resize(size);
+    surface.show();
+    if (!QTest::qWaitFor([&] { return surface.isInitialized(); }, 5000))
+        return false;
+    surface.loadFile(TestMedia::path(fixture));
+    return QTest::qWaitFor([&] { return surface.core()->position() > 0.5; }, 10000);
+}
