@@ -55,7 +55,7 @@ private slots:
         QVERIFY(server_.listen());
         // A sign-in as streaming sites keep it: a cookie that ends with the browser session.
         FakeHttpServer::Response first = FakeHttpServer::text(titledPage("First service"), 200, "text/html");
-        first.headers.append({"Set-Cookie", "signin=kept; Path=/"});
+        first.headers.append(qMakePair(QByteArray("Set-Cookie"), QByteArray("signin=kept; Path=/")));
         server_.route("GET", "/first", first);
         server_.route("GET", "/second", FakeHttpServer::text(titledPage("Second service"), 200, "text/html"));
     }
