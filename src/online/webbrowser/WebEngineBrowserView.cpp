@@ -2,6 +2,7 @@
 
 #include "online/webbrowser/WebEnginePopupPage.h"
 
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
@@ -39,8 +40,14 @@ WebEngineBrowserView::WebEngineBrowserView(QWidget *parent, WebBrowserEvents eve
         if (events_.urlChanged)
             events_.urlChanged(url);
     });
-    connect(page, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
+    // The engine leaves the exit to the application; Esc is what every browser uses for it.
+    auto *leaveFullScreen = new QShortcut(QKeySequence(Qt::Key_Escape), this, this,
+                                          &WebEngineBrowserView::exitFullScreen, Qt::WindowShortcut);
+    leaveFullScreen->setEnabled(false);
+    connect(page, &QWebEnginePage::fullScreenRequested, this,
+            [this, leaveFullScreen](QWebEngineFullScreenRequest request) {
         request.accept();
+        leaveFullScreen->setEnabled(request.toggleOn());
         if (events_.fullScreenRequested)
             events_.fullScreenRequested(request.toggleOn());
     });
