@@ -57,6 +57,9 @@ private slots:
         FakeHttpServer::Response first = FakeHttpServer::text(titledPage("First service"), 200, "text/html");
         first.headers.append(qMakePair(QByteArray("Set-Cookie"), QByteArray("signin=kept; Path=/")));
         server_.route("GET", "/first", first);
+        server_.route("GET", "/ticking", FakeHttpServer::text(
+            "<!doctype html><title>0</title><script>let n = 0;"
+            "setInterval(() => document.title = String(++n), 50);</script>", 200, "text/html"));
         server_.route("GET", "/second", FakeHttpServer::text(titledPage("Second service"), 200, "text/html"));
     }
 
@@ -126,6 +129,22 @@ private slots:
         QCOMPARE(pagesOf(*page_)->currentIndex(), 0);
         QVERIFY(page_->findChild<QFrame *>(QStringLiteral("ottCard"))->isVisible());
         QVERIFY(page_->findChild<QLineEdit *>(QStringLiteral("ottAddress"))->text().isEmpty());
+    }
+
+    // Out of sight, a page neither plays nor runs its scripts; shown again, it goes on.
+    void hiddenPageHoldsStill()
+    {
+        QSignalSpy titles(page_.get(), &OttWidget::titleChanged);
+        page_->navigateTo(server_.url(QStringLiteral("/ticking")).toString());
+        QTRY_VERIFY_WITH_TIMEOUT(titles.count() > 5, 20000);
+        page_->goHome();
+        QTest::qWait(300);
+        titles.clear();
+        // Chromium's own throttling of hidden pages still lets a timer run once a second.
+        QTest::qWait(2500);
+        QCOMPARE(titles.count(), 0);
+        pagesOf(*page_)->setCurrentIndex(1);
+        QTRY_VERIFY_WITH_TIMEOUT(titles.count() > 5, 10000);
     }
 
     // The next browser, as after a restart, is still signed in.

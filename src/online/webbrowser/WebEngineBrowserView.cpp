@@ -32,6 +32,12 @@ WebEngineBrowserView::WebEngineBrowserView(QWidget *parent, WebBrowserEvents eve
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
 
+    // A page out of sight (the cards shown, or the player back) would go on playing its sound and
+    // its scripts behind the player; frozen, it waits until it is shown again.
+    connect(page, &QWebEnginePage::visibleChanged, page, [page](bool visible) {
+        page->setLifecycleState(visible ? QWebEnginePage::LifecycleState::Active
+                                        : QWebEnginePage::LifecycleState::Frozen);
+    });
     connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &title) {
         if (events_.titleChanged)
             events_.titleChanged(title);
