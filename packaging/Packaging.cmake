@@ -38,6 +38,10 @@ set(VELMORAN_DEB_DEPENDS
     "libqt6sql6 (>= 6.4)"
     "libqt6sql6-sqlite (>= 6.4)"
     "ffmpeg")
+# The streaming page's browser module, when built, links Qt WebEngine (the player itself does not).
+if(VELMORAN_WEBBROWSER_MODULE)
+    list(APPEND VELMORAN_DEB_DEPENDS "libqt6webenginecore6 (>= 6.4)" "libqt6webenginewidgets6 (>= 6.4)")
+endif()
 list(JOIN VELMORAN_DEB_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 # Korean text needs a CJK font, Wayland sessions a native platform plugin (XWayland works without
 # it), streams from video sites yt-dlp, and offline speech-to-text subtitles Python with pocketsphinx

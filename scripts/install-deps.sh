@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config
-          qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev libqt6svg6 libqt6sql6-sqlite
+          qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev libqt6svg6 libqt6sql6-sqlite qt6-webengine-dev
           qt6-qpa-plugins libmpv-dev ffmpeg libgl1-mesa-dri libglx-mesa0 fonts-noto-cjk fonts-noto-color-emoji
           python3 python3-pocketsphinx pocketsphinx-en-us)
 case "${1:-}" in

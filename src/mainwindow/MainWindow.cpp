@@ -146,6 +146,8 @@ void MainWindow::connectChrome()
     connect(controlBar_, &ControlBar::nextClicked, this, &MainWindow::playNextEntry);
     connect(controlBar_, &ControlBar::openFileClicked, this, &MainWindow::onOpenFile);
     connect(controlBar_, &ControlBar::settingsClicked, this, &MainWindow::onSettingsRequested);
+    connect(controlBar_, &ControlBar::playerModeClicked, this, &MainWindow::switchToPlayerMode);
+    connect(controlBar_, &ControlBar::ottModeClicked, this, &MainWindow::switchToOttMode);
 
     connect(titleBar_, &TitleBar::minimizeClicked, this, &QWidget::showMinimized);
     connect(titleBar_, &TitleBar::maximizeClicked, this, [this] { isMaximized() ? showNormal() : showMaximized(); });
@@ -178,6 +180,8 @@ void MainWindow::buildWidgetTree()
     contentStack_ = new QStackedWidget(playerPage);
     playerLayout->addWidget(contentStack_, 1);
     mainStack_->addWidget(playerPage);
+    // The streaming page stands here once the streaming mode is first entered.
+    mainStack_->addWidget(new QWidget(mainStack_));
     layout->addWidget(mainStack_, 1);
 
     videoContainer_ = new QWidget(contentStack_);
@@ -675,7 +679,8 @@ void MainWindow::showControls()
 
 void MainWindow::hideControls()
 {
-    if (!controlsVisible_ || !playing_ || musicMode_)
+    // The control bar holds the way back from the streaming page.
+    if (!controlsVisible_ || !playing_ || musicMode_ || ottMode_)
         return;
     if (!fullscreen_)
         titleBar_->hide();

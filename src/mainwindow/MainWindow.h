@@ -22,6 +22,7 @@ class MusicWidget;
 class MpvCore;
 class MpvWidget;
 class OsdWidget;
+class OttWidget;
 class ProFeaturesWidget;
 class QMenu;
 class RemoteControlServer;
@@ -70,6 +71,9 @@ public:
     MusicWidget *musicView();
     EqPanel *equalizer();
     bool isMusicMode() const { return musicMode_; }
+    bool isOttMode() const { return ottMode_; }
+    // The streaming page, built the first time the streaming mode is entered; null before.
+    OttWidget *ottWidget() const { return ottWidget_; }
     // The small players exist once first shown; null before.
     MiniPlayerWidget *miniPlayer() const { return miniPlayer_; }
     CompactPlayerWidget *compactPlayer() const { return compactPlayer_; }
@@ -94,6 +98,8 @@ public slots:
     void toggleFullscreen();
     void showContextMenu(const QPoint &globalPos);
     void toggleProFeatures();
+    void switchToPlayerMode();
+    void switchToOttMode();
     void switchToMusicMode();
     void switchToVideoMode();
     void onMusicSeekRequested(double seconds);
@@ -163,6 +169,10 @@ private:
     void showInPlaceOfMainWindow(QWidget *player);
     void bringBackMainWindow();
     bool smallPlayerShown() const;
+
+    // Streaming mode
+    void showModeButtons(bool ott);
+    void followPageFullScreen(bool on);
 
     // Subtitles
     bool canSearchSubtitles() const;
@@ -245,6 +255,11 @@ private:
     QString loadedSubtitle_;     // the subtitle file the video uses, for the editor
     QString subtitleVideo_;      // the media file that subtitle belongs to
     QString editedSubtitleCopy_; // what the editor last handed to the engine
+
+    OttWidget *ottWidget_ = nullptr;
+    bool ottMode_ = false;
+    bool pageFullScreen_ = false;       // a web page's video fills the screen
+    bool fullscreenForPage_ = false;    // ...and the window went full screen only for it
 
     MusicWidget *musicView_ = nullptr;
     EqPanel *equalizer_ = nullptr;

@@ -31,7 +31,8 @@ constexpr int kFullscreenTitleZone = 61;
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
 {
-    if (!handleCommandKey(event))
+    // Keys a web page leaves unused end up here; on the streaming page they are not the player's.
+    if (ottMode_ || !handleCommandKey(event))
         QMainWindow::keyPressEvent(event);
 }
 
@@ -303,7 +304,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::KeyPress: {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier) {
+        // Web pages move between their fields with Tab.
+        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier && !ottMode_) {
             mediaInfo_->toggle();
             return true;
         }

@@ -17,6 +17,12 @@ expected_files=(bin/velmoran share/applications/velmoran.desktop share/icons/hic
 for size in "${sizes[@]}"; do
     expected_files+=("share/icons/hicolor/${size}x${size}/apps/velmoran.png")
 done
+# The streaming page's browser module, where the build found Qt WebEngine for it.
+binaries=("$build/src/velmoran")
+if [ -f "$build/src/velmoran_webbrowser.so" ]; then
+    expected_files+=(lib/velmoran/velmoran_webbrowser.so)
+    binaries+=("$build/src/velmoran_webbrowser.so")
+fi
 
 # PNG width and height sit big-endian at bytes 16..23 of the header.
 png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{print $1*16777216+$2*65536+$3*256+$4 "x" $5*16777216+$6*65536+$7*256+$8}'; }
@@ -70,20 +76,22 @@ if ! apt-get install --simulate --no-install-recommends -o Debug::NoLocking=1 "$
     fail "apt cannot satisfy the package's dependencies"
 fi
 
-# Every shared library the binary itself links must come from a package named in Depends.
-while read -r library; do
-    path=$(ldd "$build/src/velmoran" | awk -v lib="$library" '$1 == lib {print $3}')
-    [ -n "$path" ] || { fail "ldd cannot find $library"; continue; }
-    owner=
-    for candidate in "$path" "$(readlink -f "$path")" "${path#/usr}" "/usr$path"; do
-        owner=$(dpkg-query -S "$candidate" 2>/dev/null | awk -F: 'NR == 1 {print $1}') && [ -n "$owner" ] && break
-    done
-    [ -n "$owner" ] || { fail "no Debian package owns $path"; continue; }
-    # A here-string, not a pipe: grep -q stops reading at the first match, and under pipefail the
-    # writer's broken pipe would count as a failure.
-    grep -qx -- "$owner" <<< "$(printf '%s\n' "${names[@]}")" \
-        || fail "$library comes from $owner, which Depends does not name"
-done < <(objdump -p "$build/src/velmoran" | awk '/NEEDED/ {print $2}')
+# Every shared library the binaries themselves link must come from a package named in Depends.
+for binary in "${binaries[@]}"; do
+    while read -r library; do
+        path=$(ldd "$binary" | awk -v lib="$library" '$1 == lib {print $3}')
+        [ -n "$path" ] || { fail "ldd cannot find $library"; continue; }
+        owner=
+        for candidate in "$path" "$(readlink -f "$path")" "${path#/usr}" "/usr$path"; do
+            owner=$(dpkg-query -S "$candidate" 2>/dev/null | awk -F: 'NR == 1 {print $1}') && [ -n "$owner" ] && break
+        done
+        [ -n "$owner" ] || { fail "no Debian package owns $path"; continue; }
+        # A here-string, not a pipe: grep -q stops reading at the first match, and under pipefail the
+        # writer's broken pipe would count as a failure.
+        grep -qx -- "$owner" <<< "$(printf '%s\n' "${names[@]}")" \
+            || fail "$(basename "$binary"): $library comes from $owner, which Depends does not name"
+    done < <(objdump -p "$binary" | awk '/NEEDED/ {print $2}')
+done
 
 if [ "$failures" -gt 0 ]; then
     echo "$failures check(s) failed"
