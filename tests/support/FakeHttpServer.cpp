@@ -13,7 +13,7 @@ constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
 
 QByteArray reasonPhrase(int status)
 {
-    static const QHash<int, QByteArray> phrases{{200, "OK"}, {201, "Created"}, {206, "Partial Content"},
+    static const QHash<int, QByteArray> phrases{{200, "OK"}, {201, "Created"}, {206, "Partial Content"}, {302, "Found"},
                                                 {400, "Bad Request"}, {404, "Not Found"}, {429, "Too Many Requests"},
                                                 {500, "Internal Server Error"}, {502, "Bad Gateway"},
                                                 {503, "Service Unavailable"}};
@@ -68,6 +68,21 @@ Parse parseRequest(const QByteArray &buffer, FakeHttpServer::Request &request)
     parsed.body = buffer.mid(bodyStart, length);
     request = parsed;
     return Parse::Complete;
+}
+
+// Flushing after each piece puts it on the wire on its own, so the client really sees it arrive
+// in parts rather than coalesced in the socket's buffer.
+void writeBodyPieces(QTcpSocket *socket, const QByteArray &rest, int size, int delayMs)
+{
+    socket->write(rest.left(size));
+    socket->flush();
+    if (rest.size() <= size) {
+        socket->disconnectFromHost();
+        return;
+    }
+    QTimer::singleShot(delayMs, socket, [socket, tail = rest.mid(size), size, delayMs] {
+        writeBodyPieces(socket, tail, size, delayMs);
+    });
 }
 
 bool pathMatches(const QByteArray &pattern, const QByteArray &path)
@@ -150,6 +165,14 @@ FakeHttpServer::Response FakeHttpServer::text(const QByteArray &body, int status
     return response;
 }
 
+FakeHttpServer::Response FakeHttpServer::redirect(const QByteArray &location, int status)
+{
+    Response response;
+    response.status = status;
+    response.headers.append({"Location", location});
+    return response;
+}
+
 QList<FakeHttpServer::Request> FakeHttpServer::requests() const
 {
     return m_requests;
@@ -222,8 +245,13 @@ void FakeHttpServer::reply(QTcpSocket *socket, const Response &response)
         if (!hasLength)
             head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
         head += "Connection: close\r\n\r\n";
-        socket->write(head + response.body);
-        socket->disconnectFromHost();
+        if (response.chunkSize <= 0) {
+            socket->write(head + response.body);
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(head);
+        writeBodyPieces(socket, response.body, response.chunkSize, response.chunkDelayMs);
     };
 
     if (response.delayMs > 0)

@@ -41,7 +41,9 @@ public:
         int status = 200;
         QList<QPair<QByteArray, QByteArray>> headers;
         QByteArray body;
-        int delayMs = 0; // wait this long before sending anything
+        int delayMs = 0;      // wait this long before sending anything
+        int chunkSize = 0;    // > 0: write the body in pieces of this many bytes...
+        int chunkDelayMs = 0; // ...this far apart
     };
 
     using Handler = std::function<Response(const Request &)>;
@@ -65,6 +67,7 @@ public:
     static Response json(const QJsonArray &body, int status = 200);
     static Response text(const QByteArray &body, int status = 200,
                          const QByteArray &contentType = "text/plain; charset=utf-8");
+    static Response redirect(const QByteArray &location, int status = 302);
 
     // Every complete request received so far, oldest first.
     QList<Request> requests() const;
