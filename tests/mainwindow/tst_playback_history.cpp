@@ -1,11 +1,7 @@
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
-#include "ShownText.h"
-#include "mainwindow/PlayStatisticsTable.h"
 #include "mainwindow/PlaybackHistory.h"
 
-#include <QLabel>
-#include <QTableWidget>
 #include <QTest>
 
 class PlaybackHistoryTest : public QObject
@@ -70,35 +66,6 @@ private slots:
         history_->clearRecentFiles();
         QVERIFY(history_->recentFiles().isEmpty());
         QVERIFY(!settings_->contains(QStringLiteral("recent/files")));
-    }
-
-    void statisticsShowNewestHundred()
-    {
-        PlaybackHistory &history = *history_;
-        const QDateTime start(QDate(2026, 1, 1), QTime(8, 0));
-        // Written oldest-last, so the shown order cannot come from the store's order.
-        for (int i = 103; i >= 0; --i)
-            history.recordLoad(QStringLiteral("/music/곡 %1.flac").arg(i), start.addSecs(i * 60));
-        history.recordLoad(QStringLiteral("/music/곡 103.flac"), start.addDays(1).addSecs(30));
-        // A group left without a path is not a file, however recent.
-        settings_->setValue(QStringLiteral("stats/0000/count"), 9);
-        settings_->setValue(QStringLiteral("stats/0000/last_played"), QStringLiteral("2099-01-01T00:00:00"));
-        // One without a count still counts as a file, played zero times.
-        settings_->setValue(QStringLiteral("stats/abcd/path"), QStringLiteral("/v/clip.mkv"));
-        settings_->setValue(QStringLiteral("stats/abcd/last_played"), QStringLiteral("2026-01-03T23:59:59"));
-
-        PlayStatisticsTable stats(history);
-        QTableWidget *table = stats.table();
-        QCOMPARE(table->rowCount(), 100);
-        QCOMPARE(stats.totalNote()->text(), QStringLiteral("전체 재생 기록: 105개 파일"));
-
-        const auto row = [table](int r) {
-            return QStringList{table->item(r, 0)->text(), table->item(r, 1)->text(), table->item(r, 2)->text()};
-        };
-        QCOMPARE(row(0), (QStringList{"clip.mkv", "0회", "2026-01-03 23:59"}));
-        QCOMPARE(row(1), (QStringList{"곡 103.flac", "2회", "2026-01-02 08:00"}));
-        QCOMPARE(shownToolTip(table->item(1, 0)->toolTip()), QStringLiteral("/music/곡 103.flac"));
-        QCOMPARE(row(99), (QStringList{"곡 5.flac", "1회", "2026-01-01 08:05"}));
     }
 
     void streamsLeaveNoTrace_data()

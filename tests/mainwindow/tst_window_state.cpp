@@ -3,7 +3,6 @@
 #include "WindowKit.h"
 #include "app/SettingsKeys.h"
 #include "mainwindow/WindowPlacement.h"
-#include "ui/controls/ControlBar.h"
 #include "ui/controls/OsdWidget.h"
 #include "ui/controls/TitleBar.h"
 
@@ -142,31 +141,6 @@ private slots:
         window.openFiles({TestMedia::path(QStringLiteral("clip_320x240.mp4"))});
         QTRY_COMPARE(window.windowTitle(), QStringLiteral("Velmoran — clip_320x240.mp4"));
         QVERIFY(!window.videoSurface()->isLogoVisible());
-    }
-
-    void controlsHideWhilePlayingAndReturnOnMovement()
-    {
-        MainWindow window;
-        window.show();
-        window.openFiles({TestMedia::path(QStringLiteral("clip_100s.mp4"))});
-        MpvCore *core = window.videoSurface()->core();
-        QTRY_VERIFY_WITH_TIMEOUT(core->position() > 0.2, 10000);
-        QVERIFY(window.controlsVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!window.controlsVisible(), 5000);
-        QVERIFY(!window.controlBar()->isVisible());
-        QCOMPARE(window.videoSurface()->cursor().shape(), Qt::BlankCursor);
-
-        QMouseEvent move(QEvent::MouseMove, QPointF(50, 50), QPointF(50, 50), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QCoreApplication::sendEvent(window.videoSurface(), &move);
-        QVERIFY(window.controlBar()->isVisible());
-        QCOMPARE(window.videoSurface()->cursor().shape(), Qt::ArrowCursor);
-
-        // Paused video keeps its controls.
-        core->pause();
-        QTRY_VERIFY(core->isPaused());
-        QTest::qWait(3500);
-        QVERIFY(window.controlsVisible());
     }
 
     // Leaving a file for another keeps its place under its own name; a close before the next

@@ -32,21 +32,6 @@ private slots:
         }
     }
 
-    void productPictures()
-    {
-        const QIcon windowIcon(QStringLiteral(":/icons/velmoran.ico"));
-        QVERIFY(windowIcon.availableSizes().contains(QSize(16, 16)));
-        QVERIFY(windowIcon.availableSizes().contains(QSize(64, 64)));
-        QVERIFY(hasVisiblePixels(windowIcon.pixmap(16, 16).toImage()));
-
-        const QImage app(QStringLiteral(":/velmoran-app.png"));
-        QCOMPARE(app.size(), QSize(256, 256));
-        QVERIFY(app.hasAlphaChannel());
-        // The idle logo is shown 320 px wide, so it must not be scaled up.
-        const QImage logo(QStringLiteral(":/velmoran-logo-center.png"));
-        QVERIFY(logo.width() >= 320);
-        QVERIFY(hasVisiblePixels(logo));
-    }
 };
 
 QTEST_MAIN(ResourcesTest)

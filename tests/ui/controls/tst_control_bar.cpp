@@ -1,5 +1,5 @@
 // The control bar and its seek slider: time text, click-to-seek, dragging against engine
-// position reports, the volume slider, the audio-format read-out and the chapter markers.
+// position reports, the volume slider and the chapter markers.
 #include "FakeEngineSession.h"
 #include "ShownText.h"
 #include "engine/MpvCore.h"
@@ -16,12 +16,6 @@
 using Format = EngineEvent::Format;
 
 namespace {
-
-QString readout(const char *colour, const char *mode, const QString &rest)
-{
-    return QStringLiteral("<span style='color:%1;font-weight:700;'>%2</span><span style='color:#555;'>%3</span>")
-        .arg(QLatin1String(colour), QLatin1String(mode), rest);
-}
 
 void sendMouse(QWidget *widget, QEvent::Type type, int x, Qt::MouseButton button, Qt::MouseButtons held)
 {
@@ -162,44 +156,6 @@ private slots:
         QCOMPARE(muted.size(), 2);
         QCOMPARE(muted.at(0).at(0).toBool(), true);
         QCOMPARE(muted.at(1).at(0).toBool(), false);
-    }
-
-    void formatReadout_data()
-    {
-        QTest::addColumn<QString>("codec");
-        QTest::addColumn<QString>("channels");
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("bitstream") << "eac3" << "5.1(side)" << 48000 << "spdif-eac3"
-                                   << readout("#4caf50", "THRU", "  DD+  5.1  48000Hz");
-        QTest::newRow("odd channel count") << "ac3" << "3" << 48000 << "floatp"
-                                           << readout("#ff9800", "DECODE", "  DD  3ch  48000Hz");
-        QTest::newRow("no rate") << "flac" << "stereo" << 0 << "s16" << readout("#ff9800", "DECODE", "  FLAC  2.0");
-        // Decoded audio must never claim a bitstream.
-        QTest::newRow("only the driver known") << "aac" << "stereo" << 48000 << ""
-                                               << readout("#ff9800", "DECODE", "  AAC  2.0  48000Hz");
-        QTest::newRow("markup in a codec") << "<b>x" << "" << 0 << "s16" << readout("#ff9800", "DECODE", "  &lt;b&gt;x");
-        QTest::newRow("nothing loaded") << "" << "" << 0 << "" << QString();
-    }
-
-    void formatReadout()
-    {
-        QFETCH(QString, codec);
-        QFETCH(QString, channels);
-        QFETCH(int, rate);
-        QFETCH(QString, output);
-        QFETCH(QString, text);
-        fake_->properties = {{"audio-codec-name", codec}, {"audio-channels", channels},
-                             {"audio-samplerate", rate}, {"current-ao", "pulse"}};
-        if (!output.isEmpty())
-            fake_->properties.insert("audio-out-params/format", output);
-        fake_->queuePropertyChange(QStringLiteral("audio-codec-name"), Format::String, codec);
-        core_->onMpvEvents();
-        QCOMPARE(bar_->formatText(), text);
-
-        core_->stop();
-        QCOMPARE(bar_->formatText(), QString());
     }
 
     // Markers sit where their chapters are, none at the very start or at or past the end; they

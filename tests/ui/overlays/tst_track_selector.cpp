@@ -1,5 +1,4 @@
-// The track lists: against a fake engine, texts and selection from "track-list" and which engine
-// writes a rebuild or a choice makes; against real libmpv, a generated file with two audio tracks
+// The track lists: against a fake engine, which engine writes a rebuild or a choice makes; against real libmpv, a generated file with two audio tracks
 // and a subtitle track, and choices read back from the engine.
 #include "FakeEngineSession.h"
 #include "ShownEngine.h"
@@ -81,40 +80,6 @@ private slots:
     {
         selector_.reset();
         core_.reset();
-    }
-
-    void lists_data()
-    {
-        QTest::addColumn<QVariantList>("tracks");
-        QTest::addColumn<QVariant>("aid");
-        QTest::addColumn<QVariant>("sid");
-        QTest::addColumn<QStringList>("items"); // audio items, "|", subtitle items
-        QTest::addColumn<int>("audioIndex");
-        QTest::addColumn<int>("subtitleIndex");
-        QTest::newRow("film, second audio and the subtitle without language")
-            << filmTracks() << QVariant(2) << QVariant(2)
-            << QStringList{"1: AC3 6ch [eng] - Main", "2: AAC 2ch [und]", "|", "자막 없음", "1: [kor] - 한국어", "2: [und]"}
-            << 1 << 2;
-        QTest::newRow("channel count unknown")
-            << QVariantList{track("audio", 1, {{"codec", "mp3"}, {"lang", "jpn"}})} << QVariant(1) << QVariant("no")
-            << QStringList{"1: MP3 [jpn]", "|", "자막 없음"} << 0 << 0;
-        QTest::newRow("no audio") << QVariantList{track("video", 1, {})} << QVariant(false) << QVariant()
-                                  << QStringList{"오디오 없음", "|", "자막 없음"} << 0 << 0;
-    }
-
-    void lists()
-    {
-        QFETCH(QVariantList, tracks);
-        QFETCH(QVariant, aid);
-        QFETCH(QVariant, sid);
-        QFETCH(QStringList, items);
-        QFETCH(int, audioIndex);
-        QFETCH(int, subtitleIndex);
-        setTracks(tracks, aid, sid);
-        selector_->onTracksChanged();
-        QCOMPARE(itemsOf(selector_->audioList()) + QStringList{"|"} + itemsOf(selector_->subtitleList()), items);
-        QCOMPARE(selector_->audioList()->currentIndex(), audioIndex);
-        QCOMPARE(selector_->subtitleList()->currentIndex(), subtitleIndex);
     }
 
     // Rebuilding because the engine said so must never echo its selection back to it.

@@ -1,7 +1,5 @@
 // The playlist: M3U files (what is written, what is read back, what a hostile playlist or file
-// name cannot do) and the panel (cover icons off the GUI thread and never on the wrong row, the
-// current mark through reordering, playlists loaded from disk).
-#include "TestMedia.h"
+// name cannot do) and the panel (the current mark through reordering, playlists loaded from disk).
 #include "ui/playlist/M3uFile.h"
 #include "ui/playlist/PlaylistWidget.h"
 
@@ -11,14 +9,6 @@
 #include <QTest>
 
 #include <sys/stat.h>
-
-namespace {
-// A cover is a 48 × 48 picture; the audio placeholder is drawn from SVG at any size.
-bool showsCover(const PlaylistWidget &widget, int row)
-{
-    return widget.list()->item(row)->icon().availableSizes() == QList<QSize>{QSize(48, 48)};
-}
-} // namespace
 
 class PlaylistTest : public QObject
 {
@@ -78,31 +68,6 @@ private slots:
         const M3uFile::Saved saved = M3uFile::save(dir_.filePath(QStringLiteral("no/such/folder/x.m3u")), {"/a.mp3"});
         QVERIFY(!saved.ok);
         QVERIFY(saved.error.startsWith(QStringLiteral("재생목록을 저장할 수 없습니다")));
-    }
-
-    void coversArriveOnTheirRowsOnly()
-    {
-        PlaylistWidget widget;
-        const QString cover = TestMedia::path(QStringLiteral("cover.flac"));
-        const QString plain = TestMedia::path(QStringLiteral("plain.mp3"));
-        widget.addFile(cover);
-        widget.addFile(plain);
-        widget.addFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
-        QTRY_VERIFY(showsCover(widget, 0));
-        QTest::qWait(200);
-        QVERIFY(!showsCover(widget, 1)); // no cover: keeps the audio icon
-
-        // Cleared while a cover is read: nothing lands on the rows that follow.
-        widget.clearPlaylist();
-        const QString other = TestMedia::path(QStringLiteral("cover.m4a"));
-        widget.addFile(other);
-        widget.clearPlaylist();
-        widget.addFile(plain);
-        QTest::qWait(500);
-        QVERIFY(!showsCover(widget, 0));
-        // Read once: a file added again shows its cover at once.
-        widget.addFile(cover);
-        QVERIFY(showsCover(widget, 1));
     }
 
     void currentMarkFollowsReordering_data()
