@@ -163,20 +163,6 @@ private slots:
         QVERIFY(dropMonitors(*engine.core).value(0)->isActive());
     }
 
-    void renderProfiles()
-    {
-        Engine engine = makeEngine();
-        QSignalSpy changed(engine.core.get(), &MpvCore::renderProfileChanged);
-        engine.core->applyRenderProfile(RenderProfile(4)); // unknown: only carried
-        QVERIFY(engine.fake->writes.isEmpty());
-        QCOMPARE(int(changed.at(0).at(0).value<RenderProfile>()), 4);
-        QCOMPARE(int(engine.core->renderProfile()), 4);
-
-        engine.core->applyRenderProfile(RenderProfile::Eco);
-        QVERIFY(described(*engine.fake).contains(QStringLiteral("scale=bilinear")));
-        QCOMPARE(changed.at(1).at(0).value<RenderProfile>(), RenderProfile::Eco);
-    }
-
     void redetectGpu()
     {
         Engine engine = makeEngine();
@@ -203,9 +189,7 @@ private slots:
         QTest::addColumn<QVariantList>("cacheDir");
         QTest::addColumn<QVariantList>("directRendering");
         const QVariantList cache{"~~/.cache/mpv/shaders"};
-        QTest::newRow("unknown") << 0 << QVariantList{} << QVariantList{};
         QTest::newRow("1 GiB") << 1024 << QVariantList{""} << QVariantList{};
-        QTest::newRow("4 GiB") << 4096 << cache << QVariantList{};
         QTest::newRow("8 GiB") << 8192 << cache << QVariantList{"yes"};
     }
     void redetectShaderCache()

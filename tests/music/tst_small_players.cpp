@@ -1,19 +1,14 @@
-// The mini strip and the compact panel: the compact format line, how positions map onto the seek
-// bar and back, the compact playlist, closing from the window manager, dragging by the body,
-// pinning and the spectrum.
+// The mini strip and the compact panel: how positions map onto the seek bar and back, the compact
+// playlist, closing from the window manager and pinning.
 
 #include "music/CompactPlayerWidget.h"
 #include "music/MiniPlayerWidget.h"
-#include "music/TrackInfo.h"
 #include "ui/controls/ClickSeekSlider.h"
 
-#include <QApplication>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -72,70 +67,13 @@ void checkCloseHides()
     QVERIFY(!player.isVisible());
 }
 
-template<typename Player>
-void checkBodyDrag()
-{
-    Player player;
-    player.move(200, 150);
-    player.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&player));
-    const QPoint start = player.pos();
-    // Explicit global positions: the window moves under the pointer, so points relative to it drift.
-    auto send = [&player](QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held, QPoint global) {
-        QMouseEvent event(type, QPointF(player.mapFromGlobal(global)), QPointF(global), button, held, Qt::NoModifier);
-        QApplication::sendEvent(&player, &event);
-    };
-    const QPoint grip = start + QPoint(3, 3); // the body's margin, clear of every control
-
-    send(QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, grip);
-    send(QEvent::MouseMove, Qt::NoButton, Qt::RightButton, grip + QPoint(30, 30));
-    send(QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, grip + QPoint(30, 30));
-    QCOMPARE(player.pos(), start);
-
-    send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, grip);
-    send(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, grip + QPoint(40, 25));
-    QTRY_COMPARE(player.pos(), start + QPoint(40, 25));
-    send(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, grip + QPoint(-10, 60));
-    QTRY_COMPARE(player.pos(), start + QPoint(-10, 60));
-    send(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, grip + QPoint(-10, 60));
-    // Another button still held keeps the move delivered, so only the release can stop the drag.
-    send(QEvent::MouseMove, Qt::NoButton, Qt::RightButton, grip + QPoint(100, 100));
-    QCOMPARE(player.pos(), start + QPoint(-10, 60));
-}
-
-struct TrackRow {
-    QString title, codec;
-    int rate, depth, channels;
-    bool bitPerfect;
-    QString shownTitle, format;
-};
-
 } // namespace
-
-Q_DECLARE_METATYPE(TrackRow)
 
 class SmallPlayersTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void compactTrackTexts_data()
-    {
-        QTest::addColumn<TrackRow>("row");
-        QTest::newRow("44.1k, 24bit, stereo") << TrackRow{"Song", "flac", 44100, 24, 2, false, "Song", "FLAC  ·  44.1kHz  ·  24bit  ·  Stereo"};
-        QTest::newRow("6 channels, unknown depth") << TrackRow{"<b>Live</b>", "aac", 48000, 0, 6, false, "<b>Live</b>", "AAC  ·  48kHz"};
-        QTest::newRow("no title, codec or rate; bit-perfect")
-            << TrackRow{"", "", 0, 16, 1, true, "알 수 없는 트랙", "16bit  ·  Mono  ·  BIT-PERFECT"};
-    }
-    void compactTrackTexts()
-    {
-        QFETCH(TrackRow, row);
-        CompactPlayerWidget player;
-        player.setTrack(row.title, QString(), QString(), QPixmap(), row.codec, row.rate, row.depth, row.channels, row.bitPerfect);
-        QCOMPARE(player.titleText(), row.shownTitle);
-        QCOMPARE(player.formatText(), row.format);
-    }
-
     void seekMapping()
     {
         checkSeekMapping<MiniPlayerWidget>();
@@ -152,7 +90,6 @@ private slots:
         player.setPlaylist({"One", "Two", "Three"}, 1);
         QCOMPARE(player.playlistCount(), 3);
         QCOMPARE(player.currentRow(), 1);
-        QCOMPARE(player.playlistHeadingText(), "3 tracks");
         player.setPlaylist({"Only"}, 4); // a stale index marks nothing
         QCOMPARE(player.currentRow(), -1);
         QVERIFY(selected.isEmpty());
@@ -175,47 +112,6 @@ private slots:
         checkCloseHides<CompactPlayerWidget>();
     }
 
-    void draggingTheBodyMovesTheWindow()
-    {
-        checkBodyDrag<MiniPlayerWidget>();
-        checkBodyDrag<CompactPlayerWidget>();
-    }
-
-    void unpinningKeepsThePanelShown()
-    {
-        CompactPlayerWidget player;
-        player.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&player));
-        QSignalSpy pinned(&player, &CompactPlayerWidget::alwaysOnTopToggled);
-        QPushButton *pin = nullptr;
-        for (auto *button : player.findChildren<QPushButton *>())
-            if (button->isCheckable() && button->isChecked())
-                pin = button;
-        QVERIFY(pin);
-        pin->click();
-        QCOMPARE(pinned.size(), 1);
-        QCOMPARE(pinned.first().at(0).toBool(), false);
-        QVERIFY(!(player.windowFlags() & Qt::WindowStaysOnTopHint));
-        QVERIFY(player.isVisible());
-    }
-
-    void spectrum()
-    {
-        CompactPlayerWidget player;
-        auto *decay = player.findChild<QTimer *>(QStringLiteral("spectrumDecayTimer"));
-        player.setSpectrum({});
-        const QImage silent = player.grab().toImage();
-        player.setSpectrum(QList<float>(200, 1.0f));
-        QVERIFY(!decay->isActive()); // nothing to animate while hidden
-        const QImage full = player.grab().toImage();
-        const QPoint inBars(player.width() / 2, player.height() - 20);
-        QVERIFY(full.pixelColor(inBars) != silent.pixelColor(inBars));
-
-        player.setSpectrum({0.5f, 0.0f, 1.0f});
-        player.show();
-        QVERIFY(decay->isActive());
-        QTRY_VERIFY_WITH_TIMEOUT(!decay->isActive(), 5000); // fallen silent, it rests
-    }
 };
 
 QTEST_MAIN(SmallPlayersTest)

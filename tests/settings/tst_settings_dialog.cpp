@@ -82,47 +82,6 @@ class SettingsDialogTest : public QObject
 private slots:
     void init() { store().clear(); }
 
-    void storedChoicesComeBack_data()
-    {
-        QTest::addColumn<QString>("controlName");
-        QTest::addColumn<QVariant>("input");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<QVariant>("reopened");
-        const QString nvdecCopy = QStringLiteral("nvdec-copy");
-        QTest::newRow("hwdec copy variant") << "hwdecCombo" << QVariant(nvdecCopy) << "video/hwdec"
-                                            << QVariant(nvdecCopy) << QVariant(nvdecCopy);
-        QTest::newRow("gpu api by name") << "gpuApiCombo" << QVariant("Vulkan") << "video/gpu_api" << QVariant("vulkan")
-                                         << QVariant("Vulkan (실험적)");
-        QTest::newRow("profile by index") << "profileCombo" << QVariant("Eco") << "video/render_profile" << QVariant(0)
-                                          << QVariant("Eco (절전 - 노트북 통합 GPU)");
-        QTest::newRow("scaler text") << "scalingCombo" << QVariant("bilinear") << "video/scaling"
-                                     << QVariant("bilinear (빠름)") << QVariant("bilinear (빠름)");
-        QTest::newRow("key trimmed") << "deeplKeyEdit" << QVariant("  k3y:fx \t") << "subtitle/deepl_api_key"
-                                     << QVariant("k3y:fx") << QVariant("k3y:fx");
-        QTest::newRow("untranslated language") << "languageCombo" << QVariant("日本語") << "general/language"
-                                               << QVariant("ja") << QVariant("한국어");
-    }
-
-    void storedChoicesComeBack()
-    {
-        QFETCH(QString, controlName);
-        QFETCH(QVariant, input);
-        QFETCH(QString, key);
-        QFETCH(QVariant, stored);
-        QFETCH(QVariant, reopened);
-        {
-            SettingsDialog dialog(nullptr);
-            QSignalSpy applied(&dialog, &SettingsDialog::settingsApplied);
-            setControl(dialog, controlName, input);
-            apply(dialog);
-            QCOMPARE(applied.size(), 1);
-        }
-        QCOMPARE(store().value(key).toString(), stored.toString());
-        SettingsDialog again(nullptr);
-        QCOMPARE(shown(again, controlName), reopened);
-    }
-
     // Real libmpv: every value reaches the engine, the user's scaler wins over the profile's,
     // and a reopened window starts from what the engine now uses.
     void applyReachesTheEngine()

@@ -1,16 +1,15 @@
 // Subtitle search, download and translation against fakes answering like OpenSubtitles, DeepL
-// and Papago, and the search dialog on top of them.
+// and Papago.
 
 #include "FakeHttpServer.h"
 #include "TestFiles.h"
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
 #include "subtitles/MovieHash.h"
-#include "subtitles/SubtitleSearchDialog.h"
+#include "subtitles/SubtitleDownloader.h"
 
 #include <QDir>
 #include <QSignalSpy>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -294,20 +293,6 @@ private slots:
                     && server_.requests().first().header("content-type") == "application/x-www-form-urlencoded");
     }
 
-    void dialogListsResults()
-    {
-        server_.route("GET", "/api/v1/subtitles", FakeHttpServer::json(QByteArray(R"({"data":[
-            {"attributes":{"language":"ko","download_count":1200,"ratings":8.0,"hearing_impaired":true,"files":[{"file_id":77,"file_name":"<b>ko</b>.srt"}]}},
-            {"attributes":{"language":"en","files":[{"file_id":78,"file_name":"en.srt"}]}}]})")));
-        SubtitleSearchDialog dialog(media_);
-        auto *table = dialog.findChild<QTableWidget *>();
-        QTRY_COMPARE(table->rowCount(), 2);
-        const QStringList expected{"<b>ko</b>.srt", "KO", "1200", "8.0", "CC", "en.srt", "EN", "0", "-", ""};
-        for (int i = 0; i < expected.size(); ++i) {
-            QCOMPARE(table->item(i / 5, i % 5)->text(), expected[i]);
-            QCOMPARE(table->item(i / 5, i % 5)->foreground().color() == QColor(0x4f, 0xc3, 0xf7), i < 5);
-        }
-    }
 };
 
 QTEST_MAIN(SubtitleDownloaderTest)
