@@ -9,7 +9,7 @@ packages=(build-essential cmake pkg-config
           python3 python3-pocketsphinx pocketsphinx-en-us)
 case "${1:-}" in
     --xvfb) packages+=(xvfb xauth) ;;
-    --tests) packages+=(xvfb xauth clang libclang-rt-14-dev dbus-daemon qt6-websockets-dev chromium desktop-file-utils
+    --tests) packages+=(xvfb xauth clang libclang-rt-14-dev dbus-daemon chromium desktop-file-utils
                       espeak-ng ladspa-sdk) ;;
 esac
 

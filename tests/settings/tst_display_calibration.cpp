@@ -59,7 +59,8 @@ private slots:
             << 2;
         QTest::newRow("one entry short") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("0 0 0\n").repeated(7)) << 0;
         QTest::newRow("size 1") << QByteArray("LUT_3D_SIZE 1\n0 0 0\n") << 0;
-        QTest::newRow("size 65") << QByteArray("LUT_3D_SIZE 65\n") << 0;
+        QTest::newRow("size 65, complete")
+            << QByteArray("LUT_3D_SIZE 65\n" + QByteArray("0 0 0\n").repeated(65 * 65 * 65)) << 0;
         QTest::newRow("no size") << QByteArray("0 0 0\n") << 0;
         QTest::newRow("non-numeric") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("0 0 x\n").repeated(8)) << 0;
         QTest::newRow("nan") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("nan 0 0\n").repeated(8)) << 0;
