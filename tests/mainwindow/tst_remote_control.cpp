@@ -232,8 +232,6 @@ private slots:
         QTRY_VERIFY(status().value("paused").toBool());
         get(QStringLiteral("/api/seek/90.5"));
         QTRY_COMPARE(status().value("pos").toDouble(), 90.5);
-        get(QStringLiteral("/api/volume/250"));
-        QTRY_COMPARE(status().value("vol").toInt(), 200);
         get(QStringLiteral("/api/volume/80?loud=1"));
         QTRY_COMPARE(status().value("vol").toInt(), 80);
         get(QStringLiteral("/api/toggle"));
@@ -292,53 +290,34 @@ private slots:
         const double positionBefore = status().value("pos").toDouble();
 
         int started = 0, answered = 0, failed = 0;
-        QList<qint64> latencies;
-        latencies.reserve(kRequests);
-        std::function<void()> startNext;
-        startNext = [&] {
-            if (started >= kRequests)
+        std::function<void()> startNext = [&] {
+            if (started++ >= kRequests)
                 return;
-            ++started;
             auto *socket = new QTcpSocket(this);
-            auto *clock = new QElapsedTimer;
-            clock->start();
-            auto *received = new QByteArray;
             const QByteArray path = started % 10 == 0 ? "/api/volume/80" : "/api/status";
             connect(socket, &QTcpSocket::connected, socket, [socket, path] {
                 socket->write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
             });
-            connect(socket, &QTcpSocket::readyRead, socket, [socket, received] { *received += socket->readAll(); });
-            auto finish = [&, socket, clock, received](bool ok) {
-                socket->disconnect();
-                ok = ok && received->startsWith("HTTP/1.1 200 OK") && received->endsWith("}");
-                ok ? ++answered : ++failed;
-                latencies << clock->elapsed();
-                delete clock;
-                delete received;
+            // The whole answer stays buffered until the server closes.
+            connect(socket, &QTcpSocket::disconnected, socket, [&, socket] {
+                const QByteArray received = socket->readAll();
+                received.startsWith("HTTP/1.1 200 OK") && received.endsWith("}") ? ++answered : ++failed;
                 socket->deleteLater();
                 startNext();
-            };
-            connect(socket, &QTcpSocket::disconnected, socket, [socket, received, finish] {
-                *received += socket->readAll();
-                finish(true);
             });
-            connect(socket, &QTcpSocket::errorOccurred, socket, [finish](QAbstractSocket::SocketError error) {
-                if (error != QAbstractSocket::RemoteHostClosedError)
-                    finish(false);
+            connect(socket, &QTcpSocket::errorOccurred, socket, [&, socket](QAbstractSocket::SocketError error) {
+                if (error == QAbstractSocket::RemoteHostClosedError)
+                    return;
+                ++failed;
+                socket->disconnect();
+                socket->deleteLater();
+                startNext();
             });
             socket->connectToHost(QHostAddress::LocalHost, kPort);
         };
-
-        QElapsedTimer wall;
-        wall.start();
         for (int i = 0; i < kConcurrency; ++i)
             startNext();
         QTRY_VERIFY_WITH_TIMEOUT(answered + failed == kRequests, 120000);
-        const double seconds = wall.elapsed() / 1000.0;
-        std::sort(latencies.begin(), latencies.end());
-        qInfo("%d requests over %d connections: %.0f requests/s, latency median %lld ms, p99 %lld ms, max %lld ms",
-              kRequests, kConcurrency, kRequests / seconds, latencies.at(kRequests / 2),
-              latencies.at(kRequests * 99 / 100), latencies.last());
         QCOMPARE(failed, 0);
         // The clip kept playing throughout.
         QVERIFY(status().value("pos").toDouble() > positionBefore);

@@ -124,8 +124,6 @@ private slots:
     {
         QVERIFY(startWindow());
         QCOMPARE(property(kRoot, QStringLiteral("Identity")).toString(), QStringLiteral("Velmoran"));
-        QCOMPARE(property(kRoot, QStringLiteral("SupportedUriSchemes")).toStringList(),
-                 (QStringList{"file", "http", "https", "rtmp", "rtsp"}));
 
         // The applet finds the player's name and icon through the entry it names, and the entry
         // offers the player for exactly the types the player announces.
