@@ -10,7 +10,6 @@
 #include <QPair>
 #include <QTcpServer>
 #include <QUrl>
-#include <QUrlQuery>
 
 #include <functional>
 
@@ -33,7 +32,6 @@ public:
         QByteArray body;
 
         QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
-        QUrlQuery urlQuery() const { return QUrlQuery(QString::fromUtf8(query)); }
     };
 
     struct Response
