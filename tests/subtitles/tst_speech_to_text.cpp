@@ -127,7 +127,8 @@ private slots:
         widget.setActive(true);
         QTRY_COMPARE(segments.size(), 2);
         widget.onSearchChanged(QStringLiteral("hello"));
-        QCOMPARE(widget.findChild<QListWidget *>(QStringLiteral("historyList"))->count(), 1);
+        const QListWidget *history = widget.findChild<QListWidget *>(QStringLiteral("historyList"));
+        QVERIFY(history->count() == 1 && history->item(0)->text() == QStringLiteral("00:01  Hello World  95%"));
 
         QFile::remove(fake + QStringLiteral(".pid"));
         const QString second = dir.filePath(QStringLiteral("second.mkv"));
