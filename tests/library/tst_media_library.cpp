@@ -16,11 +16,6 @@
 
 namespace {
 
-void copyMedia(const QString &fixture, const QString &target)
-{
-    QVERIFY(QFile::copy(TestMedia::path(fixture), target));
-}
-
 QStringList shownNames(const QListView *view)
 {
     QStringList names;
@@ -47,7 +42,7 @@ private slots:
         QTemporaryDir dir;
         for (const char *name : {"Alpha.One.mkv", "beta.mp4", "notes.txt", "zeta.mp3"})
             QFile(dir.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
-        copyMedia(QStringLiteral("plain.mp3"), dir.filePath(QStringLiteral("alphabet.mp3")));
+        QVERIFY(QFile::copy(TestMedia::path(QStringLiteral("plain.mp3")), dir.filePath(QStringLiteral("alphabet.mp3"))));
         {
             MediaLibraryWidget widget;
             QVERIFY(widget.addFolder(dir.path()));
@@ -96,8 +91,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QString covered = dir.filePath(QStringLiteral("covered.flac"));
-        copyMedia(QStringLiteral("cover.flac"), covered);
-        copyMedia(QStringLiteral("plain.mp3"), dir.filePath(QStringLiteral("plain.mp3")));
+        QVERIFY(QFile::copy(TestMedia::path(QStringLiteral("cover.flac")), covered));
+        QVERIFY(QFile::copy(TestMedia::path(QStringLiteral("plain.mp3")), dir.filePath(QStringLiteral("plain.mp3"))));
         MediaLibraryWidget widget;
         widget.tabs()->setCurrentWidget(widget.audioList());
         widget.addFolder(dir.path());
