@@ -89,8 +89,7 @@ class RoomCorrectionTest : public QObject
     MpvCore *core_ = nullptr;
 
     QString file(const QString &name) const { return dir_.filePath(name); }
-    WavAudio play(const QString &path) { return playback_->play(path); }
-    WavAudio playTone() { return play(TestMedia::path(QStringLiteral("tone_1k.wav"))); }
+    WavAudio playTone() { return playback_->play(TestMedia::path(QStringLiteral("tone_1k.wav"))); }
     static double toneGain(const WavAudio &out)
     {
         return toneLevelDb(out, 1000, 1) - toneLevelDb(readWav(TestMedia::path(QStringLiteral("tone_1k.wav"))), 1000, 1);
@@ -161,7 +160,7 @@ private slots:
         QVERIFY(page.setIrFile(file(QStringLiteral("ir10ms.wav"))).isEmpty());
         page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->setChecked(true);
 
-        const WavAudio clicked = play(file(QStringLiteral("click.wav")));
+        const WavAudio clicked = playback_->play(file(QStringLiteral("click.wav")));
         QCOMPARE(clicked.channels, 2);
         QCOMPARE(peakFrame(clicked), qsizetype(4800 + 480));
         QVERIFY2(qAbs(clicked.samples.at((4800 + 480) * 2) - 0.5) < 0.01, "normalised click level");
@@ -181,7 +180,7 @@ private slots:
         AudioAdvancedWidget page(core_);
         QVERIFY(page.setIrFile(file(QStringLiteral("ir10ms.wav"))).isEmpty());
         page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->setChecked(true);
-        const WavAudio out = play(TestMedia::path(QStringLiteral("surround_51.mkv")));
+        const WavAudio out = playback_->play(TestMedia::path(QStringLiteral("surround_51.mkv")));
         QCOMPARE(out.channels, 2);
         QVERIFY2(toneLevelDb(out, 440, 0) > -40 && toneLevelDb(out, 550, 1) > -40, "front sides missing");
         QVERIFY2(toneLevelDb(out, 660, 0) > -40 && toneLevelDb(out, 660, 1) > -40, "centre missing");
@@ -232,7 +231,7 @@ private slots:
             writeSetting(settings, SettingsKeys::audioAdvancedGainDb, -6);
         }
         AudioAdvancedWidget::applySaved(core_);
-        const WavAudio clicked = play(file(QStringLiteral("click.wav")));
+        const WavAudio clicked = playback_->play(file(QStringLiteral("click.wav")));
         QCOMPARE(peakFrame(clicked), qsizetype(4800 + 480));
         QVERIFY(qAbs(clicked.samples.at((4800 + 480) * 2) - 0.25) < 0.01);
     }

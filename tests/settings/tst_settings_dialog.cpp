@@ -112,6 +112,7 @@ private slots:
                                                     device(hdmi, QStringLiteral("HDA Intel PCH, HDMI 0"))});
         SettingsDialog dialog(engine.core.get());
         auto *devices = dialog.findChild<QComboBox *>(QStringLiteral("deviceCombo"));
+        QCOMPARE(devices->currentData().toString(), QStringLiteral("auto"));
         QVERIFY(devices->itemText(2).contains(QLatin1String("HDMI 0")));
 
         apply(dialog);
