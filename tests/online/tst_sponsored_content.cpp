@@ -61,7 +61,6 @@ private slots:
         QTest::addColumn<QJsonValue>("duration");
         QTest::addColumn<QString>("countdown");
         QTest::newRow("absent") << QJsonValue(QJsonValue::Undefined) << "광고 3초 후 종료";
-        QTest::newRow("given") << QJsonValue(5) << "광고 5초 후 종료";
         QTest::newRow("zero") << QJsonValue(0) << "광고 1초 후 종료";
         QTest::newRow("an hour") << QJsonValue(3600) << "광고 30초 후 종료";
     }

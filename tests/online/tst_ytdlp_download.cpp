@@ -2,6 +2,7 @@
 // the real one. (A site page needing it, and a media address not, are shown in the window tests.)
 
 #include "FakeHttpServer.h"
+#include "TestFiles.h"
 #include "online/YtdlpManager.h"
 
 #include <QCryptographicHash>
@@ -18,12 +19,6 @@ QByteArray sumsFor(const QByteArray &binary)
 {
     return QByteArray(64, 'f') + "  yt-dlp.exe\n" + QCryptographicHash::hash(binary, QCryptographicHash::Sha256).toHex()
         + "  yt-dlp\n";
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 } // namespace
 
@@ -68,7 +63,7 @@ private slots:
         manager.downloadYtdlp(); // ignored while the first runs
         QVERIFY(ready.wait(10000));
         QCOMPARE(ready.first().first().toString(), installed_);
-        QCOMPARE(readAll(installed_), binary.body);
+        QCOMPARE(readTestFile(installed_), binary.body);
         QVERIFY(QFileInfo(installed_).isExecutable());
         QCOMPARE(manager.ytdlpPath(), installed_);
 
@@ -103,10 +98,8 @@ private slots:
         QFETCH(QByteArray, redirect);
         QFETCH(QString, error);
         const QByteArray oldCopy = "#!/bin/sh\necho old\n";
-        QFile old(installed_);
-        QVERIFY(QDir().mkpath(YtdlpManager::downloadFolder()) && old.open(QIODevice::WriteOnly));
-        old.write(oldCopy);
-        old.close();
+        QVERIFY(QDir().mkpath(YtdlpManager::downloadFolder()));
+        writeTestFile(installed_, oldCopy);
         serveRelease(FakeHttpServer::text(binary), sums);
         if (!redirect.isEmpty())
             server_.route("GET", "/download/yt-dlp", FakeHttpServer::redirect(redirect));
@@ -126,7 +119,7 @@ private slots:
         std::signal(SIGXFSZ, previousHandler);
         QVERIFY(reported);
         QVERIFY2(failed.first().first().toString().startsWith(error), qPrintable(failed.first().first().toString()));
-        QCOMPARE(readAll(installed_), oldCopy);
+        QCOMPARE(readTestFile(installed_), oldCopy);
         QCOMPARE(QDir(YtdlpManager::downloadFolder()).entryList(QDir::Files), QStringList{"yt-dlp"});
     }
 };

@@ -20,7 +20,6 @@
 #include <QtEndian>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QScopeGuard>
@@ -49,7 +48,6 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("opened");
         QTest::newRow("server, share, file") << "\\\\nas\\media\\film.mkv" << "smb://nas/media/film.mkv";
-        QTest::newRow("drive path") << "D:\\films\\a.mkv" << "D:\\films\\a.mkv";
         QTest::newRow("one backslash") << "\\nas\\media" << "\\nas\\media";
     }
     void uncPaths()
@@ -119,26 +117,15 @@ private slots:
         QVERIFY(opened.isEmpty());
     }
 
-    void interfacesWorthScanning_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("up");
-        QTest::addColumn<bool>("scanned");
-        QTest::newRow("wi-fi") << "wlan0" << true << true;
-        QTest::newRow("down") << "wlan0" << false << false;
-        for (const char *name : {"lo", "docker0", "br-5f2c", "veth12ab", "tun0"})
-            QTest::newRow(name) << name << true << false;
-    }
     void interfacesWorthScanning()
     {
-        QFETCH(QString, name);
-        QFETCH(bool, up);
-        QNetworkInterface::InterfaceFlags flags;
-        if (up)
-            flags |= QNetworkInterface::IsUp | QNetworkInterface::IsRunning;
-        if (name == QLatin1String("lo"))
-            flags |= QNetworkInterface::IsLoopBack;
-        QTEST(CastDiscovery::isLocalNetworkInterface(name, flags), "scanned");
+        const auto running = QNetworkInterface::IsUp | QNetworkInterface::IsRunning;
+        QVERIFY(CastDiscovery::isLocalNetworkInterface(QStringLiteral("wlan0"), running));
+        QVERIFY(!CastDiscovery::isLocalNetworkInterface(QStringLiteral("wlan0"), {}));
+        QVERIFY(!CastDiscovery::isLocalNetworkInterface(QStringLiteral("lo"), running | QNetworkInterface::IsLoopBack));
+        // Container bridges and VPN tunnels lead elsewhere.
+        for (const char *name : {"docker0", "br-5f2c", "veth12ab", "tun0"})
+            QVERIFY2(!CastDiscovery::isLocalNetworkInterface(QLatin1String(name), running), name);
     }
 
     // Only a device description is taken: not a web page naming something, not an answer too
@@ -220,11 +207,8 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QByteArray, range);
         QTemporaryDir dir;
-        QFile media(dir.filePath("a.mp3"));
-        QVERIFY(media.open(QIODevice::WriteOnly) && media.write("abcdefghij") == 10);
-        media.close();
         MediaStreamServer server;
-        QVERIFY(server.serve(media.fileName()));
+        QVERIFY(server.serve(writeTestFile(dir.filePath("a.mp3"), "abcdefghij")));
         QNetworkAccessManager network;
         QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path)));
         if (!range.isEmpty())
@@ -251,27 +235,22 @@ private slots:
         openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=cast",
                                   "-keyout", dir.filePath("key.pem"), "-out", dir.filePath("cert.pem")});
         QVERIFY(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
-        QFile key(dir.filePath("key.pem")), cert(dir.filePath("cert.pem"));
-        QVERIFY(key.open(QIODevice::ReadOnly) && cert.open(QIODevice::ReadOnly));
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setPrivateKey(QSslKey(&key, QSsl::Rsa));
-        tls.setLocalCertificate(QSslCertificate(&cert));
+        tls.setPrivateKey(QSslKey(readTestFile(dir.filePath("key.pem")), QSsl::Rsa));
+        tls.setLocalCertificate(QSslCertificate(readTestFile(dir.filePath("cert.pem"))));
         QSslServer device;
         device.setSslConfiguration(tls);
         QVERIFY(device.listen(QHostAddress::LocalHost));
         qputenv("VELMORAN_CAST_PORT", QByteArray::number(device.serverPort()));
         const auto unset = qScopeGuard([] { qunsetenv("VELMORAN_CAST_PORT"); });
 
-        QFile media(dir.filePath("film.mp4"));
-        QVERIFY(media.open(QIODevice::WriteOnly) && media.write(QByteArray(300 * 1024, 'x') + "end") > 0);
-        media.close();
         FakeEngine engine = makeFakeEngine(true);
-        engine.fake->properties.insert(QStringLiteral("path"), media.fileName());
+        engine.fake->properties.insert(QStringLiteral("path"),
+                                       writeTestFile(dir.filePath("film.mp4"), QByteArray(300 * 1024, 'x') + "end"));
 
         // The device: starts the receiver on LAUNCH; on LOAD fetches the stream's last bytes by
         // range, as a player seeking would, and plays when they are right.
         QNetworkAccessManager network;
-        QByteArray fetched;
         QByteArray buffer;
         QUrl streamUrl;
         QPointer<QSslSocket> castPeer;
@@ -306,8 +285,7 @@ private slots:
                     get.setRawHeader("Range", "bytes=-3");
                     QNetworkReply *stream = network.get(get);
                     connect(stream, &QNetworkReply::finished, this, [&, stream, reply] {
-                        fetched = stream->readAll();
-                        if (stream->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 206 && fetched == "end")
+                        if (stream->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 206 && stream->readAll() == "end")
                             reply({{"type", "MEDIA_STATUS"}, {"status", QJsonArray{QJsonObject{{"playerState", "PLAYING"}}}}});
                     });
                 }
@@ -319,7 +297,6 @@ private slots:
         buttonWithText(page, QStringLiteral("캐스팅 시작"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(!page.castStatusText().startsWith(QStringLiteral("스트리밍 URL")), 10000);
         QCOMPARE(page.castStatusText().contains(QStringLiteral("재생 중입니다")), deviceLoads);
-        QCOMPARE(fetched, deviceLoads ? QByteArray("end") : QByteArray());
         if (!deviceLoads)
             return;
 

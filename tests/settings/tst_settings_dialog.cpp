@@ -13,10 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFontDatabase>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QSlider>
 #include <QTest>
 
 namespace {
@@ -27,40 +24,23 @@ QSettings store()
                      QLatin1StringView(AppIdentity::kSettingsApplication));
 }
 
-QWidget *control(SettingsDialog &dialog, const QString &name)
-{
-    auto *widget = dialog.findChild<QWidget *>(name);
-    if (!widget)
-        qFatal("no control %s", qPrintable(name));
-    return widget;
-}
-
+// A combo box takes the entry starting with the text, a check box the flag.
 void setControl(SettingsDialog &dialog, const QString &name, const QVariant &value)
 {
-    QWidget *widget = control(dialog, name);
-    if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+    if (auto *combo = dialog.findChild<QComboBox *>(name)) {
         const int index = combo->findText(value.toString(), Qt::MatchStartsWith);
         QVERIFY2(index >= 0, qPrintable(value.toString()));
         combo->setCurrentIndex(index);
-    } else if (auto *check = qobject_cast<QCheckBox *>(widget)) {
+    } else if (auto *check = dialog.findChild<QCheckBox *>(name)) {
         check->setChecked(value.toBool());
-    } else if (auto *slider = qobject_cast<QSlider *>(widget)) {
-        slider->setValue(value.toInt());
-    } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
-        edit->setText(value.toString());
+    } else {
+        qFatal("no control %s", qPrintable(name));
     }
 }
 
-QVariant shown(SettingsDialog &dialog, const QString &name)
+QString shownText(SettingsDialog &dialog, const QString &name)
 {
-    QWidget *widget = control(dialog, name);
-    if (auto *combo = qobject_cast<QComboBox *>(widget))
-        return combo->currentText();
-    if (auto *check = qobject_cast<QCheckBox *>(widget))
-        return check->isChecked();
-    if (auto *slider = qobject_cast<QSlider *>(widget))
-        return slider->value();
-    return qobject_cast<QLineEdit *>(widget)->text();
+    return dialog.findChild<QComboBox *>(name)->currentText();
 }
 
 void apply(SettingsDialog &dialog)
@@ -113,8 +93,8 @@ private slots:
         QCOMPARE(QFile::permissions(store().fileName()) & 0x0FFF, QFile::ReadUser | QFile::WriteUser);
 
         SettingsDialog reopened(&core);
-        QCOMPARE(shown(reopened, QStringLiteral("toneMappingCombo")).toString(), QStringLiteral("hable"));
-        QCOMPARE(shown(reopened, QStringLiteral("colorCombo")).toString(), QStringLiteral("노란색"));
+        QCOMPARE(shownText(reopened, QStringLiteral("toneMappingCombo")), QStringLiteral("hable"));
+        QCOMPARE(shownText(reopened, QStringLiteral("colorCombo")), QStringLiteral("노란색"));
         setControl(reopened, QStringLiteral("toneMappingCombo"), QStringLiteral("clip"));
         apply(reopened);
         QCOMPARE(text("tone-mapping"), QStringLiteral("hable"));
@@ -132,7 +112,6 @@ private slots:
                                                     device(hdmi, QStringLiteral("HDA Intel PCH, HDMI 0"))});
         SettingsDialog dialog(engine.core.get());
         auto *devices = dialog.findChild<QComboBox *>(QStringLiteral("deviceCombo"));
-        QCOMPARE(devices->count(), 3);
         QCOMPARE(devices->currentData().toString(), QStringLiteral("auto"));
         QVERIFY(devices->itemText(2).contains(QLatin1String("HDMI 0")));
 

@@ -60,10 +60,9 @@ private slots:
             before = frame;
         }
         projection->setCurrentIndex(0);
-        QImage ahead;
+        QImage ahead, turned;
         QTRY_VERIFY_WITH_TIMEOUT((ahead = grab(), difference(ahead, before) > 0.05), 5000);
         core->turnVr360View(90, 0);
-        QImage turned;
         QTRY_VERIFY_WITH_TIMEOUT((turned = grab(), difference(turned, ahead) > 0.05), 5000);
         core->zoomVr360View(-40);
         QTRY_VERIFY_WITH_TIMEOUT(difference(grab(), turned) > 0.05, 5000);
