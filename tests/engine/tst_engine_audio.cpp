@@ -164,9 +164,8 @@ private slots:
         QCOMPARE(engine.fake->valuesWritten("audio-exclusive"), fallsBack ? QVariantList{"no"} : QVariantList{});
         const qsizetype commandsBefore = engine.fake->commands.size();
         QTest::qWait(300);
-        const QList<QStringList> replay{{"playlist-play-index", "1"}};
         QCOMPARE(engine.fake->commands.mid(commandsBefore),
-                 fallsBack && !userOpensAnother ? replay : QList<QStringList>{});
+                 (fallsBack && !userOpensAnother ? QList<QStringList>{{"playlist-play-index", "1"}} : QList<QStringList>{}));
     }
 
     // Two seconds after a load, a file that should be playing but has not moved although its audio

@@ -174,6 +174,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("channels");
         QTest::newRow("mono") << "mono" << 1;
+        QTest::newRow("5.1(side)") << "5.1(side)" << 6;
         QTest::newRow("4.0") << "4.0" << 0;
     }
     void channelText()
