@@ -34,8 +34,6 @@ private slots:
         const QString noResampler = QStringLiteral("audio-swresample-o=");
         QTest::newRow("graphic") << "af" << "equalizer=f0=2.0:f1=0.0:f2=0.0:f3=0.0:f4=0.0:f5=12.0:f6=0.0:f7=0.0:f8=0.0:f9=-0.0"
                                  << QStringList{noResampler, "af=" + peaking("31", "2.0") + "," + peaking("1000", "12.0")};
-        QTest::newRow("graphic, flat") << "af" << "equalizer=f0=0.0:f1=0.0:f2=0.0:f3=0.0:f4=0.0:f5=0.0:f6=0.0:f7=0.0:f8=0.0:f9=0.0"
-                                       << QStringList{noResampler, "af="};
         QTest::newRow("resampler, parametric")
             << "af"
             << "lavrresample:filter_size=16:phase_shift=8,equalizer=31/1.41/0.0:63/1.41/0.0:125/1.41/0.0:250/1.41/0.0:"
@@ -46,9 +44,6 @@ private slots:
                                                << QStringList{noResampler, "af=equalizer=f=50:t=q:w=2:g=3,volume=0.5"};
         QTest::newRow("quoted graph is one filter") << "af" << "lavfi=graph=%22%anull,equalizer=f0=1.0,lavfi=[anull,equalizer=f0=1.0]"
                                                     << QStringList{noResampler, "af=lavfi=graph=%22%anull,equalizer=f0=1.0,lavfi=[anull,equalizer=f0=1.0]"};
-        QTest::newRow("clip prevention") << "replaygain-clip" << "yes" << QStringList{"replaygain-clip=no"};
-        QTest::newRow("gapless") << "gapless-audio" << "yes" << QStringList{"gapless-audio=weak"};
-        QTest::newRow("shuffle") << "shuffle" << "no" << QStringList{"shuffle=no", "playlist-unshuffle"};
     }
     void dialect()
     {
