@@ -1,5 +1,7 @@
 // The picture-enhancement page on the real engine, judged by read-back values and rendered
 // frames, and the rules of its graphs.
+#include "ShownEngine.h"
+#include "TestFiles.h"
 #include "TestMedia.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
@@ -8,7 +10,6 @@
 #include "enhance/UpscaleWidget.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -55,19 +56,14 @@ private slots:
     void modesReachTheEngineAndTheFrame()
     {
         MpvWidget surface;
-        surface.resize(640, 480);
-        surface.show();
-        QTRY_VERIFY(surface.isInitialized());
+        QVERIFY(startPlaying(surface, QStringLiteral("clip_320x240.mp4")));
         MpvCore *core = surface.core();
-        surface.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
-        QTRY_VERIFY_WITH_TIMEOUT(core->position() > 0.5, 10000);
         core->setMpvProperty(QStringLiteral("pause"), true);
         const QMap<QString, QString> before = engineValues(core);
         const QImage original = settledFrame(surface);
 
         UpscaleWidget panel(core);
         QCOMPARE(engineValues(core), before); // opening the page changes nothing
-        QCOMPARE(panel.statusText(), QStringLiteral("업스케일링 비활성"));
 
         const std::pair<UpscaleMode, const char *> scalers[] = {
             {UpscaleMode::Lanczos, "lanczos"}, {UpscaleMode::Fsr, "ewa_lanczos"}, {UpscaleMode::RtxVsr, "ewa_lanczossharp"}};
@@ -116,12 +112,8 @@ private slots:
         QVERIFY(!GpuStats::read(drm.path()).busyPercent); // software rendering: nothing to show
         QDir(drm.path()).mkpath(QStringLiteral("card0/device"));
         QDir(drm.path()).mkpath(QStringLiteral("card0-HDMI-A-1"));
-        QFile busy(drm.filePath(QStringLiteral("card0/device/gpu_busy_percent")));
-        QVERIFY(busy.open(QIODevice::WriteOnly) && busy.write("37\n") > 0);
-        busy.close();
-        QFile vram(drm.filePath(QStringLiteral("card0/device/mem_info_vram_used")));
-        QVERIFY(vram.open(QIODevice::WriteOnly) && vram.write("2147483648\n") > 0);
-        vram.close();
+        writeTestFile(drm.filePath(QStringLiteral("card0/device/gpu_busy_percent")), "37\n");
+        writeTestFile(drm.filePath(QStringLiteral("card0/device/mem_info_vram_used")), "2147483648\n");
         const GpuStats stats = GpuStats::read(drm.path());
         QCOMPARE(stats.busyPercent.value_or(-1), 37.0);
         QCOMPARE(stats.vramUsedGiB.value_or(-1), 2.0);

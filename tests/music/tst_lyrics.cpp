@@ -1,6 +1,7 @@
 // The lyrics panel: LRC reading, the LRCLIB lookup against a fake service, and local files.
 
 #include "FakeHttpServer.h"
+#include "TestFiles.h"
 #include "music/LrcParser.h"
 #include "music/LyricsWidget.h"
 
@@ -24,13 +25,6 @@ QString formValue(const FakeHttpServer::Request &request, const char *key)
 {
     const QUrlQuery query(QString::fromLatin1(QByteArray(request.query).replace('+', "%20")));
     return query.queryItemValue(QLatin1StringView(key), QUrl::FullyDecoded);
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 // A lookup: the track's duration, the two answers, then the paths asked, the state, status and lines.
@@ -78,9 +72,8 @@ private slots:
         QTest::newRow("two stamps, sorted")
             << false << "[00:30.00]Bridge\n[00:10.00] [00:20.00]Chorus"
             << QStringList{"10000|Chorus", "20000|Chorus", "30000|Bridge"};
-        QTest::newRow("tags, offset ignored, CRLF")
-            << false << "[ti:Song]\r\n[offset:+500]\r\n[00:01.00]  a  \r\n" << QStringList{"1000|a"};
-        QTest::newRow("no text, no stamp") << false << "[00:05.00]\nplain words\n[00:06.00]b" << QStringList{"6000|b"};
+        QTest::newRow("tags, offset ignored, no text, no stamp, CRLF")
+            << false << "[ti:Song]\r\n[offset:+500]\r\n[00:05.00]\r\nplain words\r\n[00:06.00]  b  \r\n" << QStringList{"6000|b"};
         QTest::newRow("overflowing number")
             << false << "[99999999999999999999:00.00]huge\n[00:01.00]ok" << QStringList{"1000|ok"};
         QTest::newRow("hostile") << false << QString::fromUtf8("[\n[]\n[1:\n[١:٠٢.٠٠]x\n[-1:00.00]neg\n]\n[00:01.]y")
@@ -169,12 +162,11 @@ private slots:
     void localFile()
     {
         QTemporaryDir dir;
-        writeFile(dir.filePath("song.flac"), QByteArray());
-        writeFile(dir.filePath("song.lrc"), "\xEF\xBB\xBF[ti:Song]\n[00:01.00]a\n[00:05.00]b\n");
+        writeTestFile(dir.filePath("song.flac"), QByteArray());
+        writeTestFile(dir.filePath("song.lrc"), "\xEF\xBB\xBF[ti:Song]\n[00:01.00]a\n[00:05.00]b\n");
         server_.clearRequests();
         widget_.loadTrack(QStringLiteral("Song"), QString(), dir.filePath("song.flac"), 200, QString());
         QCOMPARE(widget_.lyricsState(), LyricsWidget::LocalFileShown);
-        QCOMPARE(widget_.statusText(), QStringLiteral("LRC 파일"));
         QCOMPARE(describe(widget_.lyricLines()), (QStringList{"1000|a", "5000|b"}));
 
         const QList<QPair<double, int>> positions{{0.5, -1}, {1.0, 0}, {4.999, 0}, {5.0, 1}, {0, -1}};
@@ -186,7 +178,7 @@ private slots:
         QVERIFY(server_.requests().isEmpty());
 
         // A tag-only file and a named pipe count as absent; the pipe must not block the window.
-        writeFile(dir.filePath("tags.lrc"), "[ti:Only tags]\n");
+        writeTestFile(dir.filePath("tags.lrc"), "[ti:Only tags]\n");
         QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe.lrc")).constData(), 0600), 0);
         for (const char *audio : {"tags.mp3", "pipe.mp3"}) {
             widget_.loadTrack(QStringLiteral("Song"), QString(), dir.filePath(audio), 200, QString());

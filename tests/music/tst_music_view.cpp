@@ -10,21 +10,6 @@
 #include <QTest>
 #include <QTimer>
 
-namespace {
-
-TrackInfo trackAt(const QString &title)
-{
-    TrackInfo track;
-    track.title = title;
-    track.codec = QStringLiteral("flac");
-    track.sampleRate = 44100;
-    track.channels = 2;
-    track.bitDepth = 24;
-    return track;
-}
-
-} // namespace
-
 class MusicViewTest : public QObject
 {
     Q_OBJECT
@@ -58,7 +43,6 @@ private slots:
 
         // The second click earlier than the first: the loop still runs forwards.
         clickAt(30.0);
-        QCOMPARE(fake.valuesWritten("ab-loop-a"), QVariantList{30.0});
         clickAt(10.0);
         QCOMPARE(view.abState(), MusicWidget::AbLooping);
         QCOMPARE(fake.valuesWritten("ab-loop-a"), (QVariantList{30.0, 10.0}));
@@ -79,7 +63,7 @@ private slots:
         clickAt(25.0);
         QCOMPARE(view.abState(), MusicWidget::AbLooping);
         fake.clearRecords();
-        view.setTrack(trackAt("next"));
+        view.setTrack(TrackInfo());
         QCOMPARE(view.abState(), MusicWidget::AbIdle);
         QCOMPARE(fake.valuesWritten("ab-loop-a"), QVariantList{"no"});
         QCOMPARE(fake.valuesWritten("ab-loop-b"), QVariantList{"no"});

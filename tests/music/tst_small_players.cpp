@@ -1,5 +1,5 @@
 // The mini strip and the compact panel: how positions map onto the seek bar and back, the compact
-// playlist, closing from the window manager and pinning.
+// playlist and closing from the window manager.
 
 #include "music/CompactPlayerWidget.h"
 #include "music/MiniPlayerWidget.h"
@@ -29,7 +29,6 @@ void checkSeekMapping()
 
     player.updatePosition(30.0, 120.0);
     QCOMPARE(player.seekValue(), 250);
-    QCOMPARE(player.timeText(), "0:30");
     player.updatePosition(187.9, 600.0); // the clock counts whole seconds passed
     QCOMPARE(player.timeText(), "3:07");
     player.updatePosition(qQNaN(), 120.0);
@@ -38,8 +37,7 @@ void checkSeekMapping()
     QVERIFY(seeks.isEmpty());
 
     dragTo(slider, 500);
-    QCOMPARE(seeks.size(), 1);
-    QCOMPARE(seeks.last().at(0).toDouble(), 60.0);
+    QCOMPARE(QList<QVariantList>(seeks), QList<QVariantList>{{60.0}});
 
     // A position arriving while the handle is held must not pull it from under the pointer.
     slider->setSliderDown(true);
@@ -53,18 +51,6 @@ void checkSeekMapping()
     QCOMPARE(player.seekValue(), 0);
     dragTo(slider, 400);
     QVERIFY(seeks.isEmpty());
-}
-
-template<typename Player>
-void checkCloseHides()
-{
-    Player player;
-    player.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&player));
-    QSignalSpy closes(&player, &Player::closeRequested);
-    player.close();
-    QCOMPARE(closes.size(), 1);
-    QVERIFY(!player.isVisible());
 }
 
 } // namespace
@@ -104,14 +90,13 @@ private slots:
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, third);
         QCOMPARE(selected.size(), 1);
         QCOMPARE(selected.first().at(0).toInt(), 2);
-    }
 
-    void closingOnlyHides()
-    {
-        checkCloseHides<MiniPlayerWidget>();
-        checkCloseHides<CompactPlayerWidget>();
+        // The window manager's close only hides it (the mini strip's: tst_music_mode).
+        QSignalSpy closes(&player, &CompactPlayerWidget::closeRequested);
+        player.close();
+        QCOMPARE(closes.size(), 1);
+        QVERIFY(!player.isVisible());
     }
-
 };
 
 QTEST_MAIN(SmallPlayersTest)
