@@ -173,6 +173,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
         QVERIFY(!finished.wait(500));
         QCOMPARE(proposals_.size(), 1);
+        QCOMPARE(finished.first().at(0).toBool(), true);
         QCOMPARE(notices_, QStringList{notice(QMessageBox::Information, "클립 저장 완료", "저장되었습니다:\n")
                                        + chosenPath_});
         QVERIFY(button(QStringLiteral("클립 저장"))->isEnabled());
