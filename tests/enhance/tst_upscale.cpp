@@ -88,7 +88,6 @@ private slots:
 
         panel.setMode(UpscaleMode::Rife);
         QCOMPARE(core->propertyText(QStringLiteral("interpolation")), QStringLiteral("yes"));
-        QCOMPARE(core->propertyText(QStringLiteral("tscale")), QStringLiteral("oversample"));
         panel.setShaderFolder(QStringLiteral("/nonexistent"));
         panel.setMode(UpscaleMode::RealEsrgan);
         panel.setStrength(2); // the shader's state shows once the mode is applied again

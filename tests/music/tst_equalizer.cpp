@@ -42,7 +42,7 @@ private slots:
         const QString load = QStringLiteral("저장된 프리셋");
         QTest::newRow("text from the file") << QStringList{load} << QVariant(QStringList(10, " 2.5")) << QList<int>(10, 25) << "+2.5" << "";
         QTest::newRow("nine entries") << QStringList{load} << QVariant(QStringList(9, "2.5")) << flat << "0" << "";
-        QTest::newRow("nan") << QStringList{load} << QVariant(QStringList(10, "nan")) << flat << "0" << "";
+        QTest::newRow("infinite") << QStringList{load} << QVariant(QStringList(10, "inf")) << flat << "0" << "";
         QTest::newRow("saved, then loaded") << QStringList{"band 3 -35", "band 9 120", "프리셋 저장", "preset 0", load}
                                             << QVariant() << QList<int>{0, 0, 0, -35, 0, 0, 0, 0, 0, 120} << "-3.5" << "";
     }
