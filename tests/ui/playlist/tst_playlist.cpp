@@ -24,7 +24,7 @@ private slots:
         const QStringList paths = {QStringLiteral("/m/a b.mp3"), QStringLiteral("/음악/콤마, 곡.live.flac"),
                                    QStringLiteral("https://example.org/live.m3u8")};
         const QString file = dir_.filePath(QStringLiteral("list.m3u"));
-        M3uFile::save(file, paths);
+        QVERIFY(M3uFile::save(file, paths).ok);
         QString error;
         QCOMPARE(M3uFile::load(file, &error), std::optional<QStringList>(paths));
     }
