@@ -6,6 +6,7 @@
 #include "music/LyricsWidget.h"
 
 #include <QTemporaryDir>
+#include <QUrlQuery>
 #include <QTest>
 
 #include <sys/stat.h>
