@@ -12,6 +12,7 @@
 #include "mainwindow/RemoteControlServer.h"
 #include "mainwindow/RemoteProtocol.h"
 #include "mainwindow/WindowPlacement.h"
+#include "settings/AudioAdvancedSettings.h"
 #include "settings/AudioAdvancedWidget.h"
 #include "settings/NetworkBrowserWidget.h"
 #include "settings/SettingsDialog.h"
@@ -383,8 +384,12 @@ void MainWindow::onMpvInitialized()
     loadAudioSettings();
     // What the user saved takes effect now, not only once the panels are first opened.
     SettingsDialog::applySavedAtStart(core());
-    AudioAdvancedWidget::applySaved(core());
+    for (const QString &notice : AudioAdvanced::applySaved(core()))
+        osd_->showMessage(notice, kErrorMessageMs);
     VideoAdvancedWidget::applySaved(core());
+    // A 360° view left on stays on; its page shows the first projection, which is this one.
+    if (readSetting(settings_, SettingsKeys::networkVr360Enabled))
+        core()->setVr360Projection(QStringLiteral("equirectangular"));
     if (pendingStartupFiles_.isEmpty())
         return;
     qInfo().noquote() << "[MainWindow] mpvInitialized: pendingStartupFiles_ 처리" << pendingStartupFiles_;

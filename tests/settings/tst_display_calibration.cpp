@@ -56,8 +56,15 @@ private slots:
             << 2;
         QTest::newRow("one entry short") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("0 0 0\n").repeated(7)) << 0;
         QTest::newRow("size 1") << QByteArray("LUT_3D_SIZE 1\n0 0 0\n") << 0;
-        QTest::newRow("size 65, complete")
-            << QByteArray("LUT_3D_SIZE 65\n" + QByteArray("0 0 0\n").repeated(65 * 65 * 65)) << 0;
+        // A common export size, with the header lines other tools add.
+        QTest::newRow("size 65, tools' keywords")
+            << QByteArray("LUT_3D_SIZE 65\nLUT_IN_VIDEO_RANGE\nLUT_OUT_VIDEO_RANGE\n"
+                          + QByteArray("0 0 0\n").repeated(65 * 65 * 65))
+            << 65;
+        QTest::newRow("size 66") << QByteArray("LUT_3D_SIZE 66\n" + QByteArray("0 0 0\n").repeated(66 * 66 * 66)) << 0;
+        QTest::newRow("keyword inside data") << QByteArray("LUT_3D_SIZE 2\n0 0 0\nLUT_IN_VIDEO_RANGE\n"
+                                                           + QByteArray("0 0 0\n").repeated(7))
+                                             << 0;
         QTest::newRow("no size") << QByteArray("0 0 0\n") << 0;
         QTest::newRow("non-numeric") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("0 0 x\n").repeated(8)) << 0;
         QTest::newRow("nan") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("nan 0 0\n").repeated(8)) << 0;
@@ -117,6 +124,8 @@ private slots:
             VideoAdvancedWidget::applySaved(fresh.core());
             QVERIFY(startPlaying(fresh, kClip));
             QTRY_VERIFY_WITH_TIMEOUT(isBlueish(yellowBarPixel(fresh)), 3000);
+            // The page opened later shows what the engine has been drawing since.
+            QCOMPARE(VideoAdvancedWidget(fresh.core()).statusText(), QStringLiteral("3D LUT 적용됨: it's, a:lut.cube"));
         }
 
         // Applying again replaces our entry instead of adding a second one.
