@@ -119,6 +119,8 @@ QWidget *AudioAdvancedWidget::buildPluginPage()
     pluginList_ = new QListWidget;
     pluginList_->setObjectName(QStringLiteral("pluginList"));
     pluginList_->setMinimumHeight(120);
+    // It takes the height the panel has, from its minimum on, rather than asking for more.
+    pluginList_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     pluginList_->setDragDropMode(QAbstractItemView::InternalMove);
     pluginList_->setDefaultDropAction(Qt::MoveAction);
     // A drop reorders by removing and inserting rows: the new order applies once it settles.
@@ -144,6 +146,9 @@ QWidget *AudioAdvancedWidget::buildPluginPage()
     listRow->addLayout(buttons);
     column->addLayout(listRow, 1);
 
+    // The chain's settings stand to the right of the list, so both fit the panel's height.
+    auto *settings = new QVBoxLayout;
+    settings->setSpacing(6);
     auto *controlsRow = new QHBoxLayout;
     controlsEdit_ = new QLineEdit;
     controlsEdit_->setObjectName(QStringLiteral("controlsEdit"));
@@ -153,11 +158,11 @@ QWidget *AudioAdvancedWidget::buildPluginPage()
     connect(controlsEdit_, &QLineEdit::editingFinished, this, &AudioAdvancedWidget::onControlsEdited);
     controlsRow->addWidget(new QLabel(QStringLiteral("컨트롤:")));
     controlsRow->addWidget(controlsEdit_, 1);
-    column->addLayout(controlsRow);
+    settings->addLayout(controlsRow);
     controlsHint_ = note(QString());
-    column->addWidget(controlsHint_);
+    settings->addWidget(controlsHint_);
 
-    column->addWidget(note(QStringLiteral("플러그인 적용: MPV af 체인을 통해 실시간 처리됩니다. "
+    settings->addWidget(note(QStringLiteral("플러그인 적용: MPV af 체인을 통해 실시간 처리됩니다. "
                                           "재생 중 적용 시 잠시 끊길 수 있습니다.")));
     pluginsCheck_ = new QCheckBox(QStringLiteral("플러그인 체인 활성화"));
     pluginsCheck_->setObjectName(QStringLiteral("pluginsCheck"));
@@ -174,9 +179,17 @@ QWidget *AudioAdvancedWidget::buildPluginPage()
     applyRow->addWidget(pluginsCheck_);
     applyRow->addStretch(1);
     applyRow->addWidget(apply);
-    column->addLayout(applyRow);
+    settings->addLayout(applyRow);
     pluginStatus_ = statusLabel(QStringLiteral("pluginStatus"));
     setStatus(pluginStatus_, QStringLiteral("비활성"), "off");
-    column->addWidget(pluginStatus_);
-    return PanelParts::scroller(page);
+    settings->addWidget(pluginStatus_);
+    settings->addStretch(1);
+
+    auto *outer = new QWidget;
+    outer->setObjectName(QStringLiteral("AudioAdvancedPage"));
+    auto *columns = new QHBoxLayout(outer);
+    columns->setContentsMargins(0, 10, 12, 10);
+    columns->addWidget(page, 3);
+    columns->addLayout(settings, 2);
+    return PanelParts::scroller(outer);
 }

@@ -197,13 +197,19 @@ QWidget *NetworkBrowserWidget::createCastTab()
                                                     "아래 검색 버튼으로 자동 검색합니다. (포트: 8009)")));
     castStatus_ = statusLabel(QStringLiteral("castStatus"));
 
+    // Side by side, so that a long status (a failed cast) still fits the panel.
     auto *page = new QWidget;
-    auto *column = new QVBoxLayout(page);
-    column->addWidget(hint);
-    column->addWidget(deviceGroup);
-    column->addWidget(noteGroup);
-    column->addWidget(castStatus_);
-    column->addStretch();
+    auto *left = new QVBoxLayout;
+    left->addWidget(hint);
+    left->addWidget(deviceGroup);
+    left->addStretch();
+    auto *right = new QVBoxLayout;
+    right->addWidget(noteGroup);
+    right->addWidget(castStatus_);
+    right->addStretch();
+    auto *columns = new QHBoxLayout(page);
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
 
     connect(startButton, &QPushButton::clicked, this, &NetworkBrowserWidget::onCastStart);
     connect(scanButton, &QPushButton::clicked, this, &NetworkBrowserWidget::discoverCastDevices);

@@ -124,8 +124,6 @@ private slots:
             VideoAdvancedWidget::applySaved(fresh.core());
             QVERIFY(startPlaying(fresh, kClip));
             QTRY_VERIFY_WITH_TIMEOUT(isBlueish(yellowBarPixel(fresh)), 3000);
-            // The page opened later shows what the engine has been drawing since.
-            QCOMPARE(VideoAdvancedWidget(fresh.core()).statusText(), QStringLiteral("3D LUT 적용됨: it's, a:lut.cube"));
         }
 
         // Applying again replaces our entry instead of adding a second one.
