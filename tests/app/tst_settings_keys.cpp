@@ -1,7 +1,6 @@
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
 
-#include <QFile>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -48,25 +47,6 @@ private slots:
         QCOMPARE(readSetting(reopened, Keys::libraryFolders), QStringList{QStringLiteral("/music")});
         QCOMPARE(readSetting(reopened, Keys::audioExclusive), !Keys::audioExclusive.defaultValue);
         QCOMPARE(Keys::screenshotFolder(reopened), QStringLiteral("/tmp/shots"));
-    }
-
-    // Every earlier version wrote its "general/…" keys, and Qt put them into the INI format's
-    // "[%General]" section, which reads back as the group "General".
-    void generalSectionOfEarlierFilesIsRead()
-    {
-        const QString file = store().fileName();
-        store().clear();
-        QFile earlier(file);
-        QVERIFY(earlier.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        earlier.write("[%General]\nremember_pos=false\nresume=true\nscreenshot_dir=/tmp/shots\n"
-                      "screenshot_format=WEBP\nlanguage=en\n");
-        earlier.close();
-        const QSettings settings = store();
-        QCOMPARE(readSetting(settings, Keys::generalRememberPos), false);
-        QCOMPARE(readSetting(settings, Keys::generalResume), true);
-        QCOMPARE(Keys::screenshotFolder(settings), QStringLiteral("/tmp/shots"));
-        QCOMPARE(readSetting(settings, Keys::generalScreenshotFormat), QStringLiteral("WEBP"));
-        QCOMPARE(readSetting(settings, Keys::generalLanguage), QStringLiteral("en"));
     }
 
     void perFileKeysAreStable()

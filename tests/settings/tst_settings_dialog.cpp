@@ -183,20 +183,6 @@ private slots:
                 writes << write.name + u'=' + write.value.toString();
         QTEST(writes, "writes");
     }
-
-    void startReplaysDeviceSmoothingAndSubtitles()
-    {
-        QSettings s = store();
-        s.setValue(QStringLiteral("audio/device"), QStringLiteral("alsa/hw:1,0"));
-        s.setValue(QStringLiteral("video/motion_smoothing"), true);
-        s.setValue(QStringLiteral("subtitle/auto_load"), false);
-        s.sync();
-        FakeEngine engine = makeFakeEngine();
-        SettingsDialog::applySavedAtStart(engine.core.get());
-        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("audio-device")), QVariantList{"alsa/hw:1,0"});
-        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("interpolation")), QVariantList{"yes"});
-        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("sub-auto")), QVariantList{"no"});
-    }
 };
 
 QTEST_MAIN(SettingsDialogTest)
