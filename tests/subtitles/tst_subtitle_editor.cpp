@@ -72,6 +72,68 @@ private slots:
         QCOMPARE(editor.fileLabelText().contains(QLatin1String("UTF-8")), !added.isEmpty());
     }
 
+    // One stray byte does not turn the file into Latin-1 mojibake; saved unedited, only that
+    // byte changes (to U+FFFD in UTF-8, to "?" in CP949, which has no U+FFFD).
+    void strayBytesAreReplaced_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("saved");
+        // At the end of the text line: a lead byte without its second byte in CP949.
+        const QByteArray utf8 = kCue.toUtf8();
+        const qsizetype end = utf8.size() - 1;
+        const qsizetype cp949End = kCp949Cue.size() - 2;
+        QTest::newRow("UTF-8") << QByteArray(utf8).insert(end, '\xFF') << QByteArray(utf8).insert(end, "\xEF\xBF\xBD");
+        QTest::newRow("CP949") << QByteArray(kCp949Cue).insert(cp949End, '\xB0') << QByteArray(kCp949Cue).insert(cp949End, '?');
+    }
+    void strayBytesAreReplaced()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, saved);
+        SubtitleEditorWidget editor(nullptr);
+        const QString path = write(QStringLiteral("stray.srt"), bytes);
+        editor.loadSubtitleFile(path);
+        QCOMPARE(editor.editorText(), QString(kCue).insert(kCue.size() - 1, QChar::ReplacementCharacter));
+        click(editor, kSave);
+        QCOMPARE(readTestFile(path), saved);
+    }
+
+    // Another subtitle asked for over an unsaved edit: the user decides, and cancel keeps the
+    // edit together with the file it belongs to.
+    void unsavedEditIsAskedAbout_data()
+    {
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::newRow("save") << QMessageBox::Save;
+        QTest::newRow("discard") << QMessageBox::Discard;
+        QTest::newRow("cancel") << QMessageBox::Cancel;
+    }
+    void unsavedEditIsAskedAbout()
+    {
+        QFETCH(QMessageBox::StandardButton, answer);
+        SubtitleEditorWidget editor(nullptr);
+        const QString edited = write(QStringLiteral("edited.srt"), kCue.toUtf8());
+        const QString next = write(QStringLiteral("next.srt"), "1\n00:00:05,000 --> 00:00:06,000\nnext\n");
+        editor.loadSubtitleFile(edited);
+        editor.loadSubtitleFile(next); // unedited: no question
+        QCOMPARE(editor.subtitlePath(), next);
+        editor.loadSubtitleFile(edited);
+        const QString edit = kCue + QStringLiteral("\n2\n00:00:02,000 --> 00:00:03,000\n고친 자막\n");
+        auto *text = editor.findChild<QPlainTextEdit *>();
+        text->selectAll();
+        text->insertPlainText(edit); // as typed: setPlainText is not an edit
+        editor.loadSubtitleFile(next);
+        editor.loadSubtitleFile(QString()); // the next file, without a subtitle: the question is the same one
+        QCOMPARE(editor.findChildren<QMessageBox *>().size(), 1);
+        auto *question = editor.findChild<QMessageBox *>();
+        QVERIFY(question->isVisible() && question->text().startsWith(QStringLiteral("저장하지 않은 변경 사항이 있습니다")));
+        QCOMPARE(editor.subtitlePath(), edited);
+        question->button(answer)->click();
+
+        QCOMPARE(QString::fromUtf8(readTestFile(edited)), answer == QMessageBox::Save ? edit : kCue);
+        QCOMPARE(editor.subtitlePath(), answer == QMessageBox::Cancel ? edited : QString());
+        QCOMPARE(editor.editorText(), answer == QMessageBox::Cancel ? edit : QString());
+        QCOMPARE(editor.hasUnsavedChanges(), answer == QMessageBox::Cancel);
+    }
+
     // The file is replaced behind the editor's back; reading it again must neither block nor lose the edit.
     void unreadableFilesAreRefused_data()
     {
@@ -102,24 +164,32 @@ private slots:
     }
 
     // A CP949 file reaches the engine as a UTF-8 copy in a folder only this user can enter; the
-    // delay, stepped to its limit, is set again with it.
+    // delay, stepped to its limit, is set again with it. The old track goes only once the engine
+    // took the new one: a refused copy leaves it, and says so.
     void applyReplacesTheTrack()
     {
         FakeEngine engine = makeFakeEngine();
         auto editor = std::make_unique<SubtitleEditorWidget>(engine.core.get());
         editor->loadSubtitleFile(write(QStringLiteral("applied.srt"), kCp949Cue));
         editor->findChild<QPlainTextEdit *>()->setPlainText(kCue + QStringLiteral("\n2\n00:00:02,000 --> 00:00:03,000\n추가\n"));
+        engine.fake->properties.insert(QStringLiteral("current-tracks/sub/id"), 3);
         engine.fake->clearRecords();
         editor->onSyncOffsetChanged(-29800);
         click(*editor, QStringLiteral("-500ms"));
         QSignalSpy reloaded(editor.get(), &SubtitleEditorWidget::subtitleReloaded);
+        engine.fake->commandResult = [](const QStringList &) { return -12; };
+        click(*editor, kApply);
+        QVERIFY(reloaded.isEmpty() && engine.fake->commands.size() == 1);
+        QVERIFY(editor->findChild<QMessageBox *>()->text().startsWith(QStringLiteral("재생 엔진이 편집한 자막을 읽지 못했습니다: ")));
+        engine.fake->commandResult = nullptr;
+        engine.fake->clearRecords();
         click(*editor, kApply);
 
         QCOMPARE(reloaded.size(), 1);
         const QString copy = reloaded.at(0).at(0).toString();
-        QCOMPARE(engine.fake->commands, (QList<QStringList>{{QStringLiteral("sub-remove")},
-                                                           {QStringLiteral("sub-add"), copy, QStringLiteral("select")}}));
-        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("sub-delay")), (QVariantList{-29.8, -30.0, -30.0}));
+        QCOMPARE(engine.fake->commands, (QList<QStringList>{{QStringLiteral("sub-add"), copy, QStringLiteral("select")},
+                                                           {QStringLiteral("sub-remove"), QStringLiteral("3")}}));
+        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("sub-delay")), (QVariantList{-30.0}));
         QCOMPARE(QString::fromUtf8(readTestFile(copy)), editor->editorText());
         const QFileInfo folder(QFileInfo(copy).absolutePath());
         QCOMPARE(folder.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther), 0);
@@ -133,6 +203,8 @@ private slots:
         QTest::addColumn<bool>("applied");
         QTest::newRow("blank lines") << QStringLiteral("\n \n") << false;
         QTest::newRow("SRT without a timing line") << QStringLiteral("1\n첫 자막\n") << false;
+        QTest::newRow("an HTML comment's arrow") << QStringLiteral("<html><!-- 1 --> 첫 자막</html>") << false;
+        QTest::newRow("MicroDVD") << QStringLiteral("{0}{15}첫 자막\n{15}{30}둘째 자막\n") << true;
         QTest::newRow("ASS without a dialogue line") << QStringLiteral("[Script Info]\n\n[Events]\nFormat: Start, End, Text\n") << false;
         QTest::newRow("ASS") << QStringLiteral("[Events]\nDialogue: 0,0:00:00.00,0:00:01.00,Default,,0,0,0,,첫 자막\n") << true;
         QTest::newRow("SAMI") << QStringLiteral("<SAMI><BODY><SYNC Start=0><P>첫 자막</BODY></SAMI>") << true;
@@ -145,14 +217,24 @@ private slots:
         SubtitleEditorWidget editor(engine.core.get());
         editor.findChild<QPlainTextEdit *>()->setPlainText(text);
         click(editor, kApply);
-        QCOMPARE(engine.fake->commands.size(), applied ? 2 : 0);
+        QCOMPARE(engine.fake->commands.size(), applied ? 1 : 0);
         const std::unique_ptr<QMessageBox> box(editor.findChild<QMessageBox *>());
         QCOMPARE(box && box->isVisible() ? box->windowTitle() : QString(), applied ? QString() : QStringLiteral("오류"));
     }
 
-    // tracks.mkv carries "첫 자막" (0–1.5 s) and "둘째 자막" (1.5–3 s) in its own track.
+    // tracks.mkv (10 frames a second) carries "첫 자막" (0–1.5 s) and "둘째 자막" (1.5–3 s) in its
+    // own track; the edit changes the second, in a format with and one without "-->".
+    void appliedEditIsShownByTheEngine_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("edit");
+        QTest::newRow("SubRip") << "tracks.srt" << kCue + QStringLiteral("\n2\n00:00:01,500 --> 00:00:03,000\n고친 자막\n");
+        QTest::newRow("MicroDVD") << "tracks.sub" << QStringLiteral("{1}{1}10\n{0}{15}첫 자막\n{15}{30}고친 자막\n");
+    }
     void appliedEditIsShownByTheEngine()
     {
+        QFETCH(QString, name);
+        QFETCH(QString, edit);
         ShownEngine shown;
         QVERIFY(shown.start());
         MpvCore &core = shown.core;
@@ -162,8 +244,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 10000);
 
         SubtitleEditorWidget editor(&core);
-        editor.loadSubtitleFile(write(QStringLiteral("tracks.srt"), kCue.toUtf8()));
-        editor.findChild<QPlainTextEdit *>()->setPlainText(kCue + QStringLiteral("\n2\n00:00:01,500 --> 00:00:03,000\n고친 자막\n"));
+        editor.loadSubtitleFile(write(name, kCue.toUtf8()));
+        editor.findChild<QPlainTextEdit *>()->setPlainText(edit);
         QSignalSpy reloaded(&editor, &SubtitleEditorWidget::subtitleReloaded);
         click(editor, kApply);
         QCOMPARE(reloaded.size(), 1);
@@ -174,6 +256,13 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(core.propertyText(QStringLiteral("sub-text")), QStringLiteral("고친 자막"), 5000);
         click(editor, QStringLiteral("+500ms"));
         QCOMPARE(core.getMpvProperty(QStringLiteral("sub-delay")).toDouble(), 0.5);
+        // Two MicroDVD lines are too few for the engine to know the format: refused, and the
+        // applied track stays.
+        editor.findChild<QPlainTextEdit *>()->setPlainText(QStringLiteral("{0}{15}첫 자막\n{15}{30}고친 자막\n"));
+        click(editor, kApply);
+        QCOMPARE(reloaded.size(), 1);
+        QVERIFY(editor.findChild<QMessageBox *>());
+        QCOMPARE(core.propertyText(QStringLiteral("current-tracks/sub/external-filename")), reloaded.at(0).at(0).toString());
     }
 };
 
