@@ -20,7 +20,7 @@ void MainWindow::onSubtitleSearch()
     if (!canSearchSubtitles())
         return;
     SubtitleSearchDialog dialog(currentFile, this);
-    // While the dialog is open the list may move on; a subtitle belongs to the video it was found for.
+    // While the dialog is open the playlist may move on; a subtitle belongs to the video it was found for.
     dialog.setLoader([this, video = currentFile](const QString &path) {
         if (currentFile != video || core()->currentPath() != video)
             return QStringLiteral("자막을 넣지 않았습니다: 자막을 찾은 파일(%1)이 더 이상 재생 중이 아닙니다.")

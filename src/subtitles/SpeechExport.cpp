@@ -40,18 +40,6 @@ bool isStream(const QString &mediaPath)
 
 namespace SpeechExport {
 
-QString freeTarget(const QString &mediaPath)
-{
-    if (isStream(mediaPath))
-        return {};
-    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-        const QString path = candidate(mediaPath, attempt);
-        if (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink())
-            return path;
-    }
-    return {};
-}
-
 QList<SubtitleSegment> cues(const QList<SubtitleSegment> &segments, const QString &mediaPath)
 {
     QList<SubtitleSegment> ordered;

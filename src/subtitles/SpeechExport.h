@@ -11,9 +11,6 @@
 // recognition script does for its own copy.
 namespace SpeechExport {
 
-// The name an export of `mediaPath` would take now; empty for a stream.
-QString freeTarget(const QString &mediaPath);
-
 // `segments` of `mediaPath` (in any order, repeats of a run allowed) in time order, one cue per
 // distinct segment.
 QList<SubtitleSegment> cues(const QList<SubtitleSegment> &segments, const QString &mediaPath);

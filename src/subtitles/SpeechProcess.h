@@ -22,7 +22,6 @@ public:
     void start(const QString &interpreter, const QStringList &arguments);
     // Kills the script; a run stopped on purpose reports nothing more.
     void stop();
-    bool isRunning() const { return process_ != nullptr; }
 
 signals:
     void segmentsArrived(const QList<SubtitleSegment> &segments);

@@ -60,17 +60,12 @@ SubtitleTranslator::SubtitleTranslator(QObject *parent)
 
 SubtitleTranslator::~SubtitleTranslator() = default;
 
-QString SubtitleTranslator::missingKeyMessage()
-{
-    return QStringLiteral("번역 API 키가 설정되지 않았습니다.\n설정 → 자막 탭에서 DeepL 또는 파파고 API 키를 입력하세요.");
-}
-
 void SubtitleTranslator::translate(const QString &text, const QString &targetLang, const TranslationKeys &keys,
                                    const QString &papagoSource)
 {
     cancel();
     if (!keys.isSet()) {
-        emit failed(missingKeyMessage());
+        emit failed(QStringLiteral("번역 API 키가 설정되지 않았습니다.\n설정 → 자막 탭에서 DeepL 또는 파파고 API 키를 입력하세요."));
         return;
     }
     auto job = std::make_unique<Job>();

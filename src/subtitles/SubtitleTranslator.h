@@ -40,9 +40,6 @@ public:
                    const QString &papagoSource = QStringLiteral("en"));
     // The running text is dropped; nothing more is reported for it.
     void cancel();
-    bool isBusy() const { return job_ != nullptr; }
-
-    static QString missingKeyMessage();
 
 signals:
     void finished(const QString &translated);

@@ -79,7 +79,6 @@ private slots:
         core->pause();
 
         QString shownMessage;
-        bool usableAgain = false;
         whileDialogOpen([&](SubtitleSearchDialog &dialog) {
             QPushButton *download = buttonWithText(dialog, QStringLiteral("선택한 자막 다운로드"));
             if (fileChanges && !window.windowTitle().endsWith(u"clip_100s.mp4")) {
@@ -91,7 +90,6 @@ private slots:
             }
             if (auto *box = dialog.findChild<QMessageBox *>()) {
                 shownMessage = box->text();
-                usableAgain = download->isEnabled() && dialog.isVisible();
                 dialog.reject();
                 return true;
             }
@@ -106,7 +104,6 @@ private slots:
         QVERIFY(QFile::exists(subtitle));
         if (fileChanges) {
             QVERIFY2(shownMessage.startsWith(QStringLiteral("자막을 넣지 않았습니다")), qPrintable(shownMessage));
-            QVERIFY(usableAgain);
             QCOMPARE(selectedSubtitle(core), QString());
             return;
         }
