@@ -166,6 +166,7 @@ QWidget *WhisperWidget::buildSettings()
     translateNote_->hide();
     auto *speakers = checkBox(QStringLiteral("화자 구분"), speakerSeparation_);
     auto *save = checkBox(QStringLiteral("SRT 파일 저장"), saveSrt_);
+    save->setObjectName(QStringLiteral("saveBox"));
     timestampsBox_ = checkBox(QStringLiteral("타임스탬프 포함"), true);
     save->setToolTip(QStringLiteral("인식이 끝나면 미디어 파일 옆에 SRT 파일로 저장 (있는 파일은 바꾸지 않고 .stt.srt로)"));
     timestampsBox_->setToolTip(QStringLiteral("전체 복사에 시작 시각을 함께 넣기"));

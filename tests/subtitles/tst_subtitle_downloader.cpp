@@ -332,7 +332,6 @@ private slots:
         const QString message = ServiceReply::failure("실패: ", reply);
         QVERIFY2(message.startsWith(u"실패: ") && message.contains(failure), qPrintable(message));
         QVERIFY(ServiceReply::body(reply).isEmpty());
-        delete reply;
     }
 
     // The dialog's own part: the cells, the way to the file it hands over, and a failure that

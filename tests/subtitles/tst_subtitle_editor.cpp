@@ -105,9 +105,9 @@ private slots:
         text->insertPlainText(edit); // as typed: setPlainText is not an edit
         editor.loadSubtitleFile(next);
         editor.loadSubtitleFile(QString()); // the next file, without a subtitle: the question is the same one
-        QCOMPARE(editor.findChildren<QMessageBox *>().size(), 1);
         auto *question = editor.findChild<QMessageBox *>();
-        QVERIFY(question->isVisible() && question->text().startsWith(QStringLiteral("저장하지 않은 변경 사항이 있습니다")));
+        QVERIFY(editor.findChildren<QMessageBox *>().size() == 1 && question->isVisible()
+                && question->text().startsWith(QStringLiteral("저장하지 않은 변경 사항이 있습니다")));
         QCOMPARE(editor.subtitlePath(), edited);
         question->button(answer)->click();
 
