@@ -610,6 +610,14 @@ void MpvCore::command(const QStringList &arguments)
         session_->commandAsync(arguments);
 }
 
+bool MpvCore::addSubtitleFile(const QString &path, QString *error)
+{
+    const int result = initialized_ ? session_->command({QStringLiteral("sub-add"), path, QStringLiteral("select")}) : -1;
+    if (result < 0 && error)
+        *error = initialized_ ? session_->errorString(result) : QStringLiteral("재생 엔진이 준비되지 않았습니다");
+    return result >= 0;
+}
+
 void MpvCore::setMpvProperty(const QString &name, const QVariant &value)
 {
     if (!initialized_)

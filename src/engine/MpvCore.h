@@ -66,6 +66,9 @@ public:
     bool isPaused() const;
     QString currentPath() const;
     void command(const QStringList &arguments);
+    // Adds an external subtitle file and selects it, waiting for the engine's answer: false, with
+    // the engine's words in `error`, when it could not read the file as a subtitle.
+    bool addSubtitleFile(const QString &path, QString *error = nullptr);
     // Features that filter the sound use setAudioFilter, never "af" here: a whole "af" replaces
     // every other feature's filters.
     void setMpvProperty(const QString &name, const QVariant &value);

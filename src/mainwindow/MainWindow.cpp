@@ -403,8 +403,6 @@ void MainWindow::onFileLoaded(const QString &path)
     // The next entry of a list may follow a file that failed and brought the logo back.
     videoSurface_->setLogoVisible(false);
     updateWindowTitle(QFileInfo(path).fileName());
-    if (whisper_)
-        whisper_->setMediaPath(path);
     history_.recordLoad(path);
     restoreResumePosition(path);
     followMediaKind(path);
