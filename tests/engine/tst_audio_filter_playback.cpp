@@ -1,5 +1,7 @@
 // Audio filters and the music configuration on real libmpv, measured in what the engine's "pcm"
-// output writes (faster than real time).
+// output writes (faster than real time), and the engine's rule for labelled filters that the
+// fake engine follows.
+#include "FakeEngineSession.h"
 #include "PcmPlayback.h"
 #include "TestMedia.h"
 #include "engine/MpvCore.h"
@@ -8,6 +10,36 @@
 
 #include <QSignalSpy>
 #include <QTest>
+
+namespace {
+// One "@label:name" (or "name") per filter: of the engine's "af", or of the fake's chain.
+QStringList chainOf(const QVariant &engineChain)
+{
+    QStringList chain;
+    for (const QVariant &entry : engineChain.toList()) {
+        const QVariantMap filter = entry.toMap();
+        const QString label = filter.value(QStringLiteral("label")).toString();
+        chain << (label.isEmpty() ? QString() : '@' + label + ':') + filter.value(QStringLiteral("name")).toString();
+    }
+    return chain;
+}
+QStringList chainOf(const QStringList &fakeChain)
+{
+    QStringList chain;
+    for (const QString &filter : fakeChain) {
+        const qsizetype labelEnd = filter.startsWith('@') ? filter.indexOf(':') + 1 : 0;
+        chain << filter.left(labelEnd) + filter.mid(labelEnd).section('=', 0, 0);
+    }
+    return chain;
+}
+QStringList labelsOf(const QStringList &chain)
+{
+    QStringList labels;
+    for (const QString &filter : chain)
+        labels << (filter.startsWith('@') ? filter.section(':', 0, 0).mid(1) : QString());
+    return labels;
+}
+} // namespace
 
 class AudioFilterPlaybackTest : public QObject
 {
@@ -49,6 +81,56 @@ private slots:
         QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq, graphicEq(0.0)));
         hifi.apply();
         QVERIFY2(play(QStringLiteral("tone_1k.wav")).samples == source("tone_1k.wav").samples, "flat is not bit-exact");
+    }
+
+    // However many steps a preset takes to reach the engine, the chain holds one entry per slot
+    // and sounds as the last step says; "Flat", with the hi-fi equalizer off, is the file again.
+    void equalizerStepsLeaveOneEntryPerSlot()
+    {
+        EqPanel panel;
+        connect(&panel, &EqPanel::eqChanged, core_, [this](const QList<double> &gains) {
+            QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq, EqPanel::filterString(gains)));
+        });
+        HiFiEngine hifi(core_);
+        hifi.setEqEnabled(true);
+        for (int band = 0; band < 4; ++band)
+            hifi.setBandGain(band, band - 1.5);
+        for (const int preset : {2, 5, 1, 3}) // Bass Boost, Rock, Audiophile, Vocal
+            panel.applyPreset(preset);
+        const QStringList perSlot{AudioFilterChain::label(AudioFilterSlot::GraphicEq), AudioFilterChain::label(AudioFilterSlot::HiFiEq)};
+        QCOMPARE(labelsOf(chainOf(core_->getMpvProperty(QStringLiteral("af")))), perSlot);
+        const WavAudio stepped = play(QStringLiteral("tone_1k.wav"));
+
+        // The same two equalizers, each set once into an empty chain.
+        QVERIFY(core_->clearAudioFilter(AudioFilterSlot::GraphicEq) && core_->clearAudioFilter(AudioFilterSlot::HiFiEq));
+        QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq, EqPanel::filterString(panel.gains())));
+        QVERIFY(core_->setAudioFilter(AudioFilterSlot::HiFiEq, hifi.buildFilterChain()));
+        const WavAudio once = play(QStringLiteral("tone_1k.wav"));
+        const double gain = toneLevelDb(once, 1000) - toneLevelDb(source("tone_1k.wav"), 1000);
+        QVERIFY2(gain > 2.0 && gain < 8.0, qPrintable(QStringLiteral("Vocal moved 1 kHz by %1 dB").arg(gain)));
+        QVERIFY2(stepped.samples == once.samples, "the steps left filters behind");
+
+        panel.applyPreset(0);
+        hifi.setEqEnabled(false);
+        QVERIFY(chainOf(core_->getMpvProperty(QStringLiteral("af"))).isEmpty());
+        QVERIFY2(play(QStringLiteral("tone_1k.wav")).samples == source("tone_1k.wav").samples, "flat is not bit-exact");
+    }
+
+    // The fake engine edits its chain by this engine's rule: a label names only the first filter
+    // of a comma list, so replacing or removing it leaves the others.
+    void fakeFollowsTheLabelRule()
+    {
+        FakeEngineSession fake;
+        const QList<QStringList> steps{{"af", "add", "@a:volume=1,anull"},
+                                       {"af", "add", "@a:volume=2,anull,acopy"},
+                                       {"af", "pre", "@b:anull"},
+                                       {"af", "remove", "@a"}};
+        for (const QStringList &step : steps) {
+            fake.command(step);
+            core_->command(step);
+        }
+        QCOMPARE(chainOf(fake.audioFilters), (QStringList{"@b:anull", "anull", "anull", "acopy"}));
+        QTRY_COMPARE(chainOf(core_->getMpvProperty(QStringLiteral("af"))), chainOf(fake.audioFilters));
     }
 
     // The music configuration as the engine holds it, in its own words ("options/…" is not
