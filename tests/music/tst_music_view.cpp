@@ -1,14 +1,45 @@
-// The music view and its playlist page: the A-B loop against a fake engine, animation timers and
-// the playlist search.
+// The music view and its playlist page: badges and the status line with its bit-perfect rule,
+// the cover's accent, the A-B loop against a fake engine, what repaints and which timers run,
+// and the playlist search.
 
 #include "FakeEngineSession.h"
 #include "music/MusicViewHelpers.h"
 #include "music/MusicWidget.h"
 #include "music/PlaylistPanel.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+QPixmap solidCover(const QColor &colour)
+{
+    QPixmap cover(64, 64);
+    cover.fill(colour);
+    return cover;
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget *watched) { watched->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+} // namespace
 
 class MusicViewTest : public QObject
 {
@@ -26,6 +57,110 @@ private slots:
         QCOMPARE(MusicView::timeText(3725.0), QStringLiteral("62:05")); // minutes go past an hour
         QCOMPARE(MusicView::timeText(59.5), QStringLiteral("01:00"));
         QCOMPARE(MusicView::timeText(-3.0), QStringLiteral("00:00"));
+    }
+
+    void badgesAndDecodeLine_data()
+    {
+        QTest::addColumn<QString>("codec");
+        QTest::addColumn<int>("bitDepth");
+        QTest::addColumn<int>("sampleRate");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<double>("replayGain"); // NaN: none
+        QTest::addColumn<QStringList>("badges");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("44.1k stereo") << "flac" << 24 << 44100 << 2 << qQNaN() << QStringList{"FLAC", "24bit", "44.1kHz", "Stereo"}
+                                      << "FLAC  ·  DECODE  ·  2.0  ·  44.1kHz  ·  24bit";
+        QTest::newRow("48k mono, codec and depth unknown") << "" << 0 << 48000 << 1 << qQNaN() << QStringList{"PCM", "16bit", "48kHz", "Mono"}
+                                                            << "  ·  DECODE  ·  1ch  ·  48kHz  ·  16bit";
+        QTest::newRow("800 Hz, 6ch, replay gain") << "aac" << 16 << 800 << 6 << -6.5 << QStringList{"AAC", "16bit", "800Hz", "6ch"}
+                                                  << "AAC  ·  DECODE  ·  6ch  ·  800Hz  ·  16bit  ·  ReplayGain: -6.5dB";
+    }
+    void badgesAndDecodeLine()
+    {
+        QFETCH(double, replayGain);
+        TrackInfo track;
+        QFETCH(QString, codec);
+        track.codec = codec;
+        QFETCH(int, bitDepth);
+        track.bitDepth = bitDepth;
+        QFETCH(int, sampleRate);
+        track.sampleRate = sampleRate;
+        QFETCH(int, channels);
+        track.channels = channels;
+        track.hasReplayGain = !qIsNaN(replayGain);
+        track.replayGainDb = track.hasReplayGain ? replayGain : 0.0;
+        MusicWidget view;
+        view.setTrack(track);
+        QTEST(view.badgeTexts(), "badges");
+        QTEST(view.statusText(), "line");
+    }
+
+    // BIT-PERFECT only when nothing between the decoder and a raw device alters a sample.
+    void bitPerfectOutput_data()
+    {
+        QTest::addColumn<QString>("change"); // from an untouched path on a hw: device at the file's rate
+        QTest::addColumn<QString>("line");
+        const QString head = QStringLiteral("FLAC  ·  DECODE  ·  2.0  ·  OUT: 44.1kHz S32 ");
+        QTest::newRow("untouched") << "" << head + "EXCLUSIVE  ·  BIT-PERFECT";
+        QTest::newRow("sound server") << "shared" << head + "SHARED";
+        QTest::newRow("resampled") << "rate" << "FLAC  ·  DECODE  ·  2.0  ·  OUT: 48kHz S32 EXCLUSIVE";
+        QTest::newRow("volume 90") << "volume" << head + "EXCLUSIVE";
+        QTest::newRow("muted") << "muted" << head + "EXCLUSIVE";
+        QTest::newRow("faster") << "speed" << head + "EXCLUSIVE";
+        QTest::newRow("replay gain") << "replaygain" << head + "EXCLUSIVE";
+        QTest::newRow("a filter in the chain") << "filter" << head + "EXCLUSIVE";
+    }
+    void bitPerfectOutput()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, line);
+        TrackInfo track;
+        track.codec = QStringLiteral("flac");
+        track.sampleRate = 44100;
+        track.channels = 2;
+        track.bitDepth = 24;
+        MusicView::OutputPath output{44100, QStringLiteral("s32"), true};
+        if (change == QLatin1String("shared"))
+            output.directHardware = false;
+        else if (change == QLatin1String("rate"))
+            output.rate = 48000;
+        else if (change == QLatin1String("volume"))
+            output.volume = 90;
+        else if (change == QLatin1String("muted"))
+            output.muted = true;
+        else if (change == QLatin1String("speed"))
+            output.speed = 1.25;
+        else if (change == QLatin1String("replaygain"))
+            output.replayGainApplied = true;
+        else if (change == QLatin1String("filter"))
+            output.filtered = true;
+        MusicWidget view;
+        view.setTrack(track);
+        view.setOutputInfo(output);
+        QCOMPARE(view.statusText(), line);
+        QCOMPARE(view.findChild<QLabel *>(QStringLiteral("bitPerfectBadge"))->isVisibleTo(&view),
+                 line.endsWith(QLatin1String("BIT-PERFECT")));
+    }
+
+    void accentColour_data()
+    {
+        QTest::addColumn<QPixmap>("cover");
+        QTest::addColumn<QColor>("accent");
+        QTest::newRow("mid-tone red, saturated") << solidCover(QColor(200, 50, 50)) << QColor(200, 0, 0);
+        QTest::newRow("all black") << solidCover(Qt::black) << QColor(0, 120, 100);
+        QTest::newRow("all white") << solidCover(Qt::white) << QColor(0, 120, 100);
+        QTest::newRow("no cover") << QPixmap() << QColor(0, 200, 180);
+    }
+    void accentColour()
+    {
+        MusicWidget view;
+        TrackInfo track;
+        track.cover = solidCover(Qt::blue); // a cover before must not leave its colour behind
+        view.setTrack(track);
+        QFETCH(QPixmap, cover);
+        track.cover = cover;
+        view.setTrack(track);
+        QTEST(view.accentColour(), "accent");
     }
 
     void abLoop()
@@ -86,6 +221,44 @@ private slots:
         QVERIFY(!rotation->isActive());
         // Peaks fall to nothing and their timer stops by itself.
         QTRY_VERIFY_WITH_TIMEOUT(!peaks->isActive(), 5000);
+    }
+
+    // New bars repaint their strip, not the texts and controls around it.
+    void spectrumRepaintsOnlyItsStrip()
+    {
+        MusicWidget view;
+        view.resize(900, 700);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        PaintCounter title(view.findChild<QLabel *>(QStringLiteral("titleLabel")));
+        for (int i = 0; i < 5; ++i) {
+            view.setSpectrum(QList<float>(32, 0.1f * i));
+            QTest::qWait(20);
+        }
+        QCOMPARE(title.count, 0);
+    }
+
+    // Paused, the engine's bars fall and then stop coming until playback goes on.
+    void spectrumRestsWhilePaused()
+    {
+        FakeEngine engine = makeFakeEngine();
+        engine.fake->properties.insert(QStringLiteral("volume"), 100.0);
+        engine.fake->properties.insert(QStringLiteral("pause"), true);
+        QSignalSpy bins(engine.core.get(), &MpvCore::spectrumReady);
+        engine.core->setSpectrumEnabled(true);
+        const auto silent = [&] {
+            const QList<float> last = bins.isEmpty() ? QList<float>{1.0f} : bins.last().at(0).value<QList<float>>();
+            return std::all_of(last.cbegin(), last.cend(), [](float bin) { return bin == 0.0f; });
+        };
+        QTRY_VERIFY(silent());
+        const qsizetype count = bins.size();
+        QTest::qWait(200);
+        QCOMPARE(bins.size(), count);
+
+        engine.fake->properties.insert(QStringLiteral("pause"), false);
+        engine.fake->queuePropertyChange(QStringLiteral("pause"), EngineEvent::Format::Flag, false);
+        engine.core->onMpvEvents();
+        QTRY_VERIFY(!silent());
     }
 
     void playlistSearch()
