@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include <algorithm>
 #include <cmath>
 
@@ -440,7 +442,17 @@ void MusicWidget::setSpectrum(const QList<float> &bins)
 {
     canvas_.setLevels(bins);
     updateAnimationTimers();
-    update(MusicCanvas::kSpectrumRect);
+    showSpectrumChange();
+}
+
+// Every repaint of the window is composed whole with the video surface's OpenGL: while the disc
+// turns, new bars wait for its next turn, so both change in one repaint instead of two.
+void MusicWidget::showSpectrumChange()
+{
+    if (rotationTimer_->isActive())
+        spectrumChanged_ = true;
+    else
+        update(MusicCanvas::kSpectrumRect);
 }
 
 void MusicWidget::setVolume(int volume)
@@ -489,12 +501,14 @@ void MusicWidget::onRotationTick()
 {
     canvas_.turn(kDegreesPerTick);
     update(MusicCanvas::kDiscRect);
+    if (std::exchange(spectrumChanged_, false))
+        update(MusicCanvas::kSpectrumRect);
 }
 
 void MusicWidget::onPeakTick()
 {
     if (canvas_.fallPeaks())
-        update(MusicCanvas::kSpectrumRect);
+        showSpectrumChange();
     else
         peakTimer_->stop();
 }

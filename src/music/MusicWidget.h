@@ -108,6 +108,7 @@ private:
     void paintStatusLine(const QString &text, const QString &colour);
     void updateAnimationTimers();
     void onPeakTick();
+    void showSpectrumChange();
     void onMuteClicked();
     void toggleShuffle();
     void toggleRepeat();
@@ -126,6 +127,7 @@ private:
     double abA_ = -1.0;
     double abB_ = -1.0;
     MusicCanvas canvas_;
+    bool spectrumChanged_ = false; // new bars wait for the disc's next turn
     // Shared by every music view, so unmuting in the mini player restores what the full view muted.
     static int preMuteVolume_;
 
