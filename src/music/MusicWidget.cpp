@@ -17,9 +17,6 @@
 
 #include <utility>
 
-#include <algorithm>
-#include <cmath>
-
 using namespace MusicLook;
 
 namespace {
