@@ -703,6 +703,7 @@ void MpvCore::setSpectrumEnabled(bool on)
     }
     if (!spectrumTimer_) {
         spectrumTimer_ = new QTimer(this);
+        spectrumTimer_->setObjectName(QStringLiteral("spectrumTimer"));
         spectrumTimer_->setInterval(kPollIntervalMs);
         connect(spectrumTimer_, &QTimer::timeout, this, &MpvCore::onSpectrumTick);
     }

@@ -1,6 +1,6 @@
 // The playlist: M3U files (what is written, what is read back from other tools, what a hostile
 // playlist or file name cannot do) and the panel (cover icons on their rows only, the current
-// mark through reordering, playlists loaded from disk, names shown as they are).
+// mark through reordering, playlists loaded from disk with names shown as they are).
 #include "TestFiles.h"
 #include "TestMedia.h"
 #include "ui/playlist/M3uFile.h"
@@ -75,20 +75,6 @@ private slots:
         QTEST(M3uFile::entries(text, QStringLiteral("/lists/mine")), "entries");
     }
 
-    // A playlist of millions of lines is cut at the cap, and says so.
-    void longPlaylistsAreCut()
-    {
-        QByteArray text;
-        for (int i = 0; i < M3uFile::kMaxEntries + 3; ++i)
-            text += "/m/" + QByteArray::number(i) + ".mp3\n";
-        const QString file = writeTestFile(dir_.filePath(QStringLiteral("long.m3u")), text);
-        QString notice;
-        const std::optional<QStringList> entries = M3uFile::load(file, &notice);
-        QVERIFY(entries && !notice.isEmpty());
-        QCOMPARE(entries->size(), M3uFile::kMaxEntries);
-        QCOMPARE(entries->last(), QStringLiteral("/m/%1.mp3").arg(M3uFile::kMaxEntries - 1));
-    }
-
     void onlyRegularFilesOfSaneSizeAreRead()
     {
         QString error;
@@ -103,6 +89,12 @@ private slots:
 
         const QString huge = writeTestFile(dir_.filePath(QStringLiteral("huge.m3u")), {}, M3uFile::kMaxBytes + 1);
         QVERIFY(!M3uFile::load(huge, &error));
+        // Millions of short lines fit in that size: the first entries come, and a notice says so.
+        const QString many = writeTestFile(dir_.filePath(QStringLiteral("many.m3u")),
+                                           QByteArray("/m/a.mp3\n").repeated(M3uFile::kMaxEntries + 3));
+        error.clear();
+        QCOMPARE(M3uFile::load(many, &error)->size(), M3uFile::kMaxEntries);
+        QVERIFY(!error.isEmpty());
 
         const M3uFile::Saved saved = M3uFile::save(dir_.filePath(QStringLiteral("no/such/folder/x.m3u")), {"/a.mp3"});
         QVERIFY(!saved.ok && !saved.error.isEmpty());
@@ -129,17 +121,6 @@ private slots:
         // Read once: a file added again shows its cover at once, without a job of its own.
         widget.addFile(cover);
         QVERIFY(showsCover(widget, 1));
-    }
-
-    // A name is shown as it is, whatever markup it looks like.
-    void toolTipShowsThePathLiterally()
-    {
-        PlaylistWidget widget;
-        const QString path = QStringLiteral("/m/<b>Live</b> &amp; <i>Loud</i>.mkv");
-        widget.addFile(path);
-        QTextDocument shown;
-        shown.setHtml(widget.list()->item(0)->toolTip());
-        QCOMPARE(shown.toPlainText(), path);
     }
 
     void currentMarkFollowsReordering_data()
@@ -174,11 +155,14 @@ private slots:
     {
         QTemporaryDir dir;
         const QString m3u =
-            writeTestFile(dir.filePath(QStringLiteral("list.m3u")), "\n#EXTM3U\n#EXTINF:-1,a\n/m/a.mkv\nrel/b.mp3\n");
+            writeTestFile(dir.filePath(QStringLiteral("list.m3u")), "\n#EXTM3U\n#EXTINF:-1,a\n/m/<b>a</b>.mkv\nrel/b.mp3\n");
         PlaylistWidget widget;
         widget.addFile(QStringLiteral("/m/first.mkv"));
         QVERIFY(widget.loadPlaylist(m3u));
-        QCOMPARE(widget.files(), (QStringList{"/m/first.mkv", "/m/a.mkv", dir.filePath(QStringLiteral("rel/b.mp3"))}));
+        QCOMPARE(widget.files(), (QStringList{"/m/first.mkv", "/m/<b>a</b>.mkv", dir.filePath(QStringLiteral("rel/b.mp3"))}));
+        QTextDocument toolTip; // a name is shown as it is, whatever markup it looks like
+        toolTip.setHtml(widget.list()->item(1)->toolTip());
+        QCOMPARE(toolTip.toPlainText(), QStringLiteral("/m/<b>a</b>.mkv"));
         QVERIFY(!widget.loadPlaylist(dir.filePath(QStringLiteral("missing.m3u"))));
         QCOMPARE(widget.files().size(), 3);
     }
