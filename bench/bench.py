@@ -46,7 +46,8 @@ TARGETS = {"first_frame": 1.15, "cpu": 1.10,
 PLAYER_MEASURES = {"first_frame", "playback", "idle", "seek"}
 LIBRARY_HEADING = "## Media library"
 MULTIVIEW_HEADING = "## Multi-view"
-SECTION_HEADINGS = (LIBRARY_HEADING, MULTIVIEW_HEADING)
+MUSICVIEW_HEADING = "## Music mode"
+SECTION_HEADINGS = (LIBRARY_HEADING, MULTIVIEW_HEADING, MUSICVIEW_HEADING)
 
 
 class BenchError(RuntimeError):
@@ -157,11 +158,11 @@ def split_report(text):
     return sections
 
 
-def merge_report(old, player=None, library=None, multiview=None):
-    """The report holds the player's section, then the library's and the multi-view's under their
-    headings; a section this run did not measure keeps what the last run wrote."""
+def merge_report(old, player=None, library=None, multiview=None, musicview=None):
+    """The report holds the player's section, then the library's, the multi-view's and music
+    mode's under their headings; a section this run did not measure keeps what the last run wrote."""
     kept = split_report(old)
-    fresh = {"": player, LIBRARY_HEADING: library, MULTIVIEW_HEADING: multiview}
+    fresh = {"": player, LIBRARY_HEADING: library, MULTIVIEW_HEADING: multiview, MUSICVIEW_HEADING: musicview}
     parts = [fresh[heading] if fresh[heading] is not None else kept.get(heading, "") for heading in fresh]
     return "\n\n".join(part.strip() for part in parts if part and part.strip()) + "\n"
 
@@ -593,6 +594,63 @@ def multiview_report(results, machine):
     return "\n".join(lines)
 
 
+# ---------------------------------------------------------------- music mode
+
+MUSICVIEW_SECONDS = 10
+
+
+def make_song(ffmpeg, path, seconds=60):
+    """A tone with an embedded 500x500 cover, so the music view has a disc and a blurred backdrop."""
+    if path.exists():
+        return
+    cover = path.with_suffix(".cover.png")
+    partial = path.with_suffix(".part.mp3")
+    subprocess.run([ffmpeg, "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=500x500",
+                    "-frames:v", "1", str(cover)], check=True)
+    subprocess.run([ffmpeg, "-nostdin", "-v", "error", "-y",
+                    "-f", "lavfi", "-i", f"sine=frequency=440:sample_rate=44100:duration={seconds}", "-i", str(cover),
+                    "-map", "0:a", "-map", "1:v", "-c:a", "libmp3lame", "-b:a", "192k", "-c:v", "mjpeg",
+                    "-disposition:v:0", "attached_pic", "-id3v2_version", "3", str(partial)],
+                   check=True)
+    cover.unlink()
+    partial.rename(path)
+
+
+def measure_musicview(tool, work, ffmpeg, seconds):
+    """CPU per wall second of the player window in the music view and in the mini player."""
+    song = work / "song_cover_60s.mp3"
+    make_song(ffmpeg, song)
+    xvfb = Xvfb()
+    try:
+        home = Path(tempfile.mkdtemp(dir=work))
+        for name in ("config", "data", "cache", "runtime"):
+            (home / name).mkdir(mode=0o700)
+        env = dict(os.environ, DISPLAY=xvfb.display, QT_QPA_PLATFORM="xcb", LIBGL_ALWAYS_SOFTWARE="1",
+                   VELMORAN_AUDIO_OUTPUT="null", VELMORAN_LRCLIB_URL="http://127.0.0.1:1/", HOME=str(home),
+                   XDG_CONFIG_HOME=str(home / "config"), XDG_DATA_HOME=str(home / "data"),
+                   XDG_CACHE_HOME=str(home / "cache"), XDG_RUNTIME_DIR=str(home / "runtime"))
+        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        done = subprocess.run([str(tool), "--song", str(song), "--seconds", str(seconds)], env=env,
+                              capture_output=True, text=True, timeout=600)
+    finally:
+        xvfb.close()
+    rows = [json.loads(line) for line in done.stdout.splitlines() if line.startswith("{")]
+    if done.returncode != 0 or any("error" in row for row in rows):
+        reason = next((row["error"] for row in rows if "error" in row), done.stderr.strip()[-500:])
+        raise BenchError(f"music-mode bench failed: {reason}")
+    return rows
+
+
+def musicview_report(rows, machine, seconds):
+    lines = [MUSICVIEW_HEADING, "",
+             f"Measured {datetime.datetime.now().strftime('%Y-%m-%d %H:%M')} on {machine}: the player's window "
+             f"(1280x720, software OpenGL, null audio) playing a 44.1 kHz MP3 with a 500x500 embedded cover in the "
+             f"music view, then in the mini player; {seconds} s per row, paused rows after the bars have fallen.",
+             "", "| View | State | CPU s per second |", "|---|---|---|"]
+    lines += [f"| {row['view']} | {row['state']} | {row['cpu_per_second']:.3f} |" for row in rows]
+    return "\n".join(lines)
+
+
 # ---------------------------------------------------------------- clips and machine
 
 SHADE_GREEN = (40, 100, 160, 220)  # must match frame_probe.c
@@ -689,6 +747,9 @@ def main():
     parser.add_argument("--probe", type=Path)
     parser.add_argument("--library-tool", type=Path, help="velmoran_library_bench, for the library measures")
     parser.add_argument("--multiview-tool", type=Path, help="velmoran_multiview_bench, for the multi-view measures")
+    parser.add_argument("--musicview-tool", type=Path, help="velmoran_musicview_bench, for the music-mode measures")
+    parser.add_argument("--musicview-seconds", type=float, default=MUSICVIEW_SECONDS,
+                        help="wall seconds per music-mode row")
     parser.add_argument("--work", required=True, type=Path, help="clips and per-run sandboxes")
     parser.add_argument("--out", required=True, type=Path)
     parser.add_argument("--mpv", default="mpv")
@@ -699,7 +760,7 @@ def main():
     parser.add_argument("--library-runs", type=int, default=5, help="scan and search runs")
     parser.add_argument("--library-files", type=int, default=100000, help="files in the scanned tree")
     parser.add_argument("--library-entries", type=int, default=40000, help="entries in each list for the search")
-    parser.add_argument("--only", default="first_frame,playback,idle,seek,library,multiview")
+    parser.add_argument("--only", default="first_frame,playback,idle,seek,library,multiview,musicview")
     parser.add_argument("--quiet-wait", type=float, default=0,
                         help="before each run, wait up to this many seconds for other work on the machine to stop")
     parser.add_argument("--keep-logs", action="store_true")
@@ -726,10 +787,17 @@ def main():
             raise BenchError("--multiview-tool is needed for the multi-view measures")
         results = measure_multiview(args.multiview_tool, args.work, args.ffmpeg)
         multiview_text = multiview_report(results, machine_description(os.environ, graphics=False))
+    musicview_text = None
+    if "musicview" in only:
+        if not args.musicview_tool:
+            raise BenchError("--musicview-tool is needed for the music-mode measures")
+        rows = measure_musicview(args.musicview_tool, args.work, args.ffmpeg, args.musicview_seconds)
+        musicview_text = musicview_report(rows, machine_description(os.environ, graphics=False),
+                                          args.musicview_seconds)
     old = args.out.read_text() if args.out.exists() else ""
     args.out.parent.mkdir(parents=True, exist_ok=True)
-    args.out.write_text(merge_report(old, player_text, library_text, multiview_text))
-    print("\n\n".join(text for text in (player_text, library_text, multiview_text) if text))
+    args.out.write_text(merge_report(old, player_text, library_text, multiview_text, musicview_text))
+    print("\n\n".join(text for text in (player_text, library_text, multiview_text, musicview_text) if text))
     return 0
 
 

@@ -65,6 +65,9 @@ class ReportArithmetic(unittest.TestCase):
         views = bench.MULTIVIEW_HEADING + "\n\n| 4 |"
         three = bench.merge_report(bench.merge_report(both, None, None, views), "again", None)
         self.assertEqual(three, "again\n\n" + library + "\n\n" + views + "\n")
+        music = bench.MUSICVIEW_HEADING + "\n\n| music view |"
+        four = bench.merge_report(bench.merge_report(three, None, None, None, music), None, None, views)
+        self.assertEqual(four, "again\n\n" + library + "\n\n" + views + "\n\n" + music + "\n")
 
     def test_limits_are_judged_by_the_median(self):
         table = bench.limit_table([("Stall", "a", "ms", (1, 120, 130), 100, 0),

@@ -74,9 +74,6 @@ std::optional<QString> engineValueFor(const QString &name, const QString &value)
     return value;
 }
 
-namespace {
-// A filter chain split at the commas between its filters, not those inside a filter's brackets,
-// quotes or length-quoted (%N%) values.
 QStringList splitFilterChain(const QString &chain)
 {
     // Length quoting counts UTF-8 bytes, so the walk is over the bytes.
@@ -113,8 +110,8 @@ QStringList splitFilterChain(const QString &chain)
     return parts;
 }
 
-// The graphic equalizer's bands f0…f9, and the width it gives each of them.
-constexpr int kGraphicEqBandsHz[] = {31, 63, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
+namespace {
+// The width the graphic equalizer gives each band.
 constexpr auto kGraphicEqQ = "1.41";
 
 QString peakingFilter(const QString &hz, const QString &q, const QString &gainDb)
@@ -140,7 +137,7 @@ std::optional<QStringList> peakingFiltersFor(const QString &filter)
     for (const QString &term : filter.mid(prefix.size()).split(QLatin1Char(':'))) {
         QString hz, q, gain;
         if (const auto band = graphic.match(term); band.hasMatch()) {
-            hz = QString::number(kGraphicEqBandsHz[band.captured(1).toInt()]);
+            hz = QString::number(kEqualizerBandsHz[band.captured(1).toInt()]);
             q = QLatin1String(kGraphicEqQ);
             gain = band.captured(2);
         } else if (const auto band = parametric.match(term); band.hasMatch()) {
@@ -232,6 +229,35 @@ QString engineAudioFilters(const QString &filters)
             engineFilters << filter;
     }
     return engineFilters.join(QLatin1Char(','));
+}
+
+namespace {
+// A filter as a link of a graph: a graph handed over whole ("lavfi=graph=%N%…", "lavfi=[…]")
+// is its own text; a filter in the engine's notation is already one in the graph's.
+QString graphLink(const QString &filter)
+{
+    static const QRegularExpression quoted(QStringLiteral(R"(^lavfi=(?:graph=)?%(\d+)%)"));
+    // Only a graph that is the whole filter: options after it would not belong to the graph.
+    if (const auto match = quoted.match(filter);
+        match.hasMatch() && filter.toUtf8().size() == match.capturedLength() + match.captured(1).toLongLong())
+        return filter.mid(match.capturedLength());
+    if (filter.startsWith(QLatin1String("lavfi=[")) && filter.endsWith(QLatin1Char(']')))
+        return filter.mid(7, filter.size() - 8);
+    return filter;
+}
+} // namespace
+
+QString engineAudioEntry(const QString &filters)
+{
+    const QStringList engineFilters = splitFilterChain(engineAudioFilters(filters));
+    if (engineFilters.size() < 2)
+        return engineFilters.value(0);
+    QStringList links;
+    for (const QString &filter : engineFilters)
+        links << graphLink(filter);
+    // Length-quoted: the graph's commas, colons and brackets are then its own, not the chain's.
+    const QString graph = links.join(QLatin1Char(','));
+    return QStringLiteral("lavfi=graph=%") + QString::number(graph.toUtf8().size()) + QLatin1Char('%') + graph;
 }
 
 QList<EngineWrite> engineWritesFor(const QString &name, const QString &value)

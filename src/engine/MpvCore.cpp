@@ -236,6 +236,9 @@ void MpvCore::observeProperties()
         {"container-fps", Format::Double},     {"video-codec", Format::String},
         // A file held open at its end reports no end-of-file event; this is how its end shows.
         {"eof-reached", Format::Flag},
+        // The queue and how it plays, which keys, the desktop's media controls and the views all change.
+        {"playlist", Format::Node},            {"shuffle", Format::Flag},
+        {"loop-file", Format::String},
     };
     for (const auto &[name, format] : observedProperties)
         session_->observe(QLatin1String(name), format);
@@ -414,6 +417,8 @@ void MpvCore::handlePropertyChange(const EngineEvent &event)
             return;
         const bool paused = event.value.toBool();
         appLog(QStringLiteral("PROP pause=%1").arg(yesNo(paused)));
+        if (!paused && spectrumEnabled_ && !spectrumTimer_->isActive())
+            spectrumTimer_->start(); // it rested while paused
         if (paused)
             emit playbackPaused();
         else
@@ -432,6 +437,15 @@ void MpvCore::handlePropertyChange(const EngineEvent &event)
         reportEnd();
     } else if (name == QLatin1String("track-list")) {
         emit tracksChanged();
+    } else if (name == QLatin1String("playlist")) {
+        emit playlistChanged();
+    } else if (name == QLatin1String("shuffle")) {
+        if (event.format == Format::Flag)
+            emit shuffleChanged(event.value.toBool());
+    } else if (name == QLatin1String("loop-file")) {
+        // "inf", a count or "no".
+        if (event.format == Format::String)
+            emit loopFileChanged(event.value.toString() != QLatin1String("no"));
     } else if (name == QLatin1String("audio-codec-name") || name == QLatin1String("audio-channels")
                || name == QLatin1String("audio-samplerate") || name == QLatin1String("audio-out-params/samplerate")) {
         emitAudioFormat();
@@ -689,6 +703,7 @@ QList<MediaTrack> MpvCore::subtitleTracks() const
 
 void MpvCore::setSpectrumEnabled(bool on)
 {
+    spectrumEnabled_ = on;
     if (!on) {
         if (spectrumTimer_)
             spectrumTimer_->stop();
@@ -696,6 +711,7 @@ void MpvCore::setSpectrumEnabled(bool on)
     }
     if (!spectrumTimer_) {
         spectrumTimer_ = new QTimer(this);
+        spectrumTimer_->setObjectName(QStringLiteral("spectrumTimer"));
         spectrumTimer_->setInterval(kPollIntervalMs);
         connect(spectrumTimer_, &QTimer::timeout, this, &MpvCore::onSpectrumTick);
     }
@@ -709,5 +725,9 @@ void MpvCore::onSpectrumTick()
         return;
     const double volume = session_->getDouble(QStringLiteral("volume")).value_or(0.0);
     const bool paused = session_->getFlag(QStringLiteral("pause")).value_or(false);
-    emit spectrumReady(spectrum_.tick(volume, paused));
+    const QList<float> &bins = spectrum_.tick(volume, paused);
+    // Paused bars that have fallen would be repainted unchanged 60 times a second.
+    if (paused && spectrum_.isSilent())
+        spectrumTimer_->stop();
+    emit spectrumReady(bins);
 }

@@ -148,7 +148,13 @@ signals:
     void videoInfoChanged(int width, int height, double fps, const QString &codec);
     void errorOccurred(const QString &message);
     void renderProfileChanged(RenderProfile profile);
+    // Paused, the bars fall to nothing and then stop coming until playback goes on.
     void spectrumReady(const QList<float> &bins);
+    // The queue's entries or their order changed (files added or removed, shuffled, unshuffled).
+    void playlistChanged();
+    // "shuffle" and "loop-file" as the engine holds them, whoever changed them.
+    void shuffleChanged(bool on);
+    void loopFileChanged(bool on);
     void renderQualityDegraded(const QString &reason);
     void renderQualityRestored();
     // A slot's filters were refused, or could not be built when audio started and were taken
@@ -259,5 +265,6 @@ private:
     QString videoCodec_;
 
     QTimer *spectrumTimer_ = nullptr;
+    bool spectrumEnabled_ = false;
     SpectrumSynthesizer spectrum_;
 };

@@ -578,6 +578,7 @@ void MainWindow::onVolumeChanged(int volume)
         musicView_->setVolume(volume);
     if (compactPlayer_)
         compactPlayer_->setVolume(volume);
+    showMusicOutput(); // only full volume leaves the samples as they are
     osd_->showVolume(volume, videoSurface_->core()->getMpvProperty(QStringLiteral("mute")).toBool());
 }
 
