@@ -276,6 +276,11 @@ void MpvCore::degradeQuality()
 
 bool MpvCore::setShaders(ShaderSlot slot, const QStringList &paths)
 {
+    if (videoSurface_ == VideoSurfaceKind::Software && !paths.isEmpty()) {
+        // The engine would take the list and never run it: the software surface has no GPU.
+        qWarning().noquote() << "[MPV] 소프트웨어 화면: GPU 셰이더를 실행할 수 없음" << paths;
+        return false;
+    }
     return initialized_ && check(shaders_->set(slot, paths)) >= 0;
 }
 

@@ -179,6 +179,10 @@ QWidget *SettingsDialog::buildVideoTab()
                           QStringLiteral("OpenGL (호환성)"), QStringLiteral("Vulkan (실험적)")},
                          page);
     decoding->addRow(QStringLiteral("GPU API:"), gpuApiCombo_);
+    surfaceCombo_ = combo({QStringLiteral("자동 (GPU가 없으면 소프트웨어)"), QStringLiteral("OpenGL"),
+                           QStringLiteral("소프트웨어 (CPU)")},
+                          page);
+    decoding->addRow(QStringLiteral("비디오 화면:"), surfaceCombo_);
     auto *restartNote = note(QStringLiteral("⚠️  하드웨어 디코딩 및 비디오 출력 변경은 <b>다음 실행 시 적용</b>됩니다."),
                              "#ff9a3c", page);
     restartNote->setTextFormat(Qt::RichText);
