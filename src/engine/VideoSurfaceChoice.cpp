@@ -59,19 +59,27 @@ OpenGlSupport probeOpenGl()
         // These platforms draw windows into plain memory and cannot compose GL widgets.
         static const QStringList rasterOnlyPlatforms{QStringLiteral("offscreen"), QStringLiteral("minimal"),
                                                      QStringLiteral("vnc"), QStringLiteral("linuxfb")};
+        // The context the window's GL widgets would share, or one made for the question alone
+        // (a process without context sharing, such as a test).
         QOpenGLContext *shared = QOpenGLContext::globalShareContext();
-        if (!shared || !shared->isValid())
+        QOpenGLContext own;
+        QOpenGLContext *context = shared && shared->isValid() ? shared : &own;
+        if (context == &own && !own.create())
             return result;
         QOpenGLContext *previous = QOpenGLContext::currentContext();
         QSurface *previousSurface = previous ? previous->surface() : nullptr;
         QOffscreenSurface surface;
-        surface.setFormat(shared->format());
+        surface.setFormat(context->format());
         surface.create();
-        if (shared->makeCurrent(&surface)) {
-            QOpenGLFunctions *functions = shared->functions();
-            result.renderer = QString::fromUtf8(reinterpret_cast<const char *>(functions->glGetString(GL_RENDERER)));
-            result.vendor = QString::fromUtf8(reinterpret_cast<const char *>(functions->glGetString(GL_VENDOR)));
-            shared->doneCurrent();
+        if (context->makeCurrent(&surface)) {
+            QOpenGLFunctions *functions = context->functions();
+            const auto text = [functions](GLenum name) {
+                const GLubyte *value = functions->glGetString(name);
+                return value ? QString::fromUtf8(reinterpret_cast<const char *>(value)) : QString();
+            };
+            result.renderer = text(GL_RENDERER);
+            result.vendor = text(GL_VENDOR);
+            context->doneCurrent();
             result.usable = !rasterOnlyPlatforms.contains(QGuiApplication::platformName());
         }
         if (previous)
