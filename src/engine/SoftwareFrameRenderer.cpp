@@ -11,9 +11,11 @@ namespace {
 // The engine's fast paths want rows and the first pixel on 64-byte boundaries; anything less
 // makes it convert into a buffer of its own and copy.
 constexpr std::size_t kAlignment = 64;
-// "bgr0" in memory is QImage::Format_RGB32 on a little-endian machine: the raster engine's own
-// format, so painting the frame is a plain copy.
-constexpr char kPixelFormat[] = "bgr0";
+// "bgra" in memory is QImage's ARGB32 on a little-endian machine; the video is opaque (the bars
+// beside it transparent), which makes it the premultiplied format the raster engine and the
+// window systems' buffers use. ("bgr0" leaves the fourth byte undefined, which a window with an
+// alpha channel, as on Wayland, shows as transparency.)
+constexpr char kPixelFormat[] = "bgra";
 } // namespace
 
 SoftwareFrameRenderer::SoftwareFrameRenderer(QObject *parent) : QObject(parent) {}
@@ -97,7 +99,7 @@ QImage SoftwareFrameRenderer::takeFrame()
     if (!buffer.pixels)
         return {};
     return QImage(buffer.pixels.get(), buffer.size.width(), buffer.size.height(), qsizetype(buffer.stride),
-                  QImage::Format_RGB32);
+                  QImage::Format_ARGB32_Premultiplied);
 }
 
 quint64 SoftwareFrameRenderer::framesRendered() const
