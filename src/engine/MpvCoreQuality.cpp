@@ -67,7 +67,10 @@ void MpvCore::chooseVideoSync(double fps)
         return;
     }
     const double refresh = renderEnv_.refreshRate > 0 ? renderEnv_.refreshRate : 60.0;
-    const QString mode = videoSyncFor(fps, refresh);
+    // Resampled to the display, every refresh is a frame: on the software surface each one is a
+    // CPU conversion of the same picture (twice the work for 30 fps at 60 Hz), and with no
+    // vsync to pace against there is no smoothness to gain.
+    const QString mode = videoSurface_ == VideoSurfaceKind::Software ? QStringLiteral("audio") : videoSyncFor(fps, refresh);
     check(session_->setString(QStringLiteral("video-sync"), mode));
     if (mode == QLatin1String("display-resample")) {
         check(session_->setString(QStringLiteral("interpolation"), QStringLiteral("no")));

@@ -11,11 +11,21 @@ namespace {
 // The engine's fast paths want rows and the first pixel on 64-byte boundaries; anything less
 // makes it convert into a buffer of its own and copy.
 constexpr std::size_t kAlignment = 64;
-// "bgra" in memory is QImage's ARGB32 on a little-endian machine; the video is opaque (the bars
-// beside it transparent), which makes it the premultiplied format the raster engine and the
-// window systems' buffers use. ("bgr0" leaves the fourth byte undefined, which a window with an
-// alpha channel, as on Wayland, shows as transparency.)
-constexpr char kPixelFormat[] = "bgra";
+// "bgr0" in memory is QImage::Format_RGB32 on a little-endian machine, the raster engine's own
+// format, once its fourth byte is set: the engine leaves it undefined (often 0), which a window
+// with an alpha channel, as on Wayland, would show as transparency. The engine's converter has
+// its fast path for this format; with an alpha channel ("bgra") it costs several times more.
+constexpr char kPixelFormat[] = "bgr0";
+
+// 0xffRRGGBB, as Format_RGB32 promises: a pass over memory the converter has just written.
+void makeOpaque(unsigned char *pixels, const QSize &size, std::size_t stride)
+{
+    for (int y = 0; y < size.height(); ++y) {
+        auto *row = reinterpret_cast<quint32 *>(pixels + stride * std::size_t(y));
+        for (int x = 0; x < size.width(); ++x)
+            row[x] |= 0xff000000u;
+    }
+}
 } // namespace
 
 SoftwareFrameRenderer::SoftwareFrameRenderer(QObject *parent) : QObject(parent) {}
@@ -99,7 +109,7 @@ QImage SoftwareFrameRenderer::takeFrame()
     if (!buffer.pixels)
         return {};
     return QImage(buffer.pixels.get(), buffer.size.width(), buffer.size.height(), qsizetype(buffer.stride),
-                  QImage::Format_ARGB32_Premultiplied);
+                  QImage::Format_RGB32);
 }
 
 quint64 SoftwareFrameRenderer::framesRendered() const
@@ -167,4 +177,5 @@ void SoftwareFrameRenderer::render(Buffer &buffer, const QSize &size)
                                  {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
     mpv_render_context_render(context_, params);
+    makeOpaque(buffer.pixels.get(), size, buffer.stride);
 }

@@ -59,12 +59,11 @@ void SoftwareVideoView::resizeEvent(QResizeEvent *event)
 void SoftwareVideoView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    // The engine leaves the bars around a picture of another shape transparent: they are black
-    // here, as on the OpenGL surface. Opaque frame pixels are copied over it unblended.
-    painter.fillRect(rect(), Qt::black);
     const QImage frame = renderer_.takeFrame();
+    if (frame.size() != pixelSize())
+        painter.fillRect(rect(), Qt::black); // before the first frame, or one still at the old size
     if (frame.size() == size()) {
-        painter.drawImage(QPoint(0, 0), frame);
+        painter.drawImage(QPoint(0, 0), frame); // a plain copy into the window's memory
     } else if (!frame.isNull()) {
         // One frame pixel per physical pixel on a scaled screen; stretched only while a resize
         // waits for its first frame at the new size.
