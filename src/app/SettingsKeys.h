@@ -42,6 +42,8 @@ inline const SettingKey<QString> videoScaling{"video/scaling", QStringLiteral("s
 inline const SettingKey<bool> videoDeband{"video/deband", false};
 inline const SettingKey<bool> videoMotionSmoothing{"video/motion_smoothing", false};
 inline const SettingKey<int> videoRenderProfile{"video/render_profile", 2}; // Eco, Balanced, Quality, HiEnd
+// How the picture reaches the window: "auto", "opengl" or "software"; read at start.
+inline const SettingKey<QString> videoSurface{"video/surface", QStringLiteral("auto")};
 
 // General
 inline const SettingKey<bool> generalRememberPos{"general/remember_pos", true};

@@ -282,3 +282,43 @@ QList<EngineWrite> engineWritesFor(const QString &name, const QString &value)
         return {};
     return {EngineWrite::write(engineWriteName(name), *engineValue)};
 }
+
+std::optional<EngineWrite> softwareScalerWrite(const QString &name, const QString &value)
+{
+    const QString kernel = value.trimmed().toLower();
+    if (name == QLatin1String("dither")) {
+        // zimg has no "fruit" (a blue-noise pattern); its random noise is the nearest.
+        if (kernel == QLatin1String("no") || kernel == QLatin1String("ordered")
+            || kernel == QLatin1String("error-diffusion"))
+            return EngineWrite::write(QStringLiteral("zimg-dither"), kernel);
+        if (kernel == QLatin1String("fruit"))
+            return EngineWrite::write(QStringLiteral("zimg-dither"), QStringLiteral("random"));
+        return std::nullopt;
+    }
+    QString property;
+    if (name == QLatin1String("scale"))
+        property = QStringLiteral("zimg-scaler");
+    else if (name == QLatin1String("cscale"))
+        property = QStringLiteral("zimg-scaler-chroma");
+    else
+        return std::nullopt;
+    // Families of GPU kernels and the CPU scaler's member of each; the polar (EWA) and windowed
+    // sinc kernels all become its lanczos.
+    static const std::pair<QStringList, const char *> families[] = {
+        {{QStringLiteral("nearest"), QStringLiteral("oversample")}, "point"},
+        {{QStringLiteral("bilinear"), QStringLiteral("triangle")}, "bilinear"},
+        {{QStringLiteral("bicubic"), QStringLiteral("mitchell"), QStringLiteral("catmull_rom"),
+          QStringLiteral("bcspline"), QStringLiteral("hermite"), QStringLiteral("robidoux"),
+          QStringLiteral("robidouxsharp")},
+         "bicubic"},
+        {{QStringLiteral("spline16")}, "spline16"},
+        {{QStringLiteral("spline36"), QStringLiteral("spline64")}, "spline36"},
+    };
+    for (const auto &[kernels, cpuKernel] : families)
+        if (kernels.contains(kernel))
+            return EngineWrite::write(property, QLatin1String(cpuKernel));
+    if (kernel.contains(QLatin1String("lanczos")) || kernel == QLatin1String("sinc")
+        || kernel == QLatin1String("jinc") || kernel.startsWith(QLatin1String("ewa_")))
+        return EngineWrite::write(property, QStringLiteral("lanczos"));
+    return std::nullopt;
+}

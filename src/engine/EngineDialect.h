@@ -35,6 +35,11 @@ QList<EngineWrite> engineWritesFor(const QString &name, const QString &value);
 // parametric equalizer starts on the same.
 inline constexpr int kEqualizerBandsHz[] = {31, 63, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
 
+// The CPU scaler's counterpart of a GPU scaler write, for frames drawn by the software renderer:
+// "scale" → "zimg-scaler", "cscale" → "zimg-scaler-chroma", "dither" → "zimg-dither", each in the
+// nearest kernel the CPU scaler has; nothing for other properties or unknown kernels.
+std::optional<EngineWrite> softwareScalerWrite(const QString &name, const QString &value);
+
 // The player's audio filter text (filters joined by ",") as filters this engine can build: each
 // equalizer in the player's notation becomes one peaking filter per band that is not flat, so an
 // all-flat equalizer is no filter at all; other filters pass unchanged. A resampler is left out

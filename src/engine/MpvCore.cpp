@@ -75,6 +75,12 @@ void MpvCore::setEnvironmentDetector(EnvironmentDetector detector)
     detectEnvironment_ = std::move(detector);
 }
 
+void MpvCore::setVideoSurface(VideoSurfaceKind kind)
+{
+    videoSurface_ = kind;
+    session_->setSoftwareRendering(kind == VideoSurfaceKind::Software);
+}
+
 void MpvCore::setBeforeBlockingCall(std::function<void()> hook)
 {
     session_->setBeforeBlockingCall(std::move(hook));

@@ -47,6 +47,10 @@ public:
     // For the video surface: see EngineSession::setBeforeBlockingCall.
     void setBeforeBlockingCall(std::function<void()> hook);
     const RenderEnvironment &renderEnvironment() const { return renderEnv_; }
+    // How the video surface draws; set by the surface before initialisation. The software one
+    // runs no GPU shaders and scales with the engine's CPU scaler.
+    void setVideoSurface(VideoSurfaceKind kind);
+    VideoSurfaceKind videoSurface() const { return videoSurface_; }
 
     // Playback
     void loadFile(const QString &path, bool append = false);
@@ -248,6 +252,7 @@ private:
     bool endReported_ = false;   // the current file's end was signalled already
     RenderProfile renderProfile_ = RenderProfile::Quality;
     RenderEnvironment renderEnv_;
+    VideoSurfaceKind videoSurface_ = VideoSurfaceKind::OpenGl;
     EnvironmentDetector detectEnvironment_;
 
     QTimer *playbackWatchdog_ = nullptr;
