@@ -46,6 +46,8 @@ inline const SettingKey<int> videoRenderProfile{"video/render_profile", 2}; // E
 // only those are replayed at start, the rest is left to the automatic choice for the machine.
 // Files of earlier versions lack it; there a stored value other than the default was picked.
 inline const SettingKey<QStringList> videoChosen{"video/chosen", QStringList()};
+// How the picture reaches the window: "auto", "opengl" or "software"; read at start.
+inline const SettingKey<QString> videoSurface{"video/surface", QStringLiteral("auto")};
 
 // General. Qt's INI format keeps the group "General" (in any case) for keys without a group: it
 // writes a group of that name as "[%General]" and reads it back as "General", so a key spelt

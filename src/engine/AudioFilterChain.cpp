@@ -27,7 +27,7 @@ int AudioFilterChain::add(AudioFilterSlot slot, const QString &engineFilters, co
 
 int AudioFilterChain::set(AudioFilterSlot slot, const QString &filters)
 {
-    const QString engineFilters = engineAudioFilters(filters);
+    const QString engineFilters = engineAudioEntry(filters);
     if (engineFilters.isEmpty())
         return clear(slot);
     std::optional<Entry> &entry = entries_[index(slot)];

@@ -49,6 +49,10 @@ public:
     // For the video surface: see EngineSession::setBeforeBlockingCall.
     void setBeforeBlockingCall(std::function<void()> hook);
     const RenderEnvironment &renderEnvironment() const { return renderEnv_; }
+    // How the video surface draws; set by the surface before initialisation. The software one
+    // runs no GPU shaders and scales with the engine's CPU scaler.
+    void setVideoSurface(VideoSurfaceKind kind);
+    VideoSurfaceKind videoSurface() const { return videoSurface_; }
 
     // Playback
     void loadFile(const QString &path, bool append = false);
@@ -68,6 +72,9 @@ public:
     bool isPaused() const;
     QString currentPath() const;
     void command(const QStringList &arguments);
+    // Adds an external subtitle file and selects it, waiting for the engine's answer: false, with
+    // the engine's words in `error`, when it could not read the file as a subtitle.
+    bool addSubtitleFile(const QString &path, QString *error = nullptr);
     // Features that filter the sound use setAudioFilter, never "af" here: a whole "af" replaces
     // every other feature's filters.
     void setMpvProperty(const QString &name, const QVariant &value);
@@ -160,7 +167,13 @@ signals:
     void videoInfoChanged(int width, int height, double fps, const QString &codec);
     void errorOccurred(const QString &message);
     void renderProfileChanged(RenderProfile profile);
+    // Paused, the bars fall to nothing and then stop coming until playback goes on.
     void spectrumReady(const QList<float> &bins);
+    // The queue's entries or their order changed (files added or removed, shuffled, unshuffled).
+    void playlistChanged();
+    // "shuffle" and "loop-file" as the engine holds them, whoever changed them.
+    void shuffleChanged(bool on);
+    void loopFileChanged(bool on);
     void renderQualityDegraded(const QString &reason);
     void renderQualityRestored();
     // A slot's filters were refused, or could not be built when audio started and were taken
@@ -255,6 +268,7 @@ private:
     bool endReported_ = false;   // the current file's end was signalled already
     RenderProfile renderProfile_ = RenderProfile::Quality;
     RenderEnvironment renderEnv_;
+    VideoSurfaceKind videoSurface_ = VideoSurfaceKind::OpenGl;
     EnvironmentDetector detectEnvironment_;
 
     QTimer *playbackWatchdog_ = nullptr;
@@ -280,5 +294,6 @@ private:
     QString videoCodec_;
 
     QTimer *spectrumTimer_ = nullptr;
+    bool spectrumEnabled_ = false;
     SpectrumSynthesizer spectrum_;
 };

@@ -76,7 +76,10 @@ void MpvCore::chooseVideoSync(double fps)
         return;
     }
     const double refresh = renderEnv_.refreshRate > 0 ? renderEnv_.refreshRate : 60.0;
-    const QString mode = videoSyncFor(fps, refresh);
+    // Resampled to the display, every refresh is a frame: on the software surface each one is a
+    // CPU conversion of the same picture (twice the work for 30 fps at 60 Hz), and with no
+    // vsync to pace against there is no smoothness to gain.
+    const QString mode = videoSurface_ == VideoSurfaceKind::Software ? QStringLiteral("audio") : videoSyncFor(fps, refresh);
     check(session_->setString(QStringLiteral("video-sync"), mode));
     if (mode == QLatin1String("display-resample")) {
         check(session_->setString(QStringLiteral("interpolation"), QStringLiteral("no")));
@@ -349,6 +352,11 @@ void MpvCore::degradeQuality()
 
 bool MpvCore::setShaders(ShaderSlot slot, const QStringList &paths)
 {
+    if (videoSurface_ == VideoSurfaceKind::Software && !paths.isEmpty()) {
+        // The engine would take the list and never run it: the software surface has no GPU.
+        qWarning().noquote() << "[MPV] 소프트웨어 화면: GPU 셰이더를 실행할 수 없음" << paths;
+        return false;
+    }
     return initialized_ && check(shaders_->set(slot, paths)) >= 0;
 }
 

@@ -109,9 +109,21 @@ UpscaleWidget::UpscaleWidget(MpvCore *core, QWidget *parent)
     left->addLayout(controls);
     const QString gpu = core_ ? core_->renderEnvironment().gpuRenderer : QString();
     if (!gpu.isEmpty() && gpu != QLatin1String("Unknown")) {
-        auto *gpuLine = new QLabel(QStringLiteral("감지: ") + gpu);
+        auto *gpuLine = new QLabel(QStringLiteral("감지: %1 · 화면: %2").arg(gpu, videoSurfaceName(core_->videoSurface())));
         gpuLine->setStyleSheet(QStringLiteral("color:#4fc3f7; font-size:10px;"));
         left->addWidget(gpuLine);
+    }
+    if (core_ && core_->videoSurface() == VideoSurfaceKind::Software) {
+        // Only the CPU scaler draws here: the modes built on GPU kernels and shaders cannot run.
+        const QString reason = QStringLiteral("소프트웨어 화면에서는 GPU 셰이더 모드를 쓸 수 없습니다 (Lanczos는 CPU 스케일러로 동작)");
+        for (const UpscaleMode mode : {UpscaleMode::RtxVsr, UpscaleMode::Fsr, UpscaleMode::RealEsrgan, UpscaleMode::Rife}) {
+            modeButtons_->button(int(mode))->setEnabled(false);
+            modeButtons_->button(int(mode))->setToolTip(reason);
+        }
+        auto *reasonLine = new QLabel(reason);
+        reasonLine->setObjectName(QStringLiteral("softwareSurfaceNote"));
+        reasonLine->setStyleSheet(QStringLiteral("color:#ff9a3c; font-size:10px;"));
+        left->addWidget(reasonLine);
     }
     auto *compare = PanelParts::button(QStringLiteral("☰  원본/업스케일 비교 보기"), QString(), kButtonHeight);
     compare->setObjectName(QStringLiteral("btnCmp"));

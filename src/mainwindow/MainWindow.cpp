@@ -83,6 +83,9 @@ MainWindow::MainWindow(QWidget *parent)
     controlBar_->setVolume(readSetting(settings_, SettingsKeys::audioVolume));
     QTimer::singleShot(1000, this, &MainWindow::startRemoteServer);
     startOnlineServices();
+    // The engine starts while the window is still being built, so that a file given now begins
+    // opening before the window is even on screen; with the software surface it can play at once.
+    videoSurface_->start();
 }
 
 MainWindow::~MainWindow()
@@ -301,13 +304,18 @@ void MainWindow::openFiles(const QStringList &files)
     } else if (musicMode_) {
         switchToVideoMode();
     }
-    // A moment for the window to settle before the engine starts on the file. The rest are
-    // queued after it: queued first, the replacing load would throw them away again.
-    QTimer::singleShot(50, this, [this, existing] {
+    // A moment for the window to settle before the engine starts on the file; a window not yet
+    // on screen (the start-up file) has nothing to settle. The rest are queued after it: queued
+    // first, the replacing load would throw them away again.
+    const auto load = [this, existing] {
         videoSurface_->loadFile(existing.first());
         for (const QString &path : existing.sliced(1))
             videoSurface_->appendFile(path);
-    });
+    };
+    if (isVisible())
+        QTimer::singleShot(50, this, load);
+    else
+        load();
 }
 
 // The engine keeps reporting the old file until the new one is loaded, and the new one may never
@@ -408,8 +416,6 @@ void MainWindow::onFileLoaded(const QString &path)
     // The next entry of a list may follow a file that failed and brought the logo back.
     videoSurface_->setLogoVisible(false);
     updateWindowTitle(QFileInfo(path).fileName());
-    if (whisper_)
-        whisper_->setMediaPath(path);
     history_.recordLoad(path);
     restoreResumePosition(path);
     followMediaKind(path);
@@ -585,6 +591,7 @@ void MainWindow::onVolumeChanged(int volume)
         musicView_->setVolume(volume);
     if (compactPlayer_)
         compactPlayer_->setVolume(volume);
+    showMusicOutput(); // only full volume leaves the samples as they are
     osd_->showVolume(volume, videoSurface_->core()->getMpvProperty(QStringLiteral("mute")).toBool());
 }
 

@@ -159,7 +159,11 @@ private:
     void connectMusicView();
     void refreshTrackInfo();
     void showMusicOutput();
+    bool replayGainApplied() const;
     void refreshMusicPlaylist();
+    void appendToQueue(const QString &path);
+    // A short on-screen message over whichever view is on screen.
+    void showMessage(const QString &text, int ms);
     void setEngineShuffle(bool on);
     void setEngineRepeat(bool on);
     template <typename Player>
@@ -262,6 +266,7 @@ private:
     bool fullscreenForPage_ = false;    // ...and the window went full screen only for it
 
     MusicWidget *musicView_ = nullptr;
+    bool bitPerfect_ = false; // the music view's last output report said so
     EqPanel *equalizer_ = nullptr;
     HiFiEngine *hiFi_ = nullptr;
     bool musicMode_ = false;

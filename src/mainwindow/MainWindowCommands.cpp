@@ -249,7 +249,7 @@ void MainWindow::toggleEngineFlag(const QString &property, const QString &onText
     // A property write, not a "set" command: only writes pass the engine layer, which has to
     // add the queue reordering that this engine's shuffle flag leaves out.
     core()->setMpvProperty(property, wasOn ? QStringLiteral("no") : onText);
-    osd_->showMessage(label + (wasOn ? QStringLiteral(": 해제") : QStringLiteral(": 활성화")), kMessageMs);
+    showMessage(label + (wasOn ? QStringLiteral(": 해제") : QStringLiteral(": 활성화")), kMessageMs);
 }
 
 void MainWindow::toggleStayOnTop()

@@ -168,6 +168,7 @@ SettingsDialog::SettingsDialog(MpvCore *engine, QWidget *parent)
     const std::pair<QWidget *, const char *> named[] = {
         {deviceCombo_, "deviceCombo"}, {exclusiveCheck_, "exclusiveCheck"}, {passthroughCheck_, "passthroughCheck"},
         {volumeSlider_, "volumeSlider"}, {hwdecCombo_, "hwdecCombo"}, {gpuApiCombo_, "gpuApiCombo"},
+        {surfaceCombo_, "surfaceCombo"},
         {profileCombo_, "profileCombo"}, {scalingCombo_, "scalingCombo"}, {toneMappingCombo_, "toneMappingCombo"},
         {debandCheck_, "debandCheck"}, {motionSmoothingCheck_, "motionSmoothingCheck"}, {fontCombo_, "fontCombo"},
         {fontSizeSlider_, "fontSizeSlider"}, {boldCheck_, "boldCheck"}, {colorCombo_, "colorCombo"},
@@ -188,6 +189,8 @@ SettingsDialog::SettingsDialog(MpvCore *engine, QWidget *parent)
     const char *const toneMappings[] = {"bt.2390", "hable", "reinhard", "mobius", "clip"};
     for (int i = 0; i < toneMappingCombo_->count(); ++i)
         toneMappingCombo_->setItemData(i, QLatin1String(toneMappings[i]));
+    for (int i = 0; i < surfaceCombo_->count(); ++i)
+        surfaceCombo_->setItemData(i, videoSurfacePreferenceText(VideoSurfacePreference(i)));
 
     loadStored();
     loadFromEngine();
@@ -232,6 +235,8 @@ void SettingsDialog::loadStored()
     if (apiIndex >= int(std::size(kGpuApis)))
         apiIndex = readSetting(s, SettingsKeys::videoVoIndex);
     gpuApiCombo_->setCurrentIndex(qBound(0, apiIndex, gpuApiCombo_->count() - 1));
+    const auto surface = videoSurfacePreferenceFrom(readSetting(s, SettingsKeys::videoSurface));
+    surfaceCombo_->setCurrentIndex(int(surface.value_or(VideoSurfacePreference::Auto)));
     profileCombo_->setCurrentIndex(qBound(0, pickedOr(VideoChoices::kProfile, SettingsKeys::videoRenderProfile), 3));
     scalingCombo_->setCurrentIndex(3);
     selectText(scalingCombo_, pickedOr(VideoChoices::kScaling, SettingsKeys::videoScaling));
@@ -404,6 +409,7 @@ void SettingsDialog::storeAll()
     writeSetting(s, SettingsKeys::videoHwdec, hwdecCombo_->currentText());
     writeSetting(s, SettingsKeys::videoGpuApi, QString::fromLatin1(kGpuApis[gpuApiCombo_->currentIndex()]));
     writeSetting(s, SettingsKeys::videoVoIndex, gpuApiCombo_->currentIndex());
+    writeSetting(s, SettingsKeys::videoSurface, surfaceCombo_->currentData().toString());
     writeSetting(s, SettingsKeys::videoRenderProfile, profileCombo_->currentIndex());
     writeSetting(s, SettingsKeys::videoScaling, scalingCombo_->currentText());
     writeSetting(s, SettingsKeys::videoDeband, debandCheck_->isChecked());

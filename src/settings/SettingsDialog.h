@@ -97,6 +97,7 @@ private:
     // Video
     QComboBox *hwdecCombo_ = nullptr;
     QComboBox *gpuApiCombo_ = nullptr;
+    QComboBox *surfaceCombo_ = nullptr;
     QComboBox *profileCombo_ = nullptr;
     QComboBox *scalingCombo_ = nullptr;
     QComboBox *toneMappingCombo_ = nullptr;

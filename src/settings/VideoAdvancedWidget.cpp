@@ -207,6 +207,10 @@ void VideoAdvancedWidget::applyLut()
         saveSettings();
         return;
     }
+    if (core_->videoSurface() == VideoSurfaceKind::Software) {
+        turnOffAfterFailure(QStringLiteral("3D LUT은 GPU 셰이더로 적용됩니다: 소프트웨어 화면에서는 쓸 수 없습니다"));
+        return;
+    }
     if (!core_->setShaders(ShaderSlot::Calibration, {shader})) {
         qWarning().noquote() << "[VideoAdvanced] 엔진이 LUT 셰이더를 받지 않음:" << shader;
         turnOffAfterFailure(QStringLiteral("오류: 엔진이 3D LUT 셰이더를 불러오지 못해 해제했습니다"));

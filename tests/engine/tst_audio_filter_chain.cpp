@@ -57,15 +57,17 @@ private slots:
     }
 
     // Whatever order features come in, the chain runs equalizers, plug-ins, room correction; a
-    // change replaces only that feature's entry, in place.
+    // change replaces only that feature's entry, in place, and all of it: an entry of several
+    // filters is one filter to the engine, whose label names only the first of a list.
     void entriesKeepTheirOrderAndOwners()
     {
         FakeEngine engine = makeFakeEngine();
         MpvCore &core = *engine.core;
         QVERIFY(core.setAudioFilter(AudioFilterSlot::RoomCorrection, QStringLiteral("volume=0.5")));
-        QVERIFY(core.setAudioFilter(AudioFilterSlot::PlugIns, QStringLiteral("lavfi=[anull]")));
-        QVERIFY(core.setAudioFilter(AudioFilterSlot::HiFiEq, QStringLiteral("equalizer=1000/1.41/-3.0")));
-        QVERIFY(core.setAudioFilter(AudioFilterSlot::GraphicEq, QStringLiteral("equalizer=f5=6.0")));
+        QVERIFY(core.setAudioFilter(AudioFilterSlot::PlugIns, QStringLiteral("lavfi=[anull],volume=2")));
+        QVERIFY(core.setAudioFilter(AudioFilterSlot::HiFiEq, QStringLiteral("equalizer=1000/1.41/-3.0:63/1.41/2.0")));
+        QVERIFY(core.setAudioFilter(AudioFilterSlot::GraphicEq, QStringLiteral("equalizer=f0=2.0:f5=6.0")));
+        QVERIFY(core.setAudioFilter(AudioFilterSlot::GraphicEq, QStringLiteral("equalizer=f0=1.0:f5=6.0:f9=-2.0")));
         const QStringList all{"@graphic-eq", "@hifi-eq", "@plugins", "@room"};
         QCOMPARE(labels(engine.fake->audioFilters), all);
         engine.fake->clearRecords();
@@ -74,6 +76,8 @@ private slots:
         QCOMPARE(engine.fake->commands.size(), 1);
         QCOMPARE(labels(engine.fake->audioFilters), all);
         QCOMPARE(engine.fake->audioFilters.first(), "@graphic-eq:" + peaking("1000", "3.0"));
+        QVERIFY(core.setAudioFilter(AudioFilterSlot::HiFiEq, QStringLiteral("equalizer=500/1.41/1.0:8000/0.70/0.5")));
+        QCOMPARE(labels(engine.fake->audioFilters), all);
 
         QVERIFY(core.setAudioFilter(AudioFilterSlot::GraphicEq, QStringLiteral("equalizer=f5=0.0"))); // flat
         QVERIFY(core.clearAudioFilter(AudioFilterSlot::PlugIns));

@@ -232,18 +232,25 @@ private slots:
         QTest::addColumn<double>("fps");
         QTest::addColumn<double>("refresh");
         QTest::addColumn<QStringList>("writes");
+        QTest::addColumn<VideoSurfaceKind>("surface");
+        const auto gl = VideoSurfaceKind::OpenGl;
         const QStringList resample{"video-sync=display-resample", "interpolation=no", "video-sync-max-video-change=5"};
-        QTest::newRow("cadence does not fit") << "no" << 25.0 << 60.0 << QStringList{"video-sync=audio"};
-        QTest::newRow("unknown refresh counts as 60 Hz") << "no" << 30.0 << 0.0 << resample;
-        QTest::newRow("motion smoothing keeps its sync") << "yes" << 25.0 << 60.0 << QStringList{};
-        QTest::newRow("no frame rate") << "no" << 0.0 << 60.0 << QStringList{};
+        QTest::newRow("cadence does not fit") << "no" << 25.0 << 60.0 << QStringList{"video-sync=audio"} << gl;
+        QTest::newRow("unknown refresh counts as 60 Hz") << "no" << 30.0 << 0.0 << resample << gl;
+        QTest::newRow("motion smoothing keeps its sync") << "yes" << 25.0 << 60.0 << QStringList{} << gl;
+        QTest::newRow("no frame rate") << "no" << 0.0 << 60.0 << QStringList{} << gl;
+        // Each resampled refresh would be another CPU conversion of the same picture.
+        QTest::newRow("software surface") << "no" << 30.0 << 60.0 << QStringList{"video-sync=audio"}
+                                          << VideoSurfaceKind::Software;
     }
     void videoSync()
     {
         QFETCH(QString, interpolation);
         QFETCH(double, fps);
         QFETCH(double, refresh);
+        QFETCH(VideoSurfaceKind, surface);
         Engine engine = makeEngine();
+        engine.core->setVideoSurface(surface);
         engine.environment->refreshRate = refresh;
         engine.core->redetectGpu();
         engine.fake->clearRecords();

@@ -66,6 +66,7 @@ QList<Row> rows()
         {"remote/enabled", "remoteCheck", true},
         {"video/hwdec", "hwdecCombo", "nvdec-copy", {}, "hwdec", "^nvdec$"},
         {"video/gpu_api, video/vo_index", "gpuApiCombo", "OpenGL", "OpenGL (호환성)", "gpu-api", "^opengl$"},
+        {"video/surface", "surfaceCombo", "OpenGL"}, // the test's surface is forced to it besides
         {"video/render_profile", "profileCombo", "Eco", "Eco (절전 - 노트북 통합 GPU)", "dither", "^no$"},
         {"video/scaling", "scalingCombo", "lanczos", {}, "scale", "^lanczos$"},
         {"video/deband", "debandCheck", true, {}, "deband", "^yes$"},
