@@ -723,8 +723,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
     saveResumePosition();
     writeSetting(settings_, SettingsKeys::windowSize, size());
     writeSetting(settings_, SettingsKeys::windowPos, pos());
-    // An engine that never started reports its default, not the user's volume.
-    if (core()->isInitialized())
+    // An engine whose surface never came up (on OpenGL it starts before the window's GL
+    // context) has not been given the user's volume: it reports its default.
+    if (videoSurface_->isInitialized())
         writeSetting(settings_, SettingsKeys::audioVolume, core()->volume());
     event->accept();
 }
