@@ -487,11 +487,7 @@ void MpvCore::handleVideoPropertyChange()
     if (initialized_) {
         videoWidth_ = width;
         videoHeight_ = height;
-        const QString scale = scaleForVideo(width, height, renderEnv_);
-        if (!scale.isEmpty())
-            check(session_->setString(QStringLiteral("scale"), scale));
-        if (const auto current = session_->getString(QStringLiteral("scale")))
-            savedScale_ = *current;
+        applyVideoScale();
     }
     if (!codec.isEmpty())
         applyHwdecForCodec(codec);

@@ -12,6 +12,7 @@
 #include "mainwindow/RemoteControlServer.h"
 #include "mainwindow/RemoteProtocol.h"
 #include "mainwindow/WindowPlacement.h"
+#include "settings/AudioAdvancedSettings.h"
 #include "settings/AudioAdvancedWidget.h"
 #include "settings/NetworkBrowserWidget.h"
 #include "settings/SettingsDialog.h"
@@ -391,8 +392,12 @@ void MainWindow::onMpvInitialized()
     loadAudioSettings();
     // What the user saved takes effect now, not only once the panels are first opened.
     SettingsDialog::applySavedAtStart(core());
-    AudioAdvancedWidget::applySaved(core());
+    for (const QString &notice : AudioAdvanced::applySaved(core()))
+        osd_->showMessage(notice, kErrorMessageMs);
     VideoAdvancedWidget::applySaved(core());
+    // A 360° view left on stays on; its page shows the first projection, which is this one.
+    if (readSetting(settings_, SettingsKeys::networkVr360Enabled))
+        core()->setVr360Projection(QStringLiteral("equirectangular"));
     if (pendingStartupFiles_.isEmpty())
         return;
     qInfo().noquote() << "[MainWindow] mpvInitialized: pendingStartupFiles_ 처리" << pendingStartupFiles_;
@@ -718,8 +723,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
     saveResumePosition();
     writeSetting(settings_, SettingsKeys::windowSize, size());
     writeSetting(settings_, SettingsKeys::windowPos, pos());
-    // An engine that never started reports its default, not the user's volume.
-    if (core()->isInitialized())
+    // An engine whose surface never came up (on OpenGL it starts before the window's GL
+    // context) has not been given the user's volume: it reports its default.
+    if (videoSurface_->isInitialized())
         writeSetting(settings_, SettingsKeys::audioVolume, core()->volume());
     event->accept();
 }
