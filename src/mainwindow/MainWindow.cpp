@@ -161,7 +161,6 @@ void MainWindow::connectChrome()
 
     controlBar_->connectToCore(core);
     trackSelector_->connectToCore(core);
-    mediaInfo_->connectToCore(core);
 }
 
 void MainWindow::buildWidgetTree()
@@ -210,8 +209,6 @@ void MainWindow::buildWidgetTree()
 
     shortcutOverlay_ = new ShortcutOverlay(videoSurface_);
     shortcutOverlay_->hide();
-    mediaInfo_ = new MediaInfoOverlay(videoSurface_);
-    mediaInfo_->hide();
     osd_ = new OsdWidget(videoSurface_);
     osd_->hide();
 
@@ -640,6 +637,18 @@ void MainWindow::toggleProFeatures()
         proPanel_->addFeatureTab(new PlayStatisticsTable(history_, proPanel_), QStringLiteral("재생 통계"));
     }
     proPanel_->show();
+}
+
+MediaInfoOverlay *MainWindow::mediaInfo()
+{
+    if (mediaInfo_)
+        return mediaInfo_;
+    mediaInfo_ = new MediaInfoOverlay(videoSurface_);
+    mediaInfo_->hide();
+    mediaInfo_->connectToCore(core());
+    if (!currentFile.isEmpty())
+        mediaInfo_->onFileLoaded(currentFile); // what has played since the start
+    return mediaInfo_;
 }
 
 ProFeaturesWidget *MainWindow::proPanel()
