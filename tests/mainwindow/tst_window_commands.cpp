@@ -93,9 +93,9 @@ private slots:
         QVERIFY(openPausedAt(window, QStringLiteral("clip_320x240.mp4"), 1));
 
         QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(folder.entryList({QStringLiteral("Velmoran_*.png")}).size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(folder.entryList({QStringLiteral("Velmoran_*.png")}).size(), 1, 15000);
         QTest::keyClick(&window, Qt::Key_C);
-        QTRY_COMPARE_WITH_TIMEOUT(folder.entryList({QStringLiteral("Velmoran_*.png")}).size(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(folder.entryList({QStringLiteral("Velmoran_*.png")}).size(), 2, 15000);
         QVERIFY(!window.videoSurface()->core()->currentPath().isEmpty()); // C and Ctrl+S do not stop
 
         ModalCloser<QFileDialog> dialogs;
