@@ -1,44 +1,60 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
-#include <QStringList>
 
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
-// Writes one scan's media files into the library database: one write transaction, the rows in
-// path order many to a statement, on a connection of the scanning thread's own (a connection may
-// only be used by the thread that opened it). Talks to SQLite directly: for a first scan of a
-// large library the driver's per-value conversions cost more than the walk itself.
+// Writes one scan's media files into the library database while the walk goes on: the walk
+// hands over each directory's files as it leaves the directory, and a thread of the record's
+// own writes them (the machine's second core), so the record costs the scan little more than
+// the walk. One write transaction, rows in path order many to a statement, through SQLite
+// itself: for a first scan of a large library the driver's per-value conversions cost more
+// than the walk.
 class LibraryRecord
 {
 public:
-    // Opens `path` and takes the write lock; problem() says why when that fails.
-    explicit LibraryRecord(const QString &path);
+    enum class Type { Video, Audio };
+    // The media files of one directory, as UTF-8 paths one after the other.
+    struct Batch {
+        struct File {
+            qsizetype offset; // of the path in `paths`
+            qsizetype length;
+            qsizetype name;   // where its name starts, from `offset`
+            Type type;
+        };
+        QByteArray paths;
+        std::vector<File> files;
+    };
+
+    // Opens `path` on its own thread and takes the write lock there. `stop` is asked between
+    // batches (from that thread): true leaves the rest out.
+    LibraryRecord(const QString &path, std::function<bool()> stop);
     ~LibraryRecord(); // rolls back what was not committed
 
     LibraryRecord(const LibraryRecord &) = delete;
     LibraryRecord &operator=(const LibraryRecord &) = delete;
 
-    bool isWriting() const { return writing_; }
-    QString problem() const { return problem_; }
-
-    // Adds a row for each file not yet recorded (a recorded file keeps its first row).
-    // `stop` is asked between batches; true leaves the rest out.
-    void add(const QStringList &videoFiles, const QStringList &audioFiles, const std::function<bool()> &stop);
-    // keep: commit what was added; otherwise leave the database as it was before the scan.
-    void finish(bool keep);
+    // Queued; a file already recorded keeps its first row.
+    void add(Batch &&batch);
+    // Waits until every batch is written, then commits (keep) or leaves the database as it was.
+    // Empty unless the database could not take the rows: why not, for the user.
+    QString finish(bool keep);
 
 private:
-    bool exec(const char *sql, const QString &stage);
-    void fail(const QString &stage);
+    void run(const QString &path);
 
-    sqlite3 *db_ = nullptr;
-    sqlite3_stmt *batch_ = nullptr;  // kRowsPerStatement rows
-    sqlite3_stmt *single_ = nullptr; // the rest
+    std::function<bool()> stop_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> queue_;
+    bool closed_ = false;
+    bool keep_ = false;
     QString problem_;
-    bool inTransaction_ = false;
-    bool writing_ = false;
+    std::thread thread_;
 };
