@@ -108,10 +108,9 @@ private slots:
         const QStringList folders{lib.filePath(QStringLiteral("sub")), lib.path(), lib.filePath(QStringLiteral(".private")),
                                   lib.filePath(QStringLiteral("linked")), lib.path() + QLatin1Char('/')};
         QStringList listed = LibraryScanner(dbPath, nullptr).scan(folders).videoFiles;
-        for (QString &path : listed)
-            path = QDir(dir.path()).relativeFilePath(path);
         listed.sort();
-        QCOMPARE(listed, (QStringList{"lib/.private/c.mkv", "lib/a.mkv", "lib/linked/d.mkv", "lib/sub/b.mkv"}));
+        QCOMPARE(listed.join(u' ').remove(dir.path() + QStringLiteral("/lib/")),
+                 QStringLiteral(".private/c.mkv a.mkv linked/d.mkv sub/b.mkv"));
         QCOMPARE(db.run(QStringLiteral("SELECT count(*), 0, 0 FROM media")).value(0).value(0), QStringLiteral("4"));
     }
 

@@ -21,8 +21,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
-
 namespace {
 // Stands in for yt-dlp: tells its version, and answers every page with `media` titled `title`.
 QByteArray fakeYtdlp(const QByteArray &version, const QByteArray &title, const QUrl &media)
@@ -99,18 +97,15 @@ private slots:
         slow.chunkDelayMs = 100;
         serveRelease("/slow", slow);
         QFile::remove(bin_.filePath(QStringLiteral("yt-dlp")));
-
         MainWindow window;
         window.show();
-        QTRY_VERIFY(window.videoSurface()->isInitialized());
         window.openUrl(server_.url(QStringLiteral("/watch")).toString());
-        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QProgressDialog *>(), 20000);
-        QProgressDialog *progress = window.findChild<QProgressDialog *>();
-        QTRY_VERIFY(progress->value() > 0); // the binary is on its way
-        progress->findChild<QPushButton *>()->click();
-        QTRY_VERIFY(!window.findChild<QProgressDialog *>() || !window.findChild<QProgressDialog *>()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QProgressDialog *>() && window.findChild<QProgressDialog *>()->value() > 0, 20000);
+        window.findChild<QProgressDialog *>()->findChild<QPushButton *>()->click();
+        const auto shown = [&] { return window.findChild<QProgressDialog *>() && window.findChild<QProgressDialog *>()->isVisible(); };
+        QTRY_VERIFY(!shown());
         QTest::qWait(1500); // further pieces of the download would have shown it again
-        QVERIFY(!window.findChild<QProgressDialog *>() || !window.findChild<QProgressDialog *>()->isVisible());
+        QVERIFY(!shown());
         QVERIFY(!QFile::exists(QDir(YtdlpManager::downloadFolder()).filePath(QStringLiteral("yt-dlp"))));
         QVERIFY(window.videoSurface()->core()->currentPath().isEmpty());
     }
@@ -120,19 +115,14 @@ private slots:
         server_.route("GET", "/ads/api/ad-api.php",
                       FakeHttpServer::json(QJsonObject{{"ad", QJsonObject{{"id", 3}, {"type", "none"}, {"duration_sec", 1}}}}));
         qputenv("VELMORAN_ADS_URL", server_.url(QStringLiteral("/ads")).toEncoded());
-        server_.clearRequests();
         MainWindow window;
         window.show();
         auto *splash = window.findChild<SplashAdWidget *>();
-        QVERIFY(splash);
         QTRY_VERIFY_WITH_TIMEOUT(splash->isVisible(), 15000); // the splash request leaves 5 s after start
         QTRY_VERIFY_WITH_TIMEOUT(!splash->isVisible(), 5000);
-
+        server_.clearRequests();
         window.findChild<AdManager *>()->fetchAd(QStringLiteral("ott"));
-        const auto ottAsked = [this] {
-            return std::ranges::count_if(server_.requests(), [](const auto &r) { return r.query.contains("slot=ott"); });
-        };
-        QTRY_COMPARE(ottAsked(), 1);
+        QTRY_VERIFY(!server_.requests().isEmpty() && server_.requests().first().query.contains("slot=ott"));
         QTest::qWait(500);
         QVERIFY(!splash->isVisible());
     }

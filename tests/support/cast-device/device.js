@@ -2,8 +2,9 @@
 // that a framing fault of the player's sender cannot hide behind a device of the same making.
 // Answers CONNECT, LAUNCH, LOAD and STOP the way the Default Media Receiver does, pings each
 // sender, fetches the media it is asked to load, and reports every step as a JSON line on stdout.
-// A line "finish" on stdin ends playback on the device (the film is over).
-//   node device.js KEY.pem CERT.pem [--refuse-load]
+// Like many receivers it plays MP4 and refuses Matroska. A line "finish" on stdin ends playback
+// on the device (the film is over).
+//   node device.js KEY.pem CERT.pem
 'use strict';
 const crypto = require('crypto');
 const fs = require('fs');
@@ -12,8 +13,7 @@ const readline = require('readline');
 const castv2 = require('castv2');
 const proto = require('castv2/lib/proto');
 
-const [keyFile, certFile, ...flags] = process.argv.slice(2);
-const refuseLoad = flags.includes('--refuse-load');
+const [keyFile, certFile] = process.argv.slice(2);
 const NS = {
   connection: 'urn:x-cast:com.google.cast.tp.connection',
   heartbeat: 'urn:x-cast:com.google.cast.tp.heartbeat',
@@ -36,7 +36,7 @@ function send(client, source, destination, namespace, payload) {
 }
 
 function load(client, sender, transportId, message) {
-  if (refuseLoad) {
+  if (message.media.contentType === 'video/x-matroska') {
     send(client, transportId, sender, NS.media, { type: 'LOAD_FAILED', requestId: message.requestId });
     return;
   }
