@@ -104,7 +104,6 @@ private slots:
         QVERIFY(QFile::link(dir.filePath(QStringLiteral("elsewhere")), lib.filePath(QStringLiteral("linked"))));
         const QString dbPath = dir.filePath(QStringLiteral("library.db"));
         Database db(dbPath);
-
         const QStringList folders{lib.filePath(QStringLiteral("sub")), lib.path(), lib.filePath(QStringLiteral(".private")),
                                   lib.filePath(QStringLiteral("linked")), lib.path() + QLatin1Char('/')};
         QStringList listed = LibraryScanner(dbPath, nullptr).scan(folders).videoFiles;

@@ -79,9 +79,7 @@ private slots:
         window.show();
         QTRY_VERIFY(window.videoSurface()->isInitialized());
         window.openUrl(server_.url(QStringLiteral("/watch")).toString());
-        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QProgressDialog *>(), 20000);
-        QCOMPARE(window.findChild<QProgressDialog *>()->windowTitle(), QStringLiteral("yt-dlp 설치"));
-
+        // Played through the downloaded copy: the old one would have named it "Old copy".
         MpvCore *core = window.videoSurface()->core();
         QTRY_COMPARE_WITH_TIMEOUT(core->propertyText(QStringLiteral("media-title")), QStringLiteral("Fake clip"), 20000);
         QTRY_VERIFY(window.findChild<QProgressDialog *>() == nullptr);

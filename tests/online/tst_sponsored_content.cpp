@@ -67,7 +67,6 @@ private slots:
         QTest::addColumn<int>("id"); // of the item handed on; 0: empty
         QTest::newRow("an item") << QByteArray("{\"ad\": {\"id\": 5}, \"other\": 1}") << 200 << 5;
         QTest::newRow("item not an object") << QByteArray("{\"ad\": \"id 5\"}") << 200 << 0;
-        QTest::newRow("an array") << QByteArray("[{\"ad\": {\"id\": 5}}]") << 200 << 0;
         QTest::newRow("not JSON") << QByteArray("<html>busy</html>") << 200 << 0;
         QTest::newRow("server error") << QByteArray("{\"ad\": {\"id\": 5}}") << 500 << 0;
         QTest::newRow("over 64 KiB") << "{\"ad\": {\"id\": 5, \"pad\": \"" + QByteArray(70 * 1024, 'a') + "\"}}" << 200 << 0;

@@ -24,12 +24,6 @@ class UpdateCheckTest : public QObject
     FakeHttpServer server_;
     QTemporaryDir bin_; // PATH, with the desktop's xdg-open stand-in
 
-    // What the stand-in was asked to open, one per line.
-    QStringList opened() const
-    {
-        return QString::fromUtf8(readTestFile(bin_.filePath(QStringLiteral("opened")))).split(u'\n', Qt::SkipEmptyParts);
-    }
-
 private slots:
     void initTestCase()
     {
@@ -140,7 +134,8 @@ private slots:
         const bool tookOver = !status.startsWith(u'⚠');
         const bool checked = tookOver || opener != 0; // the package passed every check
         QCOMPARE(dialog.result(), int(tookOver ? QDialog::Accepted : QDialog::Rejected));
-        QCOMPARE(opened(), checked ? QStringList{installed} : QStringList());
+        const QStringList opened = QString::fromUtf8(readTestFile(bin_.filePath("opened"))).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(opened, checked ? QStringList{installed} : QStringList()); // what xdg-open was given
         QCOMPARE(QFileInfo(installed).size(), checked ? size : 0); // kept only when it is whole
         if (checked)
             QCOMPARE(QFile::permissions(UpdateDialog::downloadFolder()) & 0x0077, QFileDevice::Permissions());

@@ -302,7 +302,9 @@ private slots:
         delete reply;
     }
 
-    void castPlaysAndStops()
+    // A cast plays, a second one stops it on the device before it starts, and the film's end
+    // ends the second.
+    void castsFollowOneAnother()
     {
         QVERIFY2(deviceRunning(), "the cast device did not start (node, npm install of castv2, openssl)");
         NetworkBrowserWidget page(engine_.core.get());
@@ -316,46 +318,36 @@ private slots:
         QUrl stream(fetched["url"].toString());
         QCOMPARE(stream.host(), QStringLiteral("127.0.0.1")); // the connection's own address toward the device
         QVERIFY2(stream.path().size() > 30, qPrintable(stream.path()));
-        QUrl otherInterface = stream;
-        otherInterface.setHost(QStringLiteral("127.0.0.2"));
-        QCOMPARE(statusOf(otherInterface.toString()), 0);
+        stream.setHost(QStringLiteral("127.0.0.2"));
+        QCOMPARE(statusOf(stream.toString()), 0); // served on that interface only
 
-        buttonWithText(page, QStringLiteral("캐스팅 중지"))->click();
-        QTRY_COMPARE_WITH_TIMEOUT(page.castStatusText(), QStringLiteral("캐스팅을 중지했습니다."), 10000);
-        QTRY_COMPARE(events("message", "STOP").size(), 2); // the media and the receiver
-        QCOMPARE(statusOf(stream.toString()), 0);
+        cast(page, QStringLiteral("film.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(events("fetched").size() == 2 && page.castStatusText().contains(QStringLiteral("재생 중")), 20000);
+        const auto at = [this](const QString &type, int nth) { return events_.indexOf(events("message", type).value(nth)); };
+        QVERIFY(at("STOP", 0) >= 0 && at("LAUNCH", 1) > at("STOP", 0));
+        QCOMPARE(statusOf(fetched["url"].toString()), 404); // the new cast has a server, and a secret, of its own
+        device_.write("finish\n"); // the film is over on the device
+        QTRY_COMPARE_WITH_TIMEOUT(page.castStatusText(), QStringLiteral("캐스팅이 끝났습니다."), 10000);
+        QCOMPARE(statusOf(events("fetched").last()["url"].toString()), 0);
     }
 
-    void aRefusedCastServesNothing()
+    // A refused cast and a stopped one leave nothing served, and offer no address for a manual try.
+    void refusedAndStoppedCastsServeNothing()
     {
         QVERIFY2(deviceRunning(), "the cast device did not start (node, npm install of castv2, openssl)");
         NetworkBrowserWidget page(engine_.core.get());
         cast(page, QStringLiteral("film.mkv"));
         QTRY_VERIFY_WITH_TIMEOUT(page.castStatusText().startsWith(QStringLiteral("Cast 프로토콜 전송 실패")), 20000);
-        // The address the device was given no longer answers, and none is offered for a manual try.
-        const QString offered = events("message", "LOAD").last()["url"].toString();
-        QCOMPARE(statusOf(offered), 0);
         QVERIFY(!page.castStatusText().contains(QStringLiteral("http://")));
-    }
+        QCOMPARE(statusOf(events("message", "LOAD").last()["url"].toString()), 0);
 
-    void aSecondCastStopsTheFirstAndAnEndStopsServing()
-    {
-        QVERIFY2(deviceRunning(), "the cast device did not start (node, npm install of castv2, openssl)");
-        NetworkBrowserWidget page(engine_.core.get());
         events_.clear();
         cast(page, QStringLiteral("film.mp4"));
-        QTRY_VERIFY_WITH_TIMEOUT(events("fetched").size() == 1 && page.castStatusText().contains(QStringLiteral("재생 중")), 20000);
-        cast(page, QStringLiteral("film.mp4"));
-        QTRY_VERIFY_WITH_TIMEOUT(events("fetched").size() == 2 && page.castStatusText().contains(QStringLiteral("재생 중")), 20000);
-        // The first sender stopped its receiver and left before the second one launched.
-        const auto at = [this](const QString &type, int nth) { return events_.indexOf(events("message", type).value(nth)); };
-        QVERIFY(at("STOP", 0) >= 0 && at("LAUNCH", 1) > at("STOP", 0));
-        const QString first = events("fetched").first()["url"].toString(), second = events("fetched").last()["url"].toString();
-        QCOMPARE(statusOf(first), 404); // the new cast has a server, and a secret, of its own
-
-        device_.write("finish\n"); // the film is over on the device
-        QTRY_COMPARE_WITH_TIMEOUT(page.castStatusText(), QStringLiteral("캐스팅이 끝났습니다."), 10000);
-        QCOMPARE(statusOf(second), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(page.castStatusText().contains(QStringLiteral("재생 중입니다")), 20000);
+        buttonWithText(page, QStringLiteral("캐스팅 중지"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(page.castStatusText(), QStringLiteral("캐스팅을 중지했습니다."), 10000);
+        QTRY_COMPARE(events("message", "STOP").size(), 2); // the media and the receiver
+        QCOMPARE(statusOf(events("fetched").last()["url"].toString()), 0);
     }
 };
 
