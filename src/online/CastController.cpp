@@ -17,6 +17,11 @@ CastController::~CastController()
         session_->stop();
 }
 
+bool CastController::isActive() const
+{
+    return session_ || leaving_;
+}
+
 QString CastController::streamUrl() const
 {
     return server_ ? server_->streamUrl() : QString();
@@ -41,10 +46,12 @@ void CastController::start(const QString &host, quint16 port, const QString &med
     leaving_ = earlier;
     connect(earlier, &CastSession::stopped, this, [this, earlier] {
         earlier->deleteLater();
-        if (hasNext_) {
-            hasNext_ = false;
-            begin(next_);
+        if (!hasNext_) {
+            emit stopped(); // stop() came while the earlier cast was leaving: the next one never starts
+            return;
         }
+        hasNext_ = false;
+        begin(next_);
     });
     earlier->stop();
 }

@@ -27,7 +27,7 @@ public:
     void start(const QString &host, quint16 port, const QString &media);
     // Stops playback on the device and the serving; stopped() when done.
     void stop();
-    bool isActive() const { return session_ != nullptr; }
+    bool isActive() const;
     // The address the device was given for a served file; empty when nothing is served.
     QString streamUrl() const;
 

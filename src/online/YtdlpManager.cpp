@@ -60,8 +60,9 @@ QByteArray checksumFor(const QByteArray &sums, const QByteArray &name)
 YtdlpManager::YtdlpManager(QObject *parent) : QObject(parent)
 {
     connect(&locator_, &YtdlpLocator::located, this, [this](const YtdlpLocator::Copy &newest) {
-        // A download that finished meanwhile is newer than anything the probes saw.
-        if (!downloading && !(updateTried_ && !current_.path.isEmpty()))
+        // A copy downloaded meanwhile is newer than anything the probes saw.
+        const bool downloaded = updateTried_ && !downloading && !current_.path.isEmpty();
+        if (!downloaded)
             current_ = newest;
         located_ = true;
         emit located();
