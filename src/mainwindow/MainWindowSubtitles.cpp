@@ -20,10 +20,19 @@ void MainWindow::onSubtitleSearch()
     if (!canSearchSubtitles())
         return;
     SubtitleSearchDialog dialog(currentFile, this);
+    // While the dialog is open the playlist may move on; a subtitle belongs to the video it was found for.
+    dialog.setLoader([this, video = currentFile](const QString &path) {
+        if (currentFile != video || core()->currentPath() != video)
+            return QStringLiteral("자막을 넣지 않았습니다: 자막을 찾은 파일(%1)이 더 이상 재생 중이 아닙니다.")
+                .arg(QFileInfo(video).fileName());
+        QString refusal;
+        if (!core()->addSubtitleFile(path, &refusal))
+            return QStringLiteral("재생 엔진이 자막 파일을 읽지 못했습니다: %1 (%2)").arg(QFileInfo(path).fileName(), refusal);
+        return QString();
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.resultPath().isEmpty())
         return;
     const QString path = dialog.resultPath();
-    core()->command({QStringLiteral("sub-add"), path, QStringLiteral("select")});
     core()->command({QStringLiteral("show-text"), QStringLiteral("자막 로드: %1").arg(QFileInfo(path).fileName()),
                      QStringLiteral("3000")});
     showSubtitleInEditor(path);
@@ -32,7 +41,9 @@ void MainWindow::onSubtitleSearch()
 WhisperWidget *MainWindow::createWhisperTab()
 {
     whisper_ = new WhisperWidget(proPanel_);
-    whisper_->setMediaPath(currentFile);
+    // The file to recognise is the one playing when recognition is switched on, from the page's
+    // own button too; loading another file leaves the page and its results alone.
+    connect(whisper_, &WhisperWidget::mediaPathRequested, this, [this] { whisper_->setMediaPath(currentFile); });
     whisper_->setDuration(duration_);
     connect(whisper_, &WhisperWidget::subtitleGenerated, this,
             [this](const QString &text, double, double, int confidence) {

@@ -38,9 +38,30 @@ AudioWaveform::AudioWaveform(QWidget *parent) : QWidget(parent), timer_(new QTim
 
 void AudioWaveform::setPosition(double seconds, double durationSec)
 {
-    position_ = std::max(seconds, 0.0);
-    duration_ = std::max(durationSec, 0.0);
-    update();
+    const double position = std::max(seconds, 0.0);
+    const double duration = std::max(durationSec, 0.0);
+    // The strip shows the playhead to the pixel and the times to the second; the engine reports
+    // the position far more often than either changes.
+    const bool changed = playheadX(position, duration) != playheadX(position_, duration_)
+        || MediaText::formatTime(position) != MediaText::formatTime(position_)
+        || MediaText::formatTime(duration) != MediaText::formatTime(duration_);
+    position_ = position;
+    duration_ = duration;
+    if (changed)
+        update();
+}
+
+QRectF AudioWaveform::barArea() const
+{
+    return QRectF(4, 3, width() - 8, height() - kTimeStripHeight - 5);
+}
+
+int AudioWaveform::playheadX(double position, double duration) const
+{
+    if (duration <= 0)
+        return -1;
+    const QRectF bars = barArea();
+    return int(bars.left() + bars.width() * std::min(position / duration, 1.0));
 }
 
 void AudioWaveform::setAnimated(bool animated)
@@ -96,7 +117,7 @@ void AudioWaveform::paintEvent(QPaintEvent *)
     painter.setBrush(kBackground);
     painter.drawRoundedRect(rect(), 4, 4);
 
-    const QRectF bars(4, 3, width() - 8, height() - kTimeStripHeight - 5);
+    const QRectF bars = barArea();
     const double played = duration_ > 0 ? std::min(position_ / duration_, 1.0) : 0.0;
     const double step = bars.width() / kBarCount;
     QColor upcoming = kAccent;
@@ -108,7 +129,8 @@ void AudioWaveform::paintEvent(QPaintEvent *)
         painter.drawRect(QRectF(x, bars.center().y() - h / 2, std::max(step - 1, 1.0), h));
     }
     if (duration_ > 0) {
-        const double x = bars.left() + bars.width() * played;
+        // On a pixel column, as setPosition judges changes.
+        const double x = playheadX(position_, duration_) + 0.5;
         painter.setPen(QPen(Qt::white, 1));
         painter.drawLine(QPointF(x, bars.top()), QPointF(x, bars.bottom()));
     }

@@ -31,6 +31,9 @@ protected:
 private:
     void advance();
     void updateTimer();
+    QRectF barArea() const;
+    // The playhead's column; -1 without a duration.
+    int playheadX(double position, double duration) const;
 
     QList<double> levels_;
     QTimer *timer_ = nullptr;

@@ -12,6 +12,7 @@ struct SubtitleSegment
     double endSec = 0;
     QString text;
     int confidence = 0; // percent, 0..100
+    QString source;     // the media file it was recognised from; empty until the page knows
 };
 
 namespace SegmentLine {

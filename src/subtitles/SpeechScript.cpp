@@ -92,8 +92,6 @@ QStringList arguments(const QString &script, const Request &request)
                           QStringLiteral("--file"),     request.mediaPath,
                           QStringLiteral("--model"),    request.model,
                           QStringLiteral("--language"), request.language};
-    if (request.translate)
-        arguments << QStringLiteral("--translate");
     if (request.saveSrt)
         arguments << QStringLiteral("--save-srt");
     return arguments;

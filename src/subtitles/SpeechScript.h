@@ -11,7 +11,6 @@ struct Request
     QString mediaPath;
     QString model;    // "base", "medium", "large-v3"
     QString language; // "auto" or a two-letter code
-    bool translate = false;
     bool saveSrt = false;
 };
 

@@ -6,9 +6,8 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-
 class QNetworkAccessManager;
+class SubtitleTranslator;
 class QNetworkReply;
 class QUrl;
 
@@ -37,10 +36,12 @@ public:
     // By the video's hash first, by its cleaned-up file name when that finds nothing or fails.
     // A new search makes the answers of the previous one irrelevant; they are dropped.
     void search(const QString &filePath, const QStringList &languages);
-    // Saves the subtitle as destDir/<the server's name, made safe>.
+    // Saves the subtitle as destDir/<the server's name, made safe>, only when the bytes read as a
+    // subtitle.
     void downloadSubtitle(const QString &fileId, const QString &destDir);
     // Writes the translation beside the subtitle ("movie.srt" → "movie_ko.srt"). DeepL is used
-    // when its key is given, Papago when both of its values are.
+    // when its key is given, Papago when both of its values are. The file is read in the
+    // encoding it was written in.
     void translateSubtitle(const QString &subtitlePath, const QString &targetLang, const QString &deeplKey,
                            const QString &papagoClientId, const QString &papagoClientSecret);
 
@@ -51,17 +52,13 @@ signals:
     void errorOccurred(const QString &message);
 
 private:
-    struct Translation;
-
     void sendSearch(const QList<std::pair<QString, QString>> &items, bool byHash);
     void startNameSearch();
     void onSearchReply(QNetworkReply *reply, quint64 generation);
     void onDownloadLinkReply(QNetworkReply *reply, const QString &destDir);
     void fetchSubtitleFile(const QUrl &link, const QString &targetPath);
     void saveSubtitleFile(const QString &targetPath, const QByteArray &content);
-    void sendNextChunk();
-    void onTranslationReply(QNetworkReply *reply, quint64 generation);
-    void finishTranslation();
+    void saveTranslation(const QString &translated);
 
     QNetworkAccessManager *network_ = nullptr;
     QString apiKey_;
@@ -70,6 +67,6 @@ private:
     bool nameSearchTried_ = false;
     quint64 searchGeneration_ = 0;
     QPointer<QNetworkReply> pendingSearch_;
-    std::unique_ptr<Translation> translation_;
-    quint64 translationGeneration_ = 0;
+    SubtitleTranslator *translator_ = nullptr;
+    QString translationOutput_;
 };

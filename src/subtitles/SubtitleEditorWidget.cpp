@@ -186,13 +186,61 @@ void SubtitleEditorWidget::onSyncOffsetChanged(int ms)
     applyDelay();
 }
 
+bool SubtitleEditorWidget::hasUnsavedChanges() const
+{
+    return editor_->document()->isModified();
+}
+
 void SubtitleEditorWidget::loadSubtitleFile(const QString &path)
+{
+    if (!hasUnsavedChanges()) {
+        showFile(path);
+        return;
+    }
+    // The file being edited, asked for again, keeps its edit.
+    if (path == subtitlePath_)
+        return;
+    pendingPath_ = path;
+    if (!discardQuestion_)
+        askBeforeDiscarding();
+}
+
+// Asked without a nested event loop: the request comes from the engine's events (another file,
+// another track), which would all wait for the answer.
+void SubtitleEditorWidget::askBeforeDiscarding()
+{
+    const bool canSave = !subtitlePath_.isEmpty();
+    auto *box = new QMessageBox(QMessageBox::Question, QStringLiteral("자막 편집기"),
+                                QStringLiteral("저장하지 않은 변경 사항이 있습니다. 다른 자막을 열기 전에 저장할까요?"),
+                                QMessageBox::NoButton, this);
+    box->setInformativeText(canSave ? QStringLiteral("저장하지 않으면 %1에서 편집한 내용이 사라집니다.")
+                                          .arg(QFileInfo(subtitlePath_).fileName())
+                                    : QStringLiteral("편집한 내용은 파일이 없어 저장할 수 없습니다. 버리면 사라집니다."));
+    box->setTextFormat(Qt::PlainText);
+    if (canSave)
+        box->addButton(QMessageBox::Save)->setText(QStringLiteral("저장"));
+    box->addButton(QMessageBox::Discard)->setText(QStringLiteral("저장하지 않음"));
+    box->setDefaultButton(box->addButton(QMessageBox::Cancel));
+    box->button(QMessageBox::Cancel)->setText(QStringLiteral("취소"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, box] {
+        const QMessageBox::StandardButton answer = box->standardButton(box->clickedButton());
+        // Cancel keeps the edit and the file it belongs to; a failed save says so and keeps both.
+        if (answer == QMessageBox::Discard || (answer == QMessageBox::Save && saveToFile()))
+            showFile(pendingPath_);
+    });
+    discardQuestion_ = box;
+    box->open();
+}
+
+void SubtitleEditorWidget::showFile(const QString &path)
 {
     if (path.isEmpty()) {
         subtitlePath_.clear();
         encoding_ = SubtitleText::Encoding::Utf8;
         crlf_ = false;
         editor_->clear();
+        editor_->document()->setModified(false);
         fileLabel_->setText(kNoFile);
         fileLabel_->setToolTip(QString());
         return;
@@ -207,14 +255,18 @@ void SubtitleEditorWidget::loadSubtitleFile(const QString &path)
     encoding_ = decoded.encoding;
     crlf_ = decoded.crlf;
     editor_->setPlainText(decoded.text);
-    fileLabel_->setText(QFileInfo(path).fileName());
+    editor_->document()->setModified(false);
+    QString label = QFileInfo(path).fileName();
+    if (decoded.replaced > 0)
+        label += QStringLiteral(" (읽을 수 없는 바이트 %1개를 �로 바꿨습니다)").arg(decoded.replaced);
+    fileLabel_->setText(label);
     fileLabel_->setToolTip(path + u'\n' + SubtitleText::encodingName(encoding_));
 }
 
 void SubtitleEditorWidget::onReloadSubtitle()
 {
     if (!subtitlePath_.isEmpty())
-        loadSubtitleFile(subtitlePath_);
+        showFile(subtitlePath_);
 }
 
 QString SubtitleEditorWidget::writeAppliedCopy(const QString &text)
@@ -241,7 +293,7 @@ QString SubtitleEditorWidget::writeAppliedCopy(const QString &text)
 void SubtitleEditorWidget::onApplyEdit()
 {
     const QString text = editorText();
-    // Removing the current track first would leave the video without subtitles for nothing.
+    // Handing the engine text it cannot show would only take the current subtitle away.
     if (const QString problem = SubtitleText::cueProblem(text); !problem.isEmpty()) {
         showError(problem);
         return;
@@ -253,16 +305,29 @@ void SubtitleEditorWidget::onApplyEdit()
     }
     if (!hasEngine())
         return;
-    engine_->command({QStringLiteral("sub-remove")});
-    engine_->command({QStringLiteral("sub-add"), copy, QStringLiteral("select")});
+    // The old track goes only once the engine has taken the new one, so a text it refuses
+    // leaves the video with the subtitle it had.
+    const QVariant previous = engine_->getMpvProperty(QStringLiteral("current-tracks/sub/id"));
+    QString refusal;
+    if (!engine_->addSubtitleFile(copy, &refusal)) {
+        showError(QStringLiteral("재생 엔진이 편집한 자막을 읽지 못했습니다: ") + refusal);
+        return;
+    }
+    if (previous.isValid())
+        engine_->command({QStringLiteral("sub-remove"), previous.toString()});
     applyDelay();
     emit subtitleReloaded(copy);
 }
 
 void SubtitleEditorWidget::onSaveToFile()
 {
+    saveToFile();
+}
+
+bool SubtitleEditorWidget::saveToFile()
+{
     if (subtitlePath_.isEmpty())
-        return;
+        return false;
     const QString text = editorText();
     std::optional<QByteArray> bytes = SubtitleText::encode(text, encoding_, crlf_);
     QString note;
@@ -274,12 +339,14 @@ void SubtitleEditorWidget::onSaveToFile()
     QSaveFile file(subtitlePath_);
     if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit()) {
         fileLabel_->setText(QStringLiteral("저장 실패: ") + subtitlePath_);
-        return;
+        return false;
     }
     if (!note.isEmpty())
         encoding_ = SubtitleText::Encoding::Utf8;
+    editor_->document()->setModified(false);
     fileLabel_->setText(QFileInfo(subtitlePath_).fileName() + note);
     fileLabel_->setToolTip(subtitlePath_ + u'\n' + SubtitleText::encodingName(encoding_));
+    return true;
 }
 
 void SubtitleEditorWidget::showError(const QString &text)

@@ -7,6 +7,7 @@
 
 class MpvCore;
 class QLabel;
+class QMessageBox;
 class QPlainTextEdit;
 class QSpinBox;
 
@@ -23,7 +24,9 @@ public:
     ~SubtitleEditorWidget() override;
 
     // An empty path clears the editor. A file that cannot be read leaves the editor as it was.
+    // Over unsaved changes it first asks (save / discard / cancel); cancel keeps the edit.
     void loadSubtitleFile(const QString &path);
+    bool hasUnsavedChanges() const;
     QString subtitlePath() const { return subtitlePath_; }
     int syncOffsetMs() const { return syncOffsetMs_; }
     QString editorText() const;
@@ -45,6 +48,9 @@ private:
     QWidget *buildActionRow();
     bool hasEngine() const;
     void applyDelay();
+    void showFile(const QString &path);
+    void askBeforeDiscarding();
+    bool saveToFile();
     QString writeAppliedCopy(const QString &text);
     void showError(const QString &text);
 
@@ -54,6 +60,8 @@ private:
     SubtitleText::Encoding encoding_ = SubtitleText::Encoding::Utf8;
     bool crlf_ = false;
     QString appliedPath_; // the copy last handed to the engine, removed with the widget
+    QString pendingPath_; // what to show once the discard question is answered
+    QPointer<QMessageBox> discardQuestion_;
 
     QLabel *titleLabel_ = nullptr;
     QLabel *fileLabel_ = nullptr;

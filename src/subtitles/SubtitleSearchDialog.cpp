@@ -1,7 +1,6 @@
 #include "subtitles/SubtitleSearchDialog.h"
 
-#include "app/AppIdentity.h"
-#include "app/SettingsKeys.h"
+#include "subtitles/SubtitleTranslator.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,7 +11,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -194,27 +192,38 @@ void SubtitleSearchDialog::onDownloadFinished(const QString &savedPath)
     showProgress(1);
     resultPath_ = savedPath;
     if (translate_->isChecked()) {
-        status_->setText(QStringLiteral("자막 번역 중... (DeepL/파파고 API 필요)"));
         // Read now: the keys may have been entered in the settings since the dialog opened.
-        const QSettings settings(QLatin1StringView(AppIdentity::kOrganisation),
-                                 QLatin1StringView(AppIdentity::kSettingsApplication));
-        const QString deeplKey = readSetting(settings, SettingsKeys::subtitleDeeplApiKey);
-        const QString papagoId = readSetting(settings, SettingsKeys::subtitlePapagoClientId);
-        const QString papagoSecret = readSetting(settings, SettingsKeys::subtitlePapagoClientSecret);
-        if (!deeplKey.isEmpty() || (!papagoId.isEmpty() && !papagoSecret.isEmpty())) {
-            downloader_->translateSubtitle(savedPath, QStringLiteral("ko"), deeplKey, papagoId, papagoSecret);
+        const TranslationKeys keys = TranslationKeys::fromSettings();
+        if (keys.isSet()) {
+            showBusy(QStringLiteral("자막 번역 중... (DeepL/파파고 API 필요)"));
+            downloader_->translateSubtitle(savedPath, QStringLiteral("ko"), keys.deeplKey, keys.papagoClientId,
+                                           keys.papagoClientSecret);
             return;
         }
         status_->setText(QStringLiteral("번역 API 키가 없습니다. 설정 → 자막 탭에서 API 키를 입력하세요."));
     }
-    status_->setText(QStringLiteral("자막 다운로드 완료: ") + QFileInfo(savedPath).fileName());
-    accept();
+    finish(QStringLiteral("자막 다운로드 완료: "));
 }
 
 void SubtitleSearchDialog::onTranslateFinished(const QString &translatedPath)
 {
+    showProgress(1);
     resultPath_ = translatedPath;
-    status_->setText(QStringLiteral("번역 완료: ") + QFileInfo(translatedPath).fileName());
+    finish(QStringLiteral("번역 완료: "));
+}
+
+void SubtitleSearchDialog::finish(const QString &done)
+{
+    // The dialog closes only once the subtitle plays; a file the engine refuses is reported here,
+    // with the list still there to pick another.
+    if (loader_) {
+        if (const QString refusal = loader_(resultPath_); !refusal.isEmpty()) {
+            resultPath_.clear();
+            onError(refusal);
+            return;
+        }
+    }
+    status_->setText(done + QFileInfo(resultPath_).fileName());
     accept();
 }
 

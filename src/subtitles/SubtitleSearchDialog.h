@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -24,6 +26,10 @@ public:
 
     // The downloaded subtitle, or its translation when one was made; empty until then.
     QString resultPath() const { return resultPath_; }
+    // Puts a finished subtitle on screen before the dialog closes; answers why it could not (the
+    // engine refused the file, another video plays by now), or nothing when it plays.
+    using Loader = std::function<QString(const QString &path)>;
+    void setLoader(Loader loader) { loader_ = std::move(loader); }
 
 private slots:
     void startSearch();
@@ -36,6 +42,7 @@ private slots:
 private:
     void showBusy(const QString &status);
     void showProgress(int value); // 0 stopped, 1 full
+    void finish(const QString &done);
 
     QString mediaPath_;
     SubtitleDownloader *downloader_ = nullptr;
@@ -47,4 +54,5 @@ private:
     QPushButton *download_ = nullptr;
     QList<SubtitleResult> results_;
     QString resultPath_;
+    Loader loader_;
 };

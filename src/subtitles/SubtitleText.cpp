@@ -27,6 +27,13 @@ std::optional<QString> decodeStrictly(QStringDecoder decoder, QByteArrayView byt
     return text;
 }
 
+// Decoded with every undecodable sequence replaced, and how many there were.
+std::pair<QString, qsizetype> decodeLeniently(QStringDecoder decoder, QByteArrayView bytes)
+{
+    const QString text = decoder.decode(bytes);
+    return {text, text.count(QChar::ReplacementCharacter)};
+}
+
 std::optional<QByteArray> encodeStrictly(QStringEncoder encoder, const QString &text)
 {
     QByteArray bytes = encoder.encode(text);
@@ -78,8 +85,22 @@ Decoded decode(const QByteArray &bytes)
         decoded.encoding = Encoding::Cp949;
         decoded.text = *korean;
     } else {
-        decoded.encoding = Encoding::Latin1;
-        decoded.text = QString::fromLatin1(bytes);
+        // One stray byte (a cut-off download, a careless edit) must not turn a whole Korean file
+        // into Latin-1 mojibake: the encoding that stumbles least, its stumbles replaced, as long
+        // as they are few. Many stumbles in both mean the file is neither; Latin-1 keeps its bytes.
+        auto [utf8Text, utf8Errors] = decodeLeniently(QStringDecoder(QStringConverter::Utf8), bytes);
+        auto [koreanText, koreanErrors] = decodeLeniently(QStringDecoder(kCp949Name), bytes);
+        const bool cp949 = koreanErrors < utf8Errors;
+        const qsizetype errors = cp949 ? koreanErrors : utf8Errors;
+        const qsizetype nonAscii = std::count_if(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) >= 0x80; });
+        if (errors <= std::max<qsizetype>(1, nonAscii / 100)) {
+            decoded.encoding = cp949 ? Encoding::Cp949 : Encoding::Utf8;
+            decoded.text = cp949 ? std::move(koreanText) : std::move(utf8Text);
+            decoded.replaced = errors;
+        } else {
+            decoded.encoding = Encoding::Latin1;
+            decoded.text = QString::fromLatin1(bytes);
+        }
     }
     decoded.crlf = decoded.text.contains(QLatin1String("\r\n"));
     decoded.text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -91,6 +112,10 @@ std::optional<QByteArray> encode(const QString &text, Encoding encoding, bool cr
     QString lines = text;
     if (crlf)
         lines.replace(u'\n', QLatin1String("\r\n"));
+    // A byte replaced on reading has no value to go back to; the old code pages write the
+    // usual stand-in instead of giving up their encoding for it.
+    if (encoding == Encoding::Cp949 || encoding == Encoding::Latin1)
+        lines.replace(QChar::ReplacementCharacter, u'?');
     constexpr auto withBom = QStringConverter::Flag::WriteBom;
     switch (encoding) {
     case Encoding::Utf8:
@@ -144,7 +169,15 @@ QString cueProblem(const QString &text)
     }
     if (text.contains(QLatin1String("<SAMI"), Qt::CaseInsensitive))
         return text.contains(QLatin1String("<SYNC"), Qt::CaseInsensitive) ? QString() : invalid("SYNC 태그가 없습니다.");
-    return text.contains(QLatin1String("-->")) ? QString() : invalid("시간 정보가 있는 줄이 없습니다.");
+    // The timing lines of the text formats the engine reads: SubRip and WebVTT ("-->" between two
+    // clock times, so that an HTML comment does not pass), MicroDVD ("{frame}{frame}"), MPL2
+    // ("[tenths][tenths]"), SubViewer ("h:mm:ss.cc,h:mm:ss.cc") and TMPlayer ("h:mm:ss:").
+    static const QRegularExpression timing(QStringLiteral(
+        "(\\d+:)?\\d{1,2}:\\d\\d[,.]\\d{1,3}[ \\t]*-->[ \\t]*(\\d+:)?\\d{1,2}:\\d\\d[,.]\\d{1,3}"
+        "|^[ \\t]*(\\{\\d+\\}\\{\\d*\\}|\\[\\d+\\]\\[\\d*\\])"
+        "|^[ \\t]*\\d{1,2}:\\d\\d:\\d\\d([.,]\\d\\d,\\d{1,2}:\\d\\d:\\d\\d[.,]\\d\\d|[:=])"),
+        QRegularExpression::MultilineOption);
+    return text.contains(timing) ? QString() : invalid("시간 정보가 있는 줄이 없습니다.");
 }
 
 } // namespace SubtitleText

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "subtitles/SegmentLine.h"
+#include "subtitles/SpeechHistoryView.h"
 
 #include <QElapsedTimer>
 #include <QList>
-#include <QProcess>
 #include <QString>
 #include <QWidget>
 
@@ -13,26 +13,25 @@ class ConfidenceGauge;
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QTimer;
+class SpeechProcess;
+class SpeechTranslation;
 
 // The "AI 자막" page of the pro panel: runs the speech-recognition script (whisper_server.py) on
-// the playing file, shows each recognised segment as it arrives with its confidence, and keeps a
-// searchable history that can be exported as SubRip or copied. Nothing here is saved between runs.
+// a file, shows each recognised segment as it arrives with its confidence, translates it into
+// Korean when asked (through the subtitle search's translation service), and keeps a searchable
+// history for the page's life that can be exported as SubRip or copied.
 class WhisperWidget : public QWidget
 {
     Q_OBJECT
 public:
-    // The newest segments kept; older ones drop out of the history.
-    static constexpr int kMaxHistory = 500;
-    enum HistoryFilter { AllSegments = 0, HighConfidence = 1, LowConfidence = 2 };
+    static constexpr int kMaxHistory = SpeechHistoryView::kMaxHistory;
 
     explicit WhisperWidget(QWidget *parent = nullptr);
     ~WhisperWidget() override;
 
-    // The file recognition runs on; the next start uses it (a running one goes on with its file).
+    // The file the next start recognises; a running recognition goes on with its own.
     void setMediaPath(const QString &path);
     QString mediaPath() const { return mediaPath_; }
     void setDuration(double seconds);
@@ -41,10 +40,8 @@ public:
     bool isWhisperAvailable() const { return whisperAvailable_; }
     // "faster-whisper", "pocketsphinx", or empty when neither can run.
     QString engineName() const { return engineName_; }
-    // Newest first.
-    const QList<SubtitleSegment> &segmentHistory() const { return segmentHistory_; }
-    // Where exportSRT() writes for the current file: beside it, under its full base name.
-    QString srtExportPath() const;
+    // Newest first, from every run since the page was made.
+    const QList<SubtitleSegment> &segmentHistory() const;
 
     // "h:mm:ss" from an hour on, "mm:ss" below.
     static QString formatClock(double seconds);
@@ -54,14 +51,16 @@ signals:
     void statusChanged(const QString &status);
     void activeChanged(bool active);
     void seekToSubtitle(double startSec);
+    // Asked at every start, before the file is read: the window answers with setMediaPath.
+    void mediaPathRequested();
 
 public slots:
     // Turning on without a usable engine or file leaves the page idle and says why.
     void setActive(bool on);
     void onPositionChanged(double seconds);
-    void onProcessOutput();
-    void onProcessError(QProcess::ProcessError error);
-    void onProcessFinished(int exitCode);
+    void onSegmentsArrived(const QList<SubtitleSegment> &segments);
+    void onProcessError(const QString &reason);
+    void onProcessFinished(bool succeeded, const QString &detail);
     void onLangChanged(int index);
     void onModelChanged(int index);
     void onTranslateToggled(bool on);
@@ -70,6 +69,7 @@ public slots:
     void checkWhisperAvailable();
     void onSearchChanged(const QString &text);
     void onFilterChanged(int filter);
+    // The latest run's file's segments, in time order, beside it under a name not yet taken.
     void exportSRT();
     void copyAll();
 
@@ -78,23 +78,25 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    // WhisperPage.cpp
+    void buildPage();
     QWidget *buildSettings();
     QWidget *buildConfidence();
     QWidget *buildWaveform();
     QWidget *buildPreview();
-    QWidget *buildHistory();
 
     void startRecognition();
     void stopRecognition();
-    void readStandardError();
-    void readSegments(bool toTheEnd);
+    void onTranslated(const QList<SubtitleSegment> &segments);
+    void finishRun();
     void showSegment(const SubtitleSegment &segment);
     void showProgress(double endSec);
     void showElapsed();
     void showMessage(const QString &message);
-    void rebuildHistoryList();
     void restyleStartButton();
-    QString failureDetail() const;
+    // Why "한국어 번역" cannot work now; empty when it can.
+    QString translationBlocker() const;
+    void refreshTranslateBox();
 
     // Choices for the next run.
     QString languageCode_ = QStringLiteral("auto");
@@ -103,17 +105,18 @@ private:
     bool saveSrt_ = false;
     bool speakerSeparation_ = false; // shown, but no engine here can tell speakers apart
     QString mediaPath_;
-    QString searchText_;
-    int historyFilter_ = AllSegments;
 
-    QProcess *process_ = nullptr;
-    QByteArray stderrTail_;
+    SpeechProcess *process_ = nullptr;
+    SpeechTranslation *translation_ = nullptr;
+    QString runMedia_;         // the file the running (or last) recognition reads
+    bool savesTranslation_ = false;       // this run's SRT file is written here, translated
+    QList<SubtitleSegment> runSegments_;  // for that file: all of the run, not the history's newest
+    bool finishing_ = false;   // the script is done; translations are still on their way
     bool active_ = false;
     bool whisperAvailable_ = false;
     QString interpreter_;
     QString scriptPath_;
     QString engineName_;
-    QList<SubtitleSegment> segmentHistory_;
     QTimer *elapsedTimer_ = nullptr;
     QElapsedTimer elapsedClock_;
     double position_ = 0;
@@ -121,6 +124,8 @@ private:
 
     QComboBox *languageBox_ = nullptr;
     QComboBox *modelBox_ = nullptr;
+    QCheckBox *translateBox_ = nullptr;
+    QLabel *translateNote_ = nullptr;
     QCheckBox *timestampsBox_ = nullptr;
     QPushButton *startButton_ = nullptr;
     QLabel *gpuBadge_ = nullptr;
@@ -131,8 +136,5 @@ private:
     QLabel *remainingLabel_ = nullptr;
     QLabel *previewLabel_ = nullptr;
     QLabel *confidenceLabel_ = nullptr;
-    QLineEdit *searchEdit_ = nullptr;
-    QPushButton *highFilterButton_ = nullptr;
-    QPushButton *lowFilterButton_ = nullptr;
-    QListWidget *historyList_ = nullptr;
+    SpeechHistoryView *history_ = nullptr;
 };

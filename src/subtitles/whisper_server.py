@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Speech recognition for Velmoran's "AI 자막" page.
 
-    whisper_server.py --file MEDIA --model NAME --language CODE [--translate] [--save-srt]
+    whisper_server.py --file MEDIA --model NAME --language CODE [--save-srt]
     whisper_server.py --probe
 
 Every recognised segment leaves as one line on stdout, as soon as it is known:
@@ -11,10 +11,15 @@ Every recognised segment leaves as one line on stdout, as soon as it is known:
 start and end in seconds, confidence from 0 to 1, numbers with a dot; a "|" inside the text is
 replaced so that the line always splits the same way. Anything meant for a person goes to stderr.
 --probe prints the engine this interpreter would use ("faster-whisper", "pocketsphinx" or "none").
+--save-srt writes the segments in time order beside the media, as "<name>.srt", or when that
+name is taken (by the user's own subtitle, say) the first free one of "<name>.stt.srt",
+"<name>.stt.2.srt", …: no file is ever replaced. The name written is noted on stderr as
+"whisper_server: saved PATH". Translation is the player's job: the recognisers translate into
+English only.
 
 faster-whisper is used when it is installed. Otherwise Debian's pocketsphinx (python3-pocketsphinx
-with pocketsphinx-en-us) recognises English offline; it cannot translate and has no model sizes,
-so --translate, --model and a language other than English are reported and ignored.
+with pocketsphinx-en-us) recognises English offline; it has no model sizes, so --model and a
+language other than English are reported and ignored.
 """
 
 import argparse
@@ -58,11 +63,15 @@ def pocketsphinx_model():
 
 
 def available_engine():
+    # VELMORAN_SPEECH_ENGINE keeps the choice to one engine, e.g. the offline pocketsphinx where
+    # faster-whisper would first download its model.
+    wanted = os.environ.get("VELMORAN_SPEECH_ENGINE") or None
     # find_spec instead of an import: importing faster-whisper takes seconds, and the player asks
     # while its window waits.
-    if importlib.util.find_spec("faster_whisper") is not None:
+    if wanted in (None, "faster-whisper") and importlib.util.find_spec("faster_whisper") is not None:
         return "faster-whisper"
-    if importlib.util.find_spec("pocketsphinx") is not None and pocketsphinx_model() is not None:
+    if (wanted in (None, "pocketsphinx") and importlib.util.find_spec("pocketsphinx") is not None
+            and pocketsphinx_model() is not None):
         return "pocketsphinx"
     return None
 
@@ -80,24 +89,42 @@ def srt_time(seconds):
     return f"{ms // 3600000:02d}:{ms // 60000 % 60:02d}:{ms // 1000 % 60:02d},{ms % 1000:03d}"
 
 
+# Far more than anyone keeps beside one video; beyond it the folder is not a place to write.
+MAX_SRT_NAMES = 100
+
+
+def srt_names(media):
+    base = os.path.splitext(media)[0]
+    yield base + ".srt"
+    yield base + ".stt.srt"
+    for n in range(2, MAX_SRT_NAMES):
+        yield f"{base}.stt.{n}.srt"
+
+
 def save_srt(media, segments):
-    target = os.path.splitext(media)[0] + ".srt"
-    blocks = [f"{n}\n{srt_time(s)} --> {srt_time(e)}\n{t}\n" for n, (s, e, t) in enumerate(segments, 1)]
+    ordered = sorted(set(segments))
+    blocks = [f"{n}\n{srt_time(s)} --> {srt_time(e)}\n{t}\n" for n, (s, e, t) in enumerate(ordered, 1)]
     temporary = None
     try:
-        # Written beside and renamed over, so a player never reads half a file.
-        fd, temporary = tempfile.mkstemp(prefix=".velmoran-", suffix=".srt", dir=os.path.dirname(target) or ".")
+        # Written beside, then linked under the first free name: link() refuses a name that is
+        # taken, even by a file made a moment ago, and a player never reads half a file.
+        fd, temporary = tempfile.mkstemp(prefix=".velmoran-", suffix=".srt", dir=os.path.dirname(media) or ".")
         with os.fdopen(fd, "w", encoding="utf-8") as out:
             out.write("\n".join(blocks))
         # mkstemp makes the file private; an exported subtitle gets the user's usual permissions.
         umask = os.umask(0)
         os.umask(umask)
         os.chmod(temporary, 0o666 & ~umask)
-        os.replace(temporary, target)
-        temporary = None
-        note(f"saved {target}")
+        for target in srt_names(media):
+            try:
+                os.link(temporary, target)
+            except FileExistsError:
+                continue
+            note(f"saved {target}")
+            return
+        note(f"could not save beside {media}: every name is taken")
     except OSError as error:
-        note(f"could not save {target}: {error}")
+        note(f"could not save beside {media}: {error}")
     finally:
         if temporary is not None:
             os.unlink(temporary)
@@ -108,7 +135,7 @@ def run_faster_whisper(args, segments):
 
     model = WhisperModel(args.model, device="auto", compute_type="default")
     found, _ = model.transcribe(args.file, language=None if args.language == "auto" else args.language,
-                                task="translate" if args.translate else "transcribe", vad_filter=True)
+                                task="transcribe", vad_filter=True)
     for segment in found:
         # The mean log-probability of the segment's tokens, as a probability.
         confidence = math.exp(segment.avg_logprob)
@@ -134,8 +161,6 @@ def is_word(word):
 def run_pocketsphinx(args, segments):
     from pocketsphinx import Decoder
 
-    if args.translate:
-        note("pocketsphinx cannot translate; --translate is ignored")
     if args.language not in ("auto", "en"):
         note(f"pocketsphinx recognises English only; --language {args.language} is ignored")
     note(f"pocketsphinx has one English model; --model {args.model} is ignored")
@@ -200,7 +225,6 @@ def main():
     parser.add_argument("--file")
     parser.add_argument("--model", default="medium")
     parser.add_argument("--language", default="auto")
-    parser.add_argument("--translate", action="store_true")
     parser.add_argument("--save-srt", action="store_true")
     args = parser.parse_args()
 

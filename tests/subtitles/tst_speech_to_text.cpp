@@ -1,11 +1,17 @@
-// The "AI 자막" page: the script's line protocol, a run of a stand-in interpreter, failures that
-// must leave the page idle, and the real script recognising synthesised speech.
+// The "AI 자막" page: the script's line protocol, runs of a stand-in interpreter (with the
+// translation service faked), failures that must leave the page idle, and the real script
+// recognising synthesised speech offline.
 
+#include "FakeHttpServer.h"
 #include "TestFiles.h"
 #include "TestMedia.h"
+#include "app/AppIdentity.h"
+#include "app/SettingsKeys.h"
+#include "subtitles/AudioWaveform.h"
 #include "subtitles/SegmentLine.h"
 #include "subtitles/WhisperWidget.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -16,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrlQuery>
 
 namespace {
 
@@ -30,9 +37,20 @@ QString writeFakeInterpreter(const QTemporaryDir &dir, const QByteArray &body)
     return path;
 }
 
-QString previewText(const WhisperWidget &widget)
+QStringList argumentsOf(const QString &fake)
 {
-    return widget.findChild<QLabel *>(QStringLiteral("previewLabel"))->text();
+    return QString::fromUtf8(readTestFile(fake + QStringLiteral(".args"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QString labelText(const WhisperWidget &widget, const char *name = "previewLabel")
+{
+    return widget.findChild<QLabel *>(QLatin1String(name))->text();
+}
+
+void setDeeplKey(const QString &key)
+{
+    QSettings settings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication));
+    writeSetting(settings, SettingsKeys::subtitleDeeplApiKey, key);
 }
 
 } // namespace
@@ -40,6 +58,7 @@ QString previewText(const WhisperWidget &widget)
 class SpeechToTextTest : public QObject
 {
     Q_OBJECT
+    FakeHttpServer deepl_;
 
 private slots:
     void initTestCase()
@@ -48,9 +67,17 @@ private slots:
         const QString script = QFileInfo(TestMedia::playerBinary()).dir().filePath(QStringLiteral("whisper_server.py"));
         QVERIFY2(QFileInfo::exists(script), qPrintable(script));
         qputenv("VELMORAN_WHISPER_SCRIPT", script.toUtf8());
+        // The system's own tools only: no python3 (or nvidia-smi) a user installed elsewhere.
+        qputenv("PATH", "/usr/bin:/bin");
+        QVERIFY(deepl_.listen());
+        qputenv("VELMORAN_DEEPL_URL", deepl_.url(QStringLiteral("/")).toEncoded());
     }
 
-    void init() { qunsetenv("VELMORAN_PYTHON"); }
+    void init()
+    {
+        qunsetenv("VELMORAN_PYTHON");
+        setDeeplKey(QString());
+    }
 
     void protocolLine_data()
     {
@@ -77,7 +104,8 @@ private slots:
     void srtTimestamp() { QCOMPARE(SegmentLine::srtTimestamp(3725.0405), QStringLiteral("01:02:05,041")); }
 
     // 600 lines and a last one without a newline: everything arrives, the history keeps the
-    // newest 500, and the page is idle again when the script ends.
+    // newest 500, and the page shows the end and is idle again when the script ends. Exports go
+    // beside the file in time order, never over a file already there.
     void runsTheScriptToItsEnd()
     {
         QTemporaryDir dir;
@@ -87,12 +115,17 @@ private slots:
         lines += "600|601|마지막 줄|0.5";
         writeTestFile(dir.filePath(QStringLiteral("lines")), lines);
         const QString fake = writeFakeInterpreter(dir, "cat \"$(dirname \"$0\")/lines\"\n");
+        const QString users = writeTestFile(dir.filePath(QStringLiteral("clip.srt")), "the user's own");
 
         WhisperWidget widget;
+        auto *translate = widget.findChild<QCheckBox *>(QStringLiteral("translateBox"));
+        QVERIFY(!translate->isEnabled() && !translate->isChecked());
         auto *language = widget.findChild<QComboBox *>(QStringLiteral("languageBox"));
         language->setCurrentIndex(language->findText(QStringLiteral("한국어")));
         const QString media = dir.filePath(QStringLiteral("clip.mkv"));
-        widget.setMediaPath(media);
+        // The page's own button asks the window for the file that plays.
+        connect(&widget, &WhisperWidget::mediaPathRequested, &widget, [&] { widget.setMediaPath(media); });
+        widget.setDuration(1200);
         QSignalSpy segments(&widget, &WhisperWidget::subtitleGenerated);
         QSignalSpy active(&widget, &WhisperWidget::activeChanged);
         widget.findChild<QPushButton *>(QStringLiteral("btnStart"))->click();
@@ -103,48 +136,106 @@ private slots:
         QCOMPARE(segments.size(), 601);
         QCOMPARE(widget.segmentHistory().size(), WhisperWidget::kMaxHistory);
         QCOMPARE(widget.segmentHistory().constLast().text, QStringLiteral("줄 101"));
-        QCOMPARE(previewText(widget), QStringLiteral("마지막 줄"));
-        QCOMPARE(QString::fromUtf8(readTestFile(fake + QStringLiteral(".args"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-                 QStringList({"-u", qEnvironmentVariable("VELMORAN_WHISPER_SCRIPT"), "--file", media, "--model",
-                              "medium", "--language", "ko", "--translate"}));
+        QCOMPARE(labelText(widget), QStringLiteral("음성 인식 완료"));
+        QCOMPARE(labelText(widget, "progressLabel"), QStringLiteral("100%"));
+        QCOMPARE(argumentsOf(fake), QStringList({"-u", qEnvironmentVariable("VELMORAN_WHISPER_SCRIPT"), "--file", media,
+                                                 "--model", "medium", "--language", "ko"}));
 
         widget.exportSRT();
-        QVERIFY(readTestFile(dir.filePath(QStringLiteral("clip.srt")))
-                    .startsWith("1\n00:10:00,000 --> 00:10:01,000\n마지막 줄\n\n2\n00:09:59,000"));
+        widget.exportSRT();
+        QCOMPARE(readTestFile(users), QByteArray("the user's own"));
+        const QByteArray exported = readTestFile(dir.filePath(QStringLiteral("clip.stt.srt")));
+        QVERIFY2(exported.startsWith("1\n00:01:41,000 --> 00:01:41,500\n줄 101\n\n2\n00:01:42,000"), exported.left(80));
+        QCOMPARE(readTestFile(dir.filePath(QStringLiteral("clip.stt.2.srt"))), exported);
     }
 
-    // A new file replaces the old one's run and history; stopping kills the script at once.
-    void followsTheFileAndStops()
+    // Another file handed over, running or idle, neither wipes the history nor restarts the run.
+    // Stopping kills the script at once.
+    void historyOutlivesTheFile()
     {
         QTemporaryDir dir;
         const QString fake = writeFakeInterpreter(dir, "echo '1|2|Hello World|0.95'\n"
                                                        "echo '3|4|bye|0.5'\n"
                                                        "echo $$ > \"$0.pid\"\n"
                                                        "exec sleep 30\n");
+        const QString pidFile = fake + QStringLiteral(".pid");
         WhisperWidget widget;
         QSignalSpy segments(&widget, &WhisperWidget::subtitleGenerated);
-        widget.setMediaPath(dir.filePath(QStringLiteral("first.mkv")));
+        const QString first = dir.filePath(QStringLiteral("first.mkv"));
+        widget.setMediaPath(first);
         widget.setActive(true);
         QTRY_COMPARE(segments.size(), 2);
         widget.onSearchChanged(QStringLiteral("hello"));
         const QListWidget *history = widget.findChild<QListWidget *>(QStringLiteral("historyList"));
         QVERIFY(history->count() == 1 && history->item(0)->text() == QStringLiteral("00:01  Hello World  95%"));
 
-        QFile::remove(fake + QStringLiteral(".pid"));
-        const QString second = dir.filePath(QStringLiteral("second.mkv"));
-        widget.setMediaPath(second);
-        QVERIFY(widget.segmentHistory().isEmpty());
-        QTRY_COMPARE(segments.size(), 4);
-        QVERIFY(widget.isActive());
-        QVERIFY(readTestFile(fake + QStringLiteral(".args")).contains(second.toUtf8()));
-
-        const QString pidFile = fake + QStringLiteral(".pid");
+        widget.setMediaPath(dir.filePath(QStringLiteral("second.mkv")));
         QTRY_VERIFY(readTestFile(pidFile).endsWith('\n'));
         const QString proc = QStringLiteral("/proc/%1").arg(QString::fromLatin1(readTestFile(pidFile)).trimmed());
-        QVERIFY(QFileInfo::exists(proc));
+        QVERIFY(widget.isActive() && QFileInfo::exists(proc) && argumentsOf(fake).contains(first));
+        QCOMPARE(widget.segmentHistory().size(), 2);
         widget.setActive(false);
         QVERIFY(!QFileInfo::exists(proc));
+
+        widget.setMediaPath(dir.filePath(QStringLiteral("third.mkv")));
         QCOMPARE(widget.segmentHistory().size(), 2);
+    }
+
+    // "한국어 번역" recognises, then has DeepL translate each segment; a refusal keeps the
+    // recognised text and says so.
+    void translatesIntoKorean_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("texts"); // newest first
+        QTest::newRow("translated") << 200 << QStringList{"[KO] Goodbye", "[KO] Hello there"};
+        QTest::newRow("quota spent") << 456 << QStringList{"Goodbye", "Hello there"};
+    }
+    void translatesIntoKorean()
+    {
+        QFETCH(int, status);
+        QFETCH(QStringList, texts);
+        deepl_.route("POST", "/v2/translate", [status](const FakeHttpServer::Request &request) {
+            const QString text = QUrlQuery(QString::fromLatin1(request.body)).queryItemValue(QStringLiteral("text"), QUrl::FullyDecoded);
+            return status == 200 ? FakeHttpServer::json(QJsonObject{{"translations", QJsonArray{QJsonObject{{"text", "[KO] " + text}}}}})
+                                 : FakeHttpServer::json(QByteArray(R"({"message":"Quota Exceeded"})"), status);
+        });
+        setDeeplKey(QStringLiteral("key:fx"));
+        QTemporaryDir dir;
+        writeFakeInterpreter(dir, "echo '1|2|Hello there|0.9'; echo '3|4|Goodbye|0.8'\n");
+        WhisperWidget widget;
+        QSignalSpy segments(&widget, &WhisperWidget::subtitleGenerated);
+        QSignalSpy statuses(&widget, &WhisperWidget::statusChanged);
+        widget.setMediaPath(dir.filePath(QStringLiteral("talk.mkv")));
+        widget.setActive(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!widget.isActive(), 20000);
+        QCOMPARE((QStringList{segments.at(1).at(0).toString(), segments.at(0).at(0).toString()}), texts);
+        QCOMPARE(widget.segmentHistory().constLast().text, texts.last()); // the history keeps what was shown
+        QCOMPARE(statuses.size(), status == 200 ? 2 : 3); // started, (refused,) done
+        QVERIFY(status == 200 || statuses.at(1).at(0).toString().endsWith(QStringLiteral("Quota Exceeded")));
+        QCOMPARE(statuses.last().at(0).toString(), QStringLiteral("음성 인식 완료"));
+    }
+
+    // The position arrives at the engine's rate; the strip repaints only when its playhead moves
+    // a pixel or its clock a second.
+    void waveformRepaintsOnlyOnChange()
+    {
+        AudioWaveform waveform;
+        waveform.resize(240, 44);
+        waveform.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&waveform));
+        struct Counter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject *, QEvent *event) override { return (paints += event->type() == QEvent::Paint), false; }
+        } counter;
+        waveform.installEventFilter(&counter);
+        for (int step = 0; step < 100; ++step) {
+            waveform.setPosition(600.2 + step * 0.001, 3600);
+            QCoreApplication::processEvents();
+        }
+        QVERIFY2(counter.paints <= 1, qPrintable(QString::number(counter.paints)));
+        const int before = counter.paints;
+        waveform.setPosition(700, 3600);
+        QTRY_VERIFY(counter.paints > before);
     }
 
     void failuresLeaveThePageIdle()
@@ -169,8 +260,8 @@ private slots:
             widget.setMediaPath(QStringLiteral("/tmp/clip.mkv"));
             widget.setActive(true);
             QTRY_VERIFY(!widget.isActive());
-            QVERIFY2(previewText(widget).startsWith(QStringLiteral("음성 인식을 시작할 수 없습니다")),
-                     qPrintable(previewText(widget)));
+            QVERIFY2(labelText(widget).startsWith(QStringLiteral("음성 인식을 시작할 수 없습니다")),
+                     qPrintable(labelText(widget)));
         }
         {
             // A script that fails after a flood on stderr: its last words reach the page.
@@ -180,14 +271,17 @@ private slots:
             widget.setMediaPath(QStringLiteral("/tmp/clip.mkv"));
             widget.setActive(true);
             QTRY_VERIFY_WITH_TIMEOUT(!widget.isActive(), 20000);
-            QCOMPARE(previewText(widget), QStringLiteral("음성 인식이 실패했습니다: ffmpeg could not decode"));
+            QCOMPARE(labelText(widget), QStringLiteral("음성 인식이 실패했습니다: ffmpeg could not decode"));
         }
     }
 
     // The real script with the offline engine on synthesised English: segments in time order,
-    // exported beside the episode under its full name.
+    // saved by the script and exported beside the episode, the user's own subtitle left alone.
     void recognisesSpeech()
     {
+        qputenv("VELMORAN_PYTHON", "/usr/bin/python3");
+        // Offline whatever else is installed: faster-whisper would first download a model.
+        qputenv("VELMORAN_SPEECH_ENGINE", "pocketsphinx");
         QTemporaryDir dir;
         const QString wav = dir.filePath(QStringLiteral("speech.wav"));
         const QString media = dir.filePath(QStringLiteral("Show.S01E02.mkv"));
@@ -203,11 +297,12 @@ private slots:
                                     "-i", wav, "-shortest", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
                                     media}),
                  0);
-        // Another episode's export must survive this one's.
-        const QString otherExport = writeTestFile(dir.filePath(QStringLiteral("Show.srt")), "1\n00:00:01,000 --> 00:00:02,000\nother\n");
+        const QByteArray own = "1\n00:00:01,000 --> 00:00:02,000\nthe user's own\n";
+        const QString users = writeTestFile(dir.filePath(QStringLiteral("Show.S01E02.srt")), own);
 
         WhisperWidget widget;
         QVERIFY2(widget.engineName() == QLatin1String("pocketsphinx"), qPrintable(widget.engineName()));
+        widget.findChild<QCheckBox *>(QStringLiteral("saveBox"))->setChecked(true);
         widget.setMediaPath(media);
         QSignalSpy segments(&widget, &WhisperWidget::subtitleGenerated);
         QSignalSpy status(&widget, &WhisperWidget::statusChanged);
@@ -229,9 +324,9 @@ private slots:
         QVERIFY(previousStart - segments.first().at(1).toDouble() >= 4.0);
 
         widget.exportSRT();
-        // The layout of the cues is the stand-in run's to check; here, that every segment is there.
-        QCOMPARE(readTestFile(dir.filePath(QStringLiteral("Show.S01E02.srt"))).count(" --> "), segments.size());
-        QVERIFY(readTestFile(otherExport).contains("other"));
+        QCOMPARE(readTestFile(users), own);
+        QCOMPARE(readTestFile(dir.filePath(QStringLiteral("Show.S01E02.stt.srt"))).count(" --> "), segments.size());
+        QCOMPARE(readTestFile(dir.filePath(QStringLiteral("Show.S01E02.stt.2.srt"))).count(" --> "), segments.size());
     }
 };
 

@@ -1,15 +1,24 @@
-// Subtitle search, download and translation against fakes answering like OpenSubtitles, DeepL
-// and Papago.
+// Subtitle search, download and translation, and the search dialog, against fakes answering like
+// OpenSubtitles, DeepL and Papago.
 
 #include "FakeHttpServer.h"
 #include "TestFiles.h"
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
 #include "subtitles/MovieHash.h"
+#include "subtitles/ServiceReply.h"
 #include "subtitles/SubtitleDownloader.h"
+#include "subtitles/SubtitleSearchDialog.h"
 
+#include <QCheckBox>
 #include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QSignalSpy>
+#include <QStringEncoder>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
@@ -73,6 +82,11 @@ private slots:
         QCOMPARE(hash(QByteArray(131072, '\xFF')), u"000000000001c000");
         QCOMPARE(hash({}, qint64(5) * 1024 * 1024 * 1024), u"0000000140000000");
         QCOMPARE(hash(QByteArray(131071, '\xFF')), QString());
+        // Unlike bytes throughout: a word read in the wrong order or from the wrong place shows.
+        QByteArray varied(150001, 0);
+        for (qsizetype i = 0; i < varied.size(); ++i)
+            varied[i] = char(i % 251);
+        QCOMPARE(hash(varied), u"05c17731eda588ac");
     }
 
     void hashSearchReadsResults()
@@ -97,7 +111,7 @@ private slots:
         QCOMPARE(request.query, "moviehash=" + computeMovieHash(media_).hex.toLatin1()
                                     + "&moviebytesize=204800&languages=ko,en&order_by=download_count");
         QVERIFY(request.header("api-key") == "os-key" && request.header("user-agent") == "Velmoran v4.5"
-                && request.header("content-type") == "application/json");
+                && request.header("content-type") == "application/json" && request.header("accept") == "application/json");
     }
 
     void nameSearch_data()
@@ -174,22 +188,24 @@ private slots:
     {
         QTest::addColumn<QJsonValue>("serverName");
         QTest::addColumn<QString>("link"); // on the fake when it starts with "/"
-        QTest::addColumn<int>("bodySize"); // 0: a small subtitle
+        QTest::addColumn<QByteArray>("body"); // empty: a small subtitle
         QTest::addColumn<QString>("outcome"); // the saved name, or how the error starts
-        QTest::newRow("climbing") << QJsonValue("../../x.srt") << "/file/77" << 0 << "x.srt";
-        QTest::newRow("windows climbing") << QJsonValue("..\\..\\x.ass") << "/file/77" << 0 << "x.ass";
-        QTest::newRow("absolute") << QJsonValue("/etc/passwd") << "/file/77" << 0 << "subtitle.srt";
-        QTest::newRow("the media file") << QJsonValue("movie.mkv") << "/file/77" << 0 << "subtitle.srt";
-        QTest::newRow("null") << QJsonValue() << "/file/77" << 0 << "subtitle.srt";
-        QTest::newRow("link to the media") << QJsonValue("movie.srt") << "/file/77" << 0 << "자막 파일 저장 실패: ";
-        QTest::newRow("not a web link") << QJsonValue("x.srt") << "file:///etc/passwd" << 0 << "자막 파일 다운로드 실패: ";
-        QTest::newRow("20 MB") << QJsonValue("x.srt") << "/file/77" << 20'000'000 << "자막 파일 다운로드 실패: ";
+        QTest::newRow("climbing") << QJsonValue("../../x.srt") << "/file/77" << QByteArray() << "x.srt";
+        QTest::newRow("windows climbing") << QJsonValue("..\\..\\x.ass") << "/file/77" << QByteArray() << "x.ass";
+        QTest::newRow("absolute") << QJsonValue("/etc/passwd") << "/file/77" << QByteArray() << "subtitle.srt";
+        QTest::newRow("the media file") << QJsonValue("movie.mkv") << "/file/77" << QByteArray() << "subtitle.srt";
+        QTest::newRow("null") << QJsonValue() << "/file/77" << QByteArray() << "subtitle.srt";
+        QTest::newRow("link to the media") << QJsonValue("movie.srt") << "/file/77" << QByteArray() << "자막 파일 저장 실패: ";
+        QTest::newRow("not a web link") << QJsonValue("x.srt") << "file:///etc/passwd" << QByteArray() << "자막 파일 다운로드 실패: ";
+        QTest::newRow("20 MB") << QJsonValue("x.srt") << "/file/77" << QByteArray(20'000'000, 'x') << "자막 파일 다운로드 실패: ";
+        QTest::newRow("an error page") << QJsonValue("x.srt") << "/file/77"
+                                       << QByteArray("<html><!-- 00:00:01,000 --> --><body>Not found</body></html>") << "자막 파일 다운로드 실패: ";
     }
     void download()
     {
         QFETCH(QJsonValue, serverName);
         QFETCH(QString, link);
-        QFETCH(int, bodySize);
+        QFETCH(QByteArray, body);
         QFETCH(QString, outcome);
         QTemporaryDir dir;
         const QString media = writeTestFile(dir.filePath(QStringLiteral("movie.mkv")), "media");
@@ -197,7 +213,7 @@ private slots:
         if (serverName == QJsonValue("movie.srt"))
             QVERIFY(QDir().mkpath(folder) && QFile::link(media, folder + QStringLiteral("/movie.srt")));
         const QString url = link.startsWith(u'/') ? server_.url(link).toString() : link;
-        const QByteArray content = bodySize ? QByteArray(bodySize, 'x') : QByteArray("1\n00:00:01,000 --> 00:00:02,000\nHi\n");
+        const QByteArray content = body.isEmpty() ? QByteArray("1\n00:00:01,000 --> 00:00:02,000\nHi\n") : body;
         server_.route("POST", "/api/v1/download", FakeHttpServer::json(QJsonObject{{"link", url}, {"file_name", serverName}}));
         server_.route("GET", "/file/77", FakeHttpServer::text(content));
 
@@ -232,13 +248,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("failAt");
         QTest::addColumn<QByteArray>("onlyBody"); // empty: the text takes several requests
+        QTest::addColumn<bool>("cp949"); // the file as Korean Windows programs write it
         const QString small = QStringLiteral("1\n00:00:01,000 --> 00:00:02,000\nC++ & 100% 한\n");
         const QByteArray encoded = "1%0A00%3A00%3A01%2C000%20--%3E%2000%3A00%3A02%2C000%0AC%2B%2B%20%26%20100%25%20%ED%95%9C%0A";
-        QTest::newRow("deepl, small") << true << small << -1 << "text=" + encoded + "&target_lang=KO";
-        QTest::newRow("papago, small") << false << small << -1 << "source=en&target=ko&text=" + encoded;
-        QTest::newRow("deepl, film") << true << film() << -1 << QByteArray();
-        QTest::newRow("deepl fails midway") << true << film() << 1 << QByteArray();
-        QTest::newRow("papago fails midway") << false << film() << 5 << QByteArray();
+        QTest::newRow("deepl, small") << true << small << -1 << "text=" + encoded + "&target_lang=KO" << false;
+        QTest::newRow("papago, small CP949") << false << small << -1 << "source=en&target=ko&text=" + encoded << true;
+        QTest::newRow("deepl, film") << true << film() << -1 << QByteArray() << false;
+        QTest::newRow("deepl fails midway") << true << film() << 1 << QByteArray() << false;
+        QTest::newRow("papago fails midway") << false << film() << 5 << QByteArray() << false;
     }
     void translation()
     {
@@ -246,8 +263,10 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, failAt);
         QFETCH(QByteArray, onlyBody);
+        QFETCH(bool, cp949);
         QTemporaryDir dir;
-        const QString input = writeTestFile(dir.filePath(QStringLiteral("film.en.SRT")), text.toUtf8());
+        const QString input = writeTestFile(dir.filePath(QStringLiteral("film.en.SRT")),
+                                            cp949 ? QStringEncoder("windows-949").encode(text) : text.toUtf8());
         auto answered = std::make_shared<int>(0);
         server_.route("POST", deepl ? "/v2/translate" : "/v1/papago/n2mt", [=](const Request &request) {
             const QString piece = field(request.body, "text");
@@ -286,6 +305,95 @@ private slots:
                     && server_.requests().first().header("content-type") == "application/x-www-form-urlencoded");
     }
 
+    // A reply is held to a size and an overall time, not only to an idle time-out, and the user
+    // is told which; a compressed body that would unpack beyond reason is named as such.
+    void replyLimits_data()
+    {
+        QTest::addColumn<Response>("response");
+        QTest::addColumn<QString>("failure"); // a part of the message
+        Response trickle = FakeHttpServer::text(QByteArray(1000, 'x'));
+        trickle.chunkSize = 100;
+        trickle.chunkDelayMs = 100;
+        Response bomb = FakeHttpServer::text(qCompress(QByteArray(50'000'000, ' ')).mid(4));
+        bomb.headers << qMakePair(QByteArray("Content-Encoding"), QByteArray("deflate"));
+        QTest::newRow("trickling past the deadline") << trickle << "응답이 0.3초 안에 끝나지 않았습니다.";
+        QTest::newRow("compression bomb") << bomb << "압축";
+    }
+    void replyLimits()
+    {
+        QFETCH(Response, response);
+        QFETCH(QString, failure);
+        server_.route("GET", "/limited", response);
+        QNetworkAccessManager network;
+        const ServiceReply::Limits limits{2'000'000, 5000, 300};
+        QNetworkReply *reply = network.get(ServiceReply::request(server_.url(QStringLiteral("/limited")), limits, false));
+        ServiceReply::watch(reply, limits);
+        QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 20000);
+        const QString message = ServiceReply::failure("실패: ", reply);
+        QVERIFY2(message.startsWith(u"실패: ") && message.contains(failure), qPrintable(message));
+        QVERIFY(ServiceReply::body(reply).isEmpty());
+    }
+
+    // The dialog's own part: the cells, the way to the file it hands over, and a failure that
+    // leaves it open and usable, the download button enabled again.
+    void searchDialog_data()
+    {
+        QTest::addColumn<bool>("translate");
+        QTest::addColumn<QString>("deeplKey");
+        QTest::addColumn<int>("linkStatus");
+        QTest::addColumn<QString>("refusal"); // what the window's loader answers
+        QTest::addColumn<QString>("outcome"); // the accepted file's name, or how the status starts
+        QTest::newRow("no key to translate") << true << QString() << 200 << QString() << "found.srt";
+        QTest::newRow("translated") << true << "key:fx" << 200 << QString() << "found_ko.srt";
+        QTest::newRow("the engine refuses") << false << QString() << 200 << "재생 엔진이 자막 파일을 읽지 못했습니다" << "오류: 재생 엔진이";
+        QTest::newRow("the link fails") << false << QString() << 503 << QString() << "오류: 자막 다운로드 링크 획득 실패: ";
+    }
+    void searchDialog()
+    {
+        QFETCH(bool, translate);
+        QFETCH(QString, deeplKey);
+        QFETCH(int, linkStatus);
+        QFETCH(QString, refusal);
+        QFETCH(QString, outcome);
+        {
+            QSettings settings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication));
+            writeSetting(settings, SettingsKeys::subtitleDeeplApiKey, deeplKey);
+        }
+        server_.route("GET", "/api/v1/subtitles", FakeHttpServer::json(QByteArray(R"({"data":[
+            {"attributes":{"language":"ko","download_count":12,"ratings":8,"hearing_impaired":true,"files":[{"file_id":7,"file_name":"found.srt"}]}},
+            {"attributes":{"language":"en","download_count":3,"ratings":0,"files":[{"file_id":8,"file_name":"other.srt"}]}}]})")));
+        server_.route("POST", "/api/v1/download", FakeHttpServer::json(QJsonObject{{"link", server_.url(QStringLiteral("/file/7")).toString()},
+                                                                                   {"file_name", "found.srt"}}, linkStatus));
+        server_.route("GET", "/file/7", FakeHttpServer::text("1\n00:00:01,000 --> 00:00:02,000\nHello\n"));
+        server_.route("POST", "/v2/translate", FakeHttpServer::json(QJsonObject{{"translations", QJsonArray{QJsonObject{{"text", "안녕"}}}}}));
+        QTemporaryDir dir;
+        const QString media = writeTestFile(dir.filePath(QStringLiteral("movie.mkv")), QByteArray(200 * 1024, 'm'));
+
+        SubtitleSearchDialog dialog(media);
+        dialog.setLoader([&](const QString &) { return refusal; });
+        dialog.findChild<QCheckBox *>()->setChecked(translate);
+        dialog.show();
+        auto *table = dialog.findChild<QTableWidget *>();
+        QPushButton *download = buttonWithText(dialog, QStringLiteral("선택한 자막 다운로드"));
+        QTRY_COMPARE(table->rowCount(), 2);
+        QStringList cells;
+        for (int cell = 0; cell < 10; ++cell)
+            cells << table->item(cell / 5, cell % 5)->text();
+        QCOMPARE(cells, (QStringList{"found.srt", "KO", "12", "8.0", "CC", "other.srt", "EN", "3", "-", ""}));
+        QVERIFY(table->item(0, 4)->foreground().color() == QColor("#4fc3f7")
+                && table->item(1, 0)->foreground().color() != QColor("#4fc3f7"));
+        download->click();
+
+        if (!outcome.startsWith(u"오류")) {
+            QTRY_COMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(dialog.resultPath(), dir.filePath(outcome));
+            return;
+        }
+        QTRY_VERIFY(dialog.findChild<QMessageBox *>());
+        const QString status = dialog.findChild<QLabel *>(QStringLiteral("status"))->text();
+        QVERIFY2(status.startsWith(outcome), qPrintable(status));
+        QVERIFY(dialog.isVisible() && dialog.result() != QDialog::Accepted && download->isEnabled());
+    }
 };
 
 QTEST_MAIN(SubtitleDownloaderTest)

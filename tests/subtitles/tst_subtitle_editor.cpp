@@ -42,34 +42,79 @@ class SubtitleEditorTest : public QObject
     QString write(const QString &name, const QByteArray &bytes) { return writeTestFile(dir_.filePath(name), bytes); }
 
 private slots:
-    // Saved back in the encoding it came in, unless the edit holds a character that has no place in it.
+    // Saved back in the encoding it came in, unless the edit holds a character that has no place
+    // in it. One stray byte is no reason for Latin-1 mojibake: only that byte changes, to U+FFFD
+    // (written as "?" in CP949, which has none).
     void encodingsRoundTrip_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("added");
         QTest::addColumn<QByteArray>("saved");
+        QTest::addColumn<QString>("shown");
         const QByteArray utf8 = kCue.toUtf8();
         const QByteArray utf16 = QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)(kCue);
-        QTest::newRow("UTF-8") << utf8 << QString() << utf8;
-        QTest::newRow("UTF-8 with BOM") << "\xEF\xBB\xBF" + utf8 << QString() << "\xEF\xBB\xBF" + utf8;
-        QTest::newRow("UTF-16LE with BOM") << utf16 << QString() << utf16;
-        QTest::newRow("CP949 with Windows line breaks") << kCp949Cue << QString() << kCp949Cue;
+        QTest::newRow("UTF-8") << utf8 << QString() << utf8 << kCue;
+        QTest::newRow("UTF-8 with BOM") << "\xEF\xBB\xBF" + utf8 << QString() << "\xEF\xBB\xBF" + utf8 << kCue;
+        QTest::newRow("UTF-16LE with BOM") << utf16 << QString() << utf16 << kCue;
+        QTest::newRow("CP949 with Windows line breaks") << kCp949Cue << QString() << kCp949Cue << kCue;
         QTest::newRow("CP949 edited beyond it") << kCp949Cue << QStringLiteral("☃\n")
-                                                 << QString(kCue + QStringLiteral("☃\n")).replace(u'\n', QStringLiteral("\r\n")).toUtf8();
+                                                 << QString(kCue + QStringLiteral("☃\n")).replace(u'\n', QStringLiteral("\r\n")).toUtf8() << kCue;
+        // At the end of the text line; in CP949 a lead byte without its second byte.
+        const QString replaced = QString(kCue).insert(kCue.size() - 1, QChar::ReplacementCharacter);
+        const qsizetype end = utf8.size() - 1, cp949End = kCp949Cue.size() - 2;
+        QTest::newRow("UTF-8, a stray byte") << QByteArray(utf8).insert(end, '\xFF') << QString()
+                                             << QByteArray(utf8).insert(end, "\xEF\xBF\xBD") << replaced;
+        QTest::newRow("CP949, a stray byte") << QByteArray(kCp949Cue).insert(cp949End, '\xB0') << QString()
+                                             << QByteArray(kCp949Cue).insert(cp949End, '?') << replaced;
     }
     void encodingsRoundTrip()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, added);
         QFETCH(QByteArray, saved);
+        QFETCH(QString, shown);
         SubtitleEditorWidget editor(nullptr);
         const QString path = write(QStringLiteral("cue.srt"), bytes);
         editor.loadSubtitleFile(path);
-        QCOMPARE(editor.editorText(), kCue);
-        editor.findChild<QPlainTextEdit *>()->setPlainText(kCue + added);
+        QCOMPARE(editor.editorText(), shown);
+        editor.findChild<QPlainTextEdit *>()->setPlainText(shown + added);
         click(editor, kSave);
         QCOMPARE(readTestFile(path), saved);
         QCOMPARE(editor.fileLabelText().contains(QLatin1String("UTF-8")), !added.isEmpty());
+    }
+
+    // Another subtitle asked for over an unsaved edit: the user decides, and cancel keeps the
+    // edit together with the file it belongs to.
+    void unsavedEditIsAskedAbout_data()
+    {
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::newRow("save") << QMessageBox::Save;
+        QTest::newRow("discard") << QMessageBox::Discard;
+        QTest::newRow("cancel") << QMessageBox::Cancel;
+    }
+    void unsavedEditIsAskedAbout()
+    {
+        QFETCH(QMessageBox::StandardButton, answer);
+        SubtitleEditorWidget editor(nullptr);
+        const QString edited = write(QStringLiteral("edited.srt"), kCue.toUtf8());
+        const QString next = write(QStringLiteral("next.srt"), "1\n00:00:05,000 --> 00:00:06,000\nnext\n");
+        editor.loadSubtitleFile(edited);
+        const QString edit = kCue + QStringLiteral("\n2\n00:00:02,000 --> 00:00:03,000\n고친 자막\n");
+        auto *text = editor.findChild<QPlainTextEdit *>();
+        text->selectAll();
+        text->insertPlainText(edit); // as typed: setPlainText is not an edit
+        editor.loadSubtitleFile(next);
+        editor.loadSubtitleFile(QString()); // the next file, without a subtitle: the question is the same one
+        auto *question = editor.findChild<QMessageBox *>();
+        QVERIFY(editor.findChildren<QMessageBox *>().size() == 1 && question->isVisible()
+                && question->text().startsWith(QStringLiteral("저장하지 않은 변경 사항이 있습니다")));
+        QCOMPARE(editor.subtitlePath(), edited);
+        question->button(answer)->click();
+
+        QCOMPARE(QString::fromUtf8(readTestFile(edited)), answer == QMessageBox::Save ? edit : kCue);
+        QCOMPARE(editor.subtitlePath(), answer == QMessageBox::Cancel ? edited : QString());
+        QCOMPARE(editor.editorText(), answer == QMessageBox::Cancel ? edit : QString());
+        QCOMPARE(editor.hasUnsavedChanges(), answer == QMessageBox::Cancel);
     }
 
     // The file is replaced behind the editor's back; reading it again must neither block nor lose the edit.
@@ -102,13 +147,15 @@ private slots:
     }
 
     // A CP949 file reaches the engine as a UTF-8 copy in a folder only this user can enter; the
-    // delay, stepped to its limit, is set again with it.
+    // delay, stepped to its limit, is set again with it. The old track goes once the engine took
+    // the new one.
     void applyReplacesTheTrack()
     {
         FakeEngine engine = makeFakeEngine();
         auto editor = std::make_unique<SubtitleEditorWidget>(engine.core.get());
         editor->loadSubtitleFile(write(QStringLiteral("applied.srt"), kCp949Cue));
         editor->findChild<QPlainTextEdit *>()->setPlainText(kCue + QStringLiteral("\n2\n00:00:02,000 --> 00:00:03,000\n추가\n"));
+        engine.fake->properties.insert(QStringLiteral("current-tracks/sub/id"), 3);
         engine.fake->clearRecords();
         editor->onSyncOffsetChanged(-29800);
         click(*editor, QStringLiteral("-500ms"));
@@ -117,8 +164,8 @@ private slots:
 
         QCOMPARE(reloaded.size(), 1);
         const QString copy = reloaded.at(0).at(0).toString();
-        QCOMPARE(engine.fake->commands, (QList<QStringList>{{QStringLiteral("sub-remove")},
-                                                           {QStringLiteral("sub-add"), copy, QStringLiteral("select")}}));
+        QCOMPARE(engine.fake->commands, (QList<QStringList>{{QStringLiteral("sub-add"), copy, QStringLiteral("select")},
+                                                           {QStringLiteral("sub-remove"), QStringLiteral("3")}}));
         QCOMPARE(engine.fake->valuesWritten(QStringLiteral("sub-delay")), (QVariantList{-29.8, -30.0, -30.0}));
         QCOMPARE(QString::fromUtf8(readTestFile(copy)), editor->editorText());
         const QFileInfo folder(QFileInfo(copy).absolutePath());
@@ -133,6 +180,8 @@ private slots:
         QTest::addColumn<bool>("applied");
         QTest::newRow("blank lines") << QStringLiteral("\n \n") << false;
         QTest::newRow("SRT without a timing line") << QStringLiteral("1\n첫 자막\n") << false;
+        QTest::newRow("an HTML comment's arrow") << QStringLiteral("<html><!-- 1 --> 첫 자막</html>") << false;
+        QTest::newRow("MicroDVD") << QStringLiteral("{0}{15}첫 자막\n{15}{30}둘째 자막\n") << true;
         QTest::newRow("ASS without a dialogue line") << QStringLiteral("[Script Info]\n\n[Events]\nFormat: Start, End, Text\n") << false;
         QTest::newRow("ASS") << QStringLiteral("[Events]\nDialogue: 0,0:00:00.00,0:00:01.00,Default,,0,0,0,,첫 자막\n") << true;
         QTest::newRow("SAMI") << QStringLiteral("<SAMI><BODY><SYNC Start=0><P>첫 자막</BODY></SAMI>") << true;
@@ -145,12 +194,13 @@ private slots:
         SubtitleEditorWidget editor(engine.core.get());
         editor.findChild<QPlainTextEdit *>()->setPlainText(text);
         click(editor, kApply);
-        QCOMPARE(engine.fake->commands.size(), applied ? 2 : 0);
+        QCOMPARE(engine.fake->commands.size(), applied ? 1 : 0);
         const std::unique_ptr<QMessageBox> box(editor.findChild<QMessageBox *>());
         QCOMPARE(box && box->isVisible() ? box->windowTitle() : QString(), applied ? QString() : QStringLiteral("오류"));
     }
 
-    // tracks.mkv carries "첫 자막" (0–1.5 s) and "둘째 자막" (1.5–3 s) in its own track.
+    // tracks.mkv (10 frames a second) carries "첫 자막" (0–1.5 s) and "둘째 자막" (1.5–3 s) in its
+    // own track; the edit changes the second, in a format with and one without "-->".
     void appliedEditIsShownByTheEngine()
     {
         ShownEngine shown;
@@ -172,8 +222,18 @@ private slots:
                                   reloaded.at(0).at(0).toString(), 5000);
         core.seek(2.0);
         QTRY_COMPARE_WITH_TIMEOUT(core.propertyText(QStringLiteral("sub-text")), QStringLiteral("고친 자막"), 5000);
+        editor.findChild<QPlainTextEdit *>()->setPlainText(QStringLiteral("{1}{1}10\n{0}{15}첫 자막\n{15}{30}다시 고친 자막\n"));
+        click(editor, kApply);
+        QTRY_COMPARE_WITH_TIMEOUT(core.propertyText(QStringLiteral("sub-text")), QStringLiteral("다시 고친 자막"), 5000);
         click(editor, QStringLiteral("+500ms"));
         QCOMPARE(core.getMpvProperty(QStringLiteral("sub-delay")).toDouble(), 0.5);
+        // Two MicroDVD lines are too few for the engine to know the format: refused, said so, and
+        // the applied track stays.
+        editor.findChild<QPlainTextEdit *>()->setPlainText(QStringLiteral("{0}{15}첫 자막\n{15}{30}고친 자막\n"));
+        click(editor, kApply);
+        QCOMPARE(reloaded.size(), 2);
+        QVERIFY(editor.findChild<QMessageBox *>()->text().startsWith(QStringLiteral("재생 엔진이 편집한 자막을 읽지 못했습니다: ")));
+        QCOMPARE(core.propertyText(QStringLiteral("current-tracks/sub/external-filename")), reloaded.at(0).at(0).toString());
     }
 };
 
