@@ -5,6 +5,7 @@
 #include "app/SettingsKeys.h"
 #include "mainwindow/MultichannelDialog.h"
 #include "mainwindow/WindowEdges.h"
+#include "ui/chapters/ChapterWidget.h"
 #include "ui/controls/OsdWidget.h"
 #include "ui/controls/ProFeaturesWidget.h"
 
@@ -104,6 +105,20 @@ private slots:
         QCOMPARE(dialogs.count(), 0);
         QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(dialogs.count(), 1);
+    }
+
+    // Ctrl+B works before the pro panel was ever opened: the chapter tab is built unseen, takes
+    // the bookmark, and the OSD says so.
+    void bookmarkBeforeThePanelExists()
+    {
+        MainWindow window;
+        QVERIFY(openPausedAt(window, QStringLiteral("clip_100s.mp4"), 42));
+        QTest::keyClick(&window, Qt::Key_B, Qt::ControlModifier);
+        const auto *chapters = window.findChild<ChapterWidget *>();
+        QVERIFY(chapters && chapters->entries().size() == 1 && chapters->entries().first().isBookmark);
+        QVERIFY(qAbs(chapters->entries().first().time - 42) < 0.5);
+        QVERIFY2(window.osd()->text().startsWith(QStringLiteral("🔖 북마크 추가")), qPrintable(window.osd()->text()));
+        QVERIFY(!window.proPanel()->isVisible());
     }
 
     void surroundSuggestionRules()
