@@ -86,7 +86,7 @@ private slots:
         window.musicView()->setTrack(early);
         core->setMpvProperty(QStringLiteral("aid"), QStringLiteral("no"));
         core->setMpvProperty(QStringLiteral("aid"), QStringLiteral("auto"));
-        QTRY_COMPARE_WITH_TIMEOUT(window.musicView()->badgeTexts(), (QStringList{"FLAC", "24bit", "96kHz", "Stereo"}), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.musicView()->badgeTexts(), (QStringList{"FLAC", "24bit", "96kHz", "Stereo"}), 15000);
 
         core->command({QStringLiteral("playlist-next")});
         QTRY_VERIFY_WITH_TIMEOUT(!window.isMusicMode(), 10000);
