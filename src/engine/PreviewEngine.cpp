@@ -101,20 +101,26 @@ void PreviewEngine::startWaiting()
     if (!waiting_)
         return;
     running_ = std::exchange(waiting_, std::nullopt);
+    jobTimer_.start();
+    if (running_->path == loadedPath_) {
+        seekForRunningJob();
+        return;
+    }
+    loadedPath_ = running_->path;
+    loadedOpened_ = false;
+    opening_ = true;
+    // Opened straight at the moment, so no picture of the start is decoded first.
+    core_->command({QStringLiteral("loadfile"), loadedPath_, QStringLiteral("replace"),
+                    QStringLiteral("start=") + secondsText(running_->seconds)});
+}
+
+void PreviewEngine::seekForRunningJob()
+{
     restarted_ = false;
     framesAtStart_ = renderer_.framesRendered();
-    const QString at = secondsText(running_->seconds);
-    if (running_->path != loadedPath_) {
-        loadedPath_ = running_->path;
-        loadedOpened_ = false;
-        // Opened straight at the moment: no picture of the start is decoded first.
-        core_->command({QStringLiteral("loadfile"), loadedPath_, QStringLiteral("replace"), QStringLiteral("start=") + at});
-    } else {
-        core_->command({QStringLiteral("seek"), at,
-                        running_->seek == Seek::Exact ? QStringLiteral("absolute+exact")
-                                                      : QStringLiteral("absolute+keyframes")});
-    }
-    jobTimer_.start();
+    core_->command({QStringLiteral("seek"), secondsText(running_->seconds),
+                    running_->seek == Seek::Exact ? QStringLiteral("absolute+exact")
+                                                  : QStringLiteral("absolute+keyframes")});
 }
 
 void PreviewEngine::onFileLoaded()
@@ -130,8 +136,16 @@ void PreviewEngine::onRestarted()
 {
     if (!running_)
         return;
-    restarted_ = true;
     fitToFilm();
+    if (opening_) {
+        // The first frames of a file opening include the output's blank one, drawn at a moment
+        // the restart does not tell apart from the film's. A seek to the same place, now that
+        // the file is open, follows the rule of all later moments (a keyframe decoded again).
+        opening_ = false;
+        seekForRunningJob();
+        return;
+    }
+    restarted_ = true;
     deliver();
 }
 
@@ -165,12 +179,13 @@ void PreviewEngine::deliver()
     startWaiting();
 }
 
-void PreviewEngine::giveUp(const QString &path)
+void PreviewEngine::giveUp(QString path) // a copy: it is often loadedPath_ itself
 {
     if (path.isEmpty() || path != loadedPath_)
         return;
     qInfo().noquote() << "[Preview] 미리보기 없음 (열 수 없거나 영상이 없음):" << path;
     loadedPath_.clear();
+    opening_ = false;
     if (running_ && running_->path == path) {
         running_.reset();
         jobTimer_.stop();

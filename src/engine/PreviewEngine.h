@@ -61,10 +61,11 @@ private:
     };
 
     void startWaiting();
+    void seekForRunningJob();
     void onFileLoaded();
     void onRestarted();
     void deliver();
-    void giveUp(const QString &path);
+    void giveUp(QString path);
     void onJobTimeout();
     void fitToFilm();
 
@@ -75,6 +76,7 @@ private:
     QSize pictureSize_;
     QString loadedPath_;
     bool loadedOpened_ = false; // the loaded file has shown a picture
+    bool opening_ = false;      // the loaded file has not restarted yet
     std::optional<Job> running_;
     std::optional<Job> waiting_;
     bool restarted_ = false;       // the running job's seek has finished

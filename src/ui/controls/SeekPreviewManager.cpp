@@ -94,7 +94,8 @@ void SeekPreviewManager::leave()
     exactTimer_.stop();
     if (card_)
         card_->hide();
-    if (engine_)
+    // Counted from the last hover: the bar hiding and showing again meanwhile is no hover.
+    if (engine_ && !releaseTimer_.isActive())
         releaseTimer_.start();
 }
 
