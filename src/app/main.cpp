@@ -20,7 +20,6 @@ constexpr int kOwnerStartingMs = 10000;
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     AppIdentity::installDefaultSurfaceFormat();
     QCoreApplication::addLibraryPath(QDir::currentPath());
 
@@ -35,6 +34,10 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // The shared context is made with the application and loads the GL driver: on a machine
+    // whose video is drawn in software nothing else would load it.
+    if (videoSurfaceMayUseOpenGl())
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     AppIdentity::apply(app);
     const StartupArguments arguments = parseStartupArguments(app);

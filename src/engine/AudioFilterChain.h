@@ -76,4 +76,5 @@ private:
     bool audioRunning_ = false;
     int refusalsUnseen_ = 0;   // refused adds whose failure lines are still to come
     QString failedFilterName_; // from "Creating filter 'x' failed.", until the summary line
+    QString failedGraphFilter_; // the filter inside a lavfi graph that ffmpeg could not set up
 };

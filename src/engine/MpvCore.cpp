@@ -135,6 +135,11 @@ bool MpvCore::initialize(qint64 wid)
     }
     session_->requestLogMessages("error");
     setInitialOption(QStringLiteral("osc"), QStringLiteral("no"));
+    // The engine's own statistics page, console and conditional profiles answer keys and a
+    // config file this player never gives it; each is a script the first file waits for.
+    setInitialOption(QStringLiteral("load-stats-overlay"), QStringLiteral("no"));
+    setInitialOption(QStringLiteral("load-osd-console"), QStringLiteral("no"));
+    setInitialOption(QStringLiteral("load-auto-profiles"), QStringLiteral("no"));
     setInitialOption(QStringLiteral("idle"), QStringLiteral("yes"));
     // The last entry stays open on its final frame; earlier queued entries still advance
     // ("always" would hold every entry, so a queue never moved on and no end was reported).
@@ -494,11 +499,7 @@ void MpvCore::handleVideoPropertyChange()
     if (initialized_) {
         videoWidth_ = width;
         videoHeight_ = height;
-        const QString scale = scaleForVideo(width, height, renderEnv_);
-        if (!scale.isEmpty())
-            check(session_->setString(QStringLiteral("scale"), scale));
-        if (const auto current = session_->getString(QStringLiteral("scale")))
-            savedScale_ = *current;
+        applyVideoScale();
     }
     if (!codec.isEmpty())
         applyHwdecForCodec(codec);

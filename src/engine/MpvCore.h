@@ -12,6 +12,8 @@
 #include <QObject>
 #include <QVariant>
 
+#include <array>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -116,6 +118,8 @@ public:
     // shader list; an empty list takes them out. False when the engine refused them.
     bool setShaders(ShaderSlot slot, const QStringList &paths);
     QStringList shaders(ShaderSlot slot) const;
+    // The slot's shaders have drawn frames (shadersRunning was sent for them already).
+    bool shadersRunningNow(ShaderSlot slot) const;
 
     // Video filters, one labelled entry per feature (see VideoFilterChain); never "vf" as a
     // whole. False when the engine refused them; the slot then keeps what it held.
@@ -135,12 +139,23 @@ public:
 
     // Per-video render decisions
     void chooseVideoSync(double fps);
+    // The automatic decoder for a codec; nothing while the user's own decoder (setHwdec) holds.
     void applyHwdecForCodec(const QString &codec);
+    // The user's decoder: it holds for every later file instead of the automatic one.
     void setHwdec(const QString &value);
 
-    // Render quality
+    // Render quality. What the user chooses (a profile, a scaler, debanding) holds for every
+    // later file, a GPU re-detection and the frame-drop ladder's restoration; where the user
+    // chose nothing, the automatic decisions for the display and each video apply.
+    enum class ScaleChooser { Settings, Upscaling };
+    // A render profile counts as the settings' choice of scaler and debanding.
     void applyRenderProfile(RenderProfile profile);
     RenderProfile renderProfile() const { return renderProfile_; }
+    // Empty `scale` withdraws that chooser's choice. The upscaling page's choice goes over the
+    // settings'; with neither, each video gets the scaler that suits its size.
+    void setChosenScale(ScaleChooser chooser, const QString &scale);
+    QString chosenScale() const;
+    void setChosenDeband(bool on);
     void redetectGpu();
     void setInterpolation(bool on);
 
@@ -220,11 +235,12 @@ private:
     void armPlaybackWatchdog();
     void checkPlaybackStall();
 
-    // Frame-drop monitor
+    // Frame-drop monitor and the video choices it steps down from
     void resetFrameDropState();
     void ensureFrameDropTimer();
     void restoreQuality();
     void degradeQuality();
+    void applyVideoScale();
 
     int check(int result) const;
     QString readString(const QString &name, const QString &fallback = QString()) const;
@@ -270,8 +286,16 @@ private:
     int dropStreak_ = 0;
     int cleanStreak_ = 0;
     bool qualityDegraded_ = false;
-    QString savedScale_;
-    bool savedDeband_ = true;
+    // What was in force when the ladder first stepped down: its restoration goes back to it.
+    struct QualityBeforeDrops {
+        QString scale;
+        QString cscale;
+        QString deband;
+    };
+    QualityBeforeDrops beforeDrops_;
+    std::array<QString, 2> chosenScales_; // by ScaleChooser
+    std::optional<bool> chosenDeband_;
+    QString chosenHwdec_;
 
     int videoWidth_ = 0;
     int videoHeight_ = 0;

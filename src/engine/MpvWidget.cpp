@@ -26,7 +26,6 @@ MpvWidget::MpvWidget(QWidget *parent, std::optional<VideoSurfaceKind> kind)
         view_ = new OpenGlVideoView(this);
     else
         view_ = new SoftwareVideoView(this);
-    createLogo();
 }
 
 MpvWidget::~MpvWidget()
@@ -55,10 +54,7 @@ void MpvWidget::createLogo()
         logoLabel_->setPixmap(scaled);
         logoLabel_->resize(scaled.size());
     }
-    // Off-screen until the first centring, so it never flashes at the top-left corner.
-    logoLabel_->move(-9999, -9999);
     logoLabel_->show();
-    logoLabel_->raise();
 }
 
 void MpvWidget::start()
@@ -114,22 +110,25 @@ void MpvWidget::appendFile(const QString &path)
 
 void MpvWidget::setLogoVisible(bool visible)
 {
-    logoLabel_->setVisible(visible);
-    if (visible) {
-        logoLabel_->raise();
+    logoWanted_ = visible;
+    if (logoLabel_)
+        logoLabel_->setVisible(visible);
+    if (visible)
         centreLogo();
-    }
 }
 
 bool MpvWidget::isLogoVisible() const
 {
-    return !logoLabel_->isHidden();
+    return logoWanted_;
 }
 
 void MpvWidget::centreLogo()
 {
-    if (!logoLabel_->isVisible() || width() <= 0 || height() <= 0)
+    // Made the first time it is seen: a start with a file hides it before the window shows.
+    if (!logoWanted_ || !isVisible() || width() <= 0 || height() <= 0)
         return;
+    if (!logoLabel_)
+        createLogo();
     logoLabel_->move((width() - logoLabel_->width()) / 2, (height() - logoLabel_->height()) / 2);
     logoLabel_->raise();
 }

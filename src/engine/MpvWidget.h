@@ -74,7 +74,8 @@ private:
     VideoView *view_ = nullptr;
     bool started_ = false;
     bool screenHooked_ = false;
-    QLabel *logoLabel_ = nullptr;
+    bool logoWanted_ = true;
+    QLabel *logoLabel_ = nullptr; // built when first shown
     QString overlayText_;
     int overlayConfidence_ = 0;
     QTimer *overlayTimer_ = nullptr;

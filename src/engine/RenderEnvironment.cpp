@@ -323,8 +323,8 @@ RenderEnvironment detectRenderEnvironment()
         if (!vendor.isNull())
             environment.gpuVendor = vendor;
         classifyGpu(environment);
-    } else if (const OpenGlSupport gl = probeOpenGl(); !gl.renderer.isEmpty()) {
-        // The software surface draws without a GL context; the GPU is still the one Qt found.
+    } else if (const OpenGlSupport gl = knownOpenGl(); !gl.renderer.isEmpty()) {
+        // The software surface draws without a GL context; the GPU is the one the driver named.
         environment.gpuRenderer = gl.renderer;
         environment.gpuVendor = gl.vendor;
         classifyGpu(environment);

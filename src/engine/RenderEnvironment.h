@@ -104,8 +104,17 @@ QString videoSurfacePreferenceText(VideoSurfacePreference preference);
 // A forced OpenGL surface still falls back when there is no OpenGL to draw with.
 VideoSurfaceKind chooseVideoSurface(VideoSurfacePreference preference, const OpenGlSupport &gl);
 QString videoSurfaceName(VideoSurfaceKind kind);
-// GUI thread, after the application object exists; cached.
+// Asks the driver through a context (which loads it): GUI thread, after the application object
+// exists; cached.
 OpenGlSupport probeOpenGl();
+// What this process knows of its OpenGL without loading a driver where its surface was settled
+// without one: the driver's kept answer, a CPU rasteriser where no GPU can draw, or nothing.
+// Otherwise the probe's answer.
+OpenGlSupport knownOpenGl();
 // The surface every video surface of this process uses: "VELMORAN_VIDEO_SURFACE" over the
 // setting, decided once and logged.
 VideoSurfaceKind videoSurfaceForProcess();
+// Before the application object exists: false when the surface is already known to be the
+// software one. Only then may the process go without Qt's shared GL context, whose creation
+// loads the driver.
+bool videoSurfaceMayUseOpenGl();

@@ -2,6 +2,7 @@
 
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
+#include "engine/GraphicsDevices.h"
 
 #include <QDebug>
 #include <QGuiApplication>
@@ -89,22 +90,102 @@ OpenGlSupport probeOpenGl()
     return support;
 }
 
-VideoSurfaceKind videoSurfaceForProcess()
+std::optional<VideoSurfaceKind> videoSurfaceWithoutProbe(VideoSurfacePreference preference,
+                                                         const GraphicsDevices &devices,
+                                                         const std::optional<OpenGlSupport> &stored)
 {
-    static const VideoSurfaceKind kind = [] {
+    if (preference == VideoSurfacePreference::Software)
+        return VideoSurfaceKind::Software;
+    if (stored)
+        return chooseVideoSurface(preference, *stored);
+    // Without a GPU the driver could only name its CPU rasteriser. A forced OpenGL surface
+    // still asks: it falls back only when there is no OpenGL at all.
+    if (preference == VideoSurfacePreference::Auto && (!devices.gpu || !devices.softwareForcedBy.isEmpty()))
+        return VideoSurfaceKind::Software;
+    return std::nullopt;
+}
+
+namespace {
+// What the process knows before any OpenGL is loaded, and the surface when that settles it.
+struct SurfaceDecision {
+    VideoSurfacePreference preference = VideoSurfacePreference::Auto;
+    GraphicsDevices devices;
+    std::optional<OpenGlSupport> stored;
+    std::optional<VideoSurfaceKind> kind;
+};
+
+const SurfaceDecision &decisionWithoutProbe()
+{
+    static const SurfaceDecision decision = [] {
+        SurfaceDecision result;
         const QString forced = qEnvironmentVariable("VELMORAN_VIDEO_SURFACE");
         const QSettings settings(QLatin1StringView(AppIdentity::kOrganisation),
                                  QLatin1StringView(AppIdentity::kSettingsApplication));
-        const QString stored = readSetting(settings, SettingsKeys::videoSurface);
-        const VideoSurfacePreference preference = videoSurfacePreferenceFrom(forced)
-                                                      .value_or(videoSurfacePreferenceFrom(stored)
-                                                                    .value_or(VideoSurfacePreference::Auto));
-        const OpenGlSupport gl = probeOpenGl();
-        const VideoSurfaceKind chosen = chooseVideoSurface(preference, gl);
+        const QString setting = readSetting(settings, SettingsKeys::videoSurface);
+        result.preference = videoSurfacePreferenceFrom(forced).value_or(
+            videoSurfacePreferenceFrom(setting).value_or(VideoSurfacePreference::Auto));
+        result.devices = scanGraphicsDevices();
+        result.stored = storedOpenGlAnswer(openGlAnswerFile(), result.devices.fingerprint);
+        result.kind = videoSurfaceWithoutProbe(result.preference, result.devices, result.stored);
+        return result;
+    }();
+    return decision;
+}
+
+// Why no driver was asked, for the log line.
+QString unaskedOpenGl(const SurfaceDecision &decision)
+{
+    if (decision.stored)
+        return (decision.stored->usable ? decision.stored->renderer : QStringLiteral("사용 불가"))
+               + QStringLiteral(" (저장된 확인 결과)");
+    if (!decision.devices.gpu)
+        return QStringLiteral("확인 생략, GPU 장치 없음");
+    if (!decision.devices.softwareForcedBy.isEmpty())
+        return QStringLiteral("확인 생략, ") + decision.devices.softwareForcedBy;
+    return QStringLiteral("확인 생략");
+}
+} // namespace
+
+bool videoSurfaceMayUseOpenGl()
+{
+    const std::optional<VideoSurfaceKind> kind = decisionWithoutProbe().kind;
+    return !kind || *kind == VideoSurfaceKind::OpenGl;
+}
+
+OpenGlSupport knownOpenGl()
+{
+    const SurfaceDecision &decision = decisionWithoutProbe();
+    if (!decision.kind)
+        return probeOpenGl(); // asked once anyway, for the choice
+    if (decision.stored)
+        return *decision.stored;
+    // Whatever OpenGL there is, the CPU draws it (named so that detection classes it as such).
+    if (!decision.devices.gpu)
+        return {false, QStringLiteral("software rasterizer (no GPU device)"), QString()};
+    if (!decision.devices.softwareForcedBy.isEmpty())
+        return {false, QStringLiteral("software rasterizer (%1)").arg(decision.devices.softwareForcedBy), QString()};
+    return {};
+}
+
+VideoSurfaceKind videoSurfaceForProcess()
+{
+    static const VideoSurfaceKind kind = [] {
+        const SurfaceDecision &decision = decisionWithoutProbe();
+        VideoSurfaceKind chosen;
+        QString openGl;
+        if (decision.kind) {
+            chosen = *decision.kind;
+            openGl = unaskedOpenGl(decision);
+        } else {
+            const OpenGlSupport gl = probeOpenGl();
+            // Asked once per machine and driver: the next start knows without loading it.
+            storeOpenGlAnswer(openGlAnswerFile(), decision.devices.fingerprint, gl);
+            chosen = chooseVideoSurface(decision.preference, gl);
+            openGl = gl.usable ? gl.renderer : QStringLiteral("사용 불가");
+        }
         qInfo().noquote() << "[RenderEnv] 비디오 화면:" << videoSurfaceName(chosen) << "(설정:"
-                          << videoSurfacePreferenceText(preference) << "| OpenGL:"
-                          << (gl.usable ? gl.renderer : QStringLiteral("사용 불가")) << ")";
-        if (preference == VideoSurfacePreference::OpenGl && chosen != VideoSurfaceKind::OpenGl)
+                          << videoSurfacePreferenceText(decision.preference) << "| OpenGL:" << openGl << ")";
+        if (decision.preference == VideoSurfacePreference::OpenGl && chosen != VideoSurfaceKind::OpenGl)
             qWarning().noquote() << "[RenderEnv] OpenGL을 사용할 수 없는 화면입니다 → 소프트웨어 화면으로 그립니다";
         return chosen;
     }();

@@ -12,6 +12,7 @@
 #include "mainwindow/RemoteControlServer.h"
 #include "mainwindow/RemoteProtocol.h"
 #include "mainwindow/WindowPlacement.h"
+#include "settings/AudioAdvancedSettings.h"
 #include "settings/AudioAdvancedWidget.h"
 #include "settings/NetworkBrowserWidget.h"
 #include "settings/SettingsDialog.h"
@@ -160,7 +161,6 @@ void MainWindow::connectChrome()
 
     controlBar_->connectToCore(core);
     trackSelector_->connectToCore(core);
-    mediaInfo_->connectToCore(core);
 }
 
 void MainWindow::buildWidgetTree()
@@ -209,8 +209,6 @@ void MainWindow::buildWidgetTree()
 
     shortcutOverlay_ = new ShortcutOverlay(videoSurface_);
     shortcutOverlay_->hide();
-    mediaInfo_ = new MediaInfoOverlay(videoSurface_);
-    mediaInfo_->hide();
     osd_ = new OsdWidget(videoSurface_);
     osd_->hide();
 
@@ -391,8 +389,12 @@ void MainWindow::onMpvInitialized()
     loadAudioSettings();
     // What the user saved takes effect now, not only once the panels are first opened.
     SettingsDialog::applySavedAtStart(core());
-    AudioAdvancedWidget::applySaved(core());
+    for (const QString &notice : AudioAdvanced::applySaved(core()))
+        osd_->showMessage(notice, kErrorMessageMs);
     VideoAdvancedWidget::applySaved(core());
+    // A 360° view left on stays on; its page shows the first projection, which is this one.
+    if (readSetting(settings_, SettingsKeys::networkVr360Enabled))
+        core()->setVr360Projection(QStringLiteral("equirectangular"));
     if (pendingStartupFiles_.isEmpty())
         return;
     qInfo().noquote() << "[MainWindow] mpvInitialized: pendingStartupFiles_ 처리" << pendingStartupFiles_;
@@ -637,6 +639,18 @@ void MainWindow::toggleProFeatures()
     proPanel_->show();
 }
 
+MediaInfoOverlay *MainWindow::mediaInfo()
+{
+    if (mediaInfo_)
+        return mediaInfo_;
+    mediaInfo_ = new MediaInfoOverlay(videoSurface_);
+    mediaInfo_->hide();
+    mediaInfo_->connectToCore(core());
+    if (!currentFile.isEmpty())
+        mediaInfo_->onFileLoaded(currentFile); // what has played since the start
+    return mediaInfo_;
+}
+
 ProFeaturesWidget *MainWindow::proPanel()
 {
     if (proPanel_)
@@ -723,8 +737,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
     saveResumePosition();
     writeSetting(settings_, SettingsKeys::windowSize, size());
     writeSetting(settings_, SettingsKeys::windowPos, pos());
-    // An engine that never started reports its default, not the user's volume.
-    if (core()->isInitialized())
+    // An engine whose surface never came up (on OpenGL it starts before the window's GL
+    // context) has not been given the user's volume: it reports its default.
+    if (videoSurface_->isInitialized())
         writeSetting(settings_, SettingsKeys::audioVolume, core()->volume());
     event->accept();
 }

@@ -63,7 +63,8 @@ public:
     TitleBar *titleBar() const { return titleBar_; }
     ControlBar *controlBar() const { return controlBar_; }
     OsdWidget *osd() const { return osd_; }
-    MediaInfoOverlay *mediaInfo() const { return mediaInfo_; }
+    // Built when Tab first asks for it: its fonts and size hints are a good part of the start.
+    MediaInfoOverlay *mediaInfo();
     ShortcutOverlay *shortcutOverlay() const { return shortcutOverlay_; }
     // Built on first use: most sessions never open it, and it is the costliest part of the window.
     ProFeaturesWidget *proPanel();

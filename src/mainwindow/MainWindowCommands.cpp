@@ -306,7 +306,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         // Web pages move between their fields with Tab.
         if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier && !ottMode_) {
-            mediaInfo_->toggle();
+            mediaInfo()->toggle();
             return true;
         }
         break;
@@ -387,7 +387,7 @@ bool MainWindow::filterVideoSurfaceEvent(QEvent *event)
         return false;
     case QEvent::Resize:
         // The information panel spans the video's height and follows it.
-        if (mediaInfo_->isVisible())
+        if (mediaInfo_ && mediaInfo_->isVisible())
             mediaInfo_->setGeometry(0, 0, mediaInfo_->width(), videoSurface_->height());
         return false;
     default:

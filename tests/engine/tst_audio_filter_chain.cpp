@@ -89,7 +89,7 @@ private slots:
     // The engine hands its log lines over after its events, so a file's error end may come first.
     void failureReports_data()
     {
-        QTest::addColumn<QString>("pluginAdded"); // "between files", "while playing" or "refused"
+        QTest::addColumn<QString>("pluginAdded"); // "between files", "while playing", "refused", or "both between files" (room too)
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<bool>("endFirst");
         QTest::addColumn<QStringList>("left");
@@ -102,6 +102,13 @@ private slots:
                                                        << false << QStringList{"@plugins", "@room"} << true;
         QTest::newRow("no entry of the named kind") << "between files" << QStringList{"Creating filter 'ladspa' failed.", atStart.last()}
                                                     << false << all << false;
+        // Measured: room correction and plug-ins are both "lavfi"; ffmpeg names the filter inside
+        // the graph that failed.
+        QTest::newRow("graph filter named") << "both between files"
+            << QStringList{"Parsed_amovie_1: Failed to avformat_open_input '/ir.wav'",
+                           "AVFilterGraph: Error initializing filter 'amovie' with args 'filename=/ir.wav'",
+                           "parsing the filter graph failed", atStart.first(), atStart.last()}
+            << false << QStringList{"@graphic-eq", "@plugins"} << true;
         QTest::newRow("stopped while playing") << "while playing" << QStringList{"Disabling filter room because it has failed."} << false
                                                << QStringList{"@graphic-eq", "@plugins"} << false;
     }
@@ -118,13 +125,18 @@ private slots:
         fake.queueEvent(EngineEvent::Type::PlaybackRestart);
         core.onMpvEvents();
         QVERIFY(core.setAudioFilter(AudioFilterSlot::GraphicEq, QStringLiteral("equalizer=f5=6.0")));
-        QVERIFY(core.setAudioFilter(AudioFilterSlot::RoomCorrection, QStringLiteral("lavfi=[anull]")));
-        const bool betweenFiles = pluginAdded == QLatin1String("between files");
+        const QString room = QStringLiteral("lavfi=[amovie=filename=/ir.wav,anull]");
+        const bool roomLate = pluginAdded == QLatin1String("both between files");
+        if (!roomLate)
+            QVERIFY(core.setAudioFilter(AudioFilterSlot::RoomCorrection, room));
+        const bool betweenFiles = pluginAdded.endsWith(QLatin1String("between files"));
         if (betweenFiles) { // the next file starts; its audio is not built yet
             fake.queueEndFile(EngineEvent::EndReason::Eof, 0, 7);
             fake.queueStartFile(7);
             core.onMpvEvents();
         }
+        if (roomLate)
+            QVERIFY(core.setAudioFilter(AudioFilterSlot::RoomCorrection, room));
         QSignalSpy failed(&core, &MpvCore::audioFilterFailed);
         QSignalSpy errors(&core, &MpvCore::errorOccurred);
         if (pluginAdded == QLatin1String("refused"))

@@ -168,12 +168,13 @@ private slots:
         QCOMPARE(dropMonitors(*engine.core).size(), 1);
         QVERIFY(!dropMonitors(*engine.core).value(0)->isActive()); // it waits while paused
 
-        // The new detection, not a profile on top of it, is what a later restoration returns to.
-        engine.core->applyRenderProfile(RenderProfile::Eco);
+        // A restoration returns to what was in force when the ladder stepped down: here a
+        // profile the user picked after the detection.
+        engine.core->applyRenderProfile(RenderProfile::Balanced);
         for (int i = 0; i < 12; ++i)
             engine.interval(i < 2 ? 3 : 0);
         QCOMPARE(engine.written("scale").last(), QVariant("spline36"));
-        QCOMPARE(engine.written("deband").last(), QVariant("no"));
+        QCOMPARE(engine.written("deband").last(), QVariant("yes"));
 
         // A small card is not to pin its memory with them.
         engine.environment->vramMb = 1024;
@@ -181,6 +182,48 @@ private slots:
         engine.core->redetectGpu();
         QCOMPARE(engine.written("gpu-shader-cache-dir"), QVariantList{""});
         QVERIFY(engine.written("vd-lavc-dr").isEmpty());
+    }
+
+    // What the user chose holds for the next video, a re-detection and the ladder; the
+    // automatic choices fill in only where the user chose nothing.
+    void choicesHoldAcrossVideosAndTheLadder()
+    {
+        Engine engine = makeEngine();
+        const auto newVideo = [&engine](int width, int height) {
+            engine.fake->properties.insert(QStringLiteral("video-params/w"), width);
+            engine.fake->properties.insert(QStringLiteral("video-params/h"), height);
+            engine.fake->queuePropertyChange(QStringLiteral("video-params/w"), EngineEvent::Format::Int64, width);
+            engine.core->onMpvEvents();
+        };
+        const auto scale = [&engine] { return engine.core->propertyText(QStringLiteral("scale")); };
+        newVideo(1920, 1080);
+        QCOMPARE(scale(), QStringLiteral("bilinear")); // nothing chosen: the size decides
+
+        engine.core->setChosenScale(MpvCore::ScaleChooser::Settings, QStringLiteral("lanczos"));
+        newVideo(640, 360);
+        QCOMPARE(scale(), QStringLiteral("lanczos"));
+        engine.core->setChosenScale(MpvCore::ScaleChooser::Upscaling, QStringLiteral("ewa_lanczossharp"));
+        engine.core->redetectGpu();
+        QCOMPARE(scale(), QStringLiteral("ewa_lanczossharp"));
+
+        engine.core->setHwdec(QStringLiteral("no"));
+        engine.fake->clearRecords();
+        engine.core->applyHwdecForCodec(QStringLiteral("av1"));
+        QVERIFY(engine.written("hwdec").isEmpty());
+
+        // Stepped down to spline36; the next file starts with the choice back.
+        for (int i = 0; i < 4; ++i)
+            engine.interval(3);
+        QCOMPARE(scale(), QStringLiteral("spline36"));
+        QSignalSpy restored(engine.core.get(), &MpvCore::renderQualityRestored);
+        engine.fake->queueEndFile(EngineEvent::EndReason::Eof);
+        engine.core->onMpvEvents();
+        QCOMPARE(restored.size(), 1);
+        QCOMPARE(scale() + u' ' + engine.core->propertyText(QStringLiteral("deband")), QStringLiteral("ewa_lanczossharp yes"));
+
+        // Without the page's choice, the settings' returns.
+        engine.core->setChosenScale(MpvCore::ScaleChooser::Upscaling, QString());
+        QCOMPARE(scale(), QStringLiteral("lanczos"));
     }
 
     void videoSync_data()
