@@ -49,11 +49,47 @@ void print(const QJsonObject &row)
     std::fflush(stdout);
 }
 
-qint64 droppedFrames(MpvCore *core)
+// The playing engine's dropped frames (output and decoder) since start(). The engine counts
+// anew when the looping clip starts over, so the counts are read often and only their rises add up.
+class DropCounter
 {
-    return core->getMpvProperty(QStringLiteral("frame-drop-count")).toLongLong()
-        + core->getMpvProperty(QStringLiteral("decoder-frame-drop-count")).toLongLong();
-}
+public:
+    explicit DropCounter(MpvCore *core) : core_(core)
+    {
+        timer_.setInterval(100);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { sample(); });
+    }
+    void start()
+    {
+        total_ = 0;
+        last_ = read();
+        timer_.start();
+    }
+    qint64 stop()
+    {
+        sample();
+        timer_.stop();
+        return total_;
+    }
+
+private:
+    qint64 read() const
+    {
+        return core_->getMpvProperty(QStringLiteral("frame-drop-count")).toLongLong()
+            + core_->getMpvProperty(QStringLiteral("decoder-frame-drop-count")).toLongLong();
+    }
+    void sample()
+    {
+        const qint64 now = read();
+        total_ += now >= last_ ? now - last_ : now;
+        last_ = now;
+    }
+
+    MpvCore *core_;
+    QTimer timer_;
+    qint64 last_ = 0;
+    qint64 total_ = 0;
+};
 
 // The slider point closest to `seconds`, and the moment it really stands for.
 std::pair<QPoint, double> pointFor(ClickSeekSlider *slider, double seconds, double duration)
@@ -75,7 +111,6 @@ public:
         : slider_(window.controlBar()->seekSlider()), preview_(window.controlBar()->seekPreview()), duration_(duration)
     {
         QObject::connect(preview_, &SeekPreviewManager::pictureShown, &loop_, [this](double seconds) {
-            std::fprintf(stderr, "DBG shown %f want %f\n", seconds, waitingFor_);
             if (std::abs(seconds - waitingFor_) > 1e-6)
                 return;
             arrived_ = timer_.nsecsElapsed();
@@ -99,7 +134,6 @@ public:
             loop_.exec();
             timeout_.stop();
         }
-        if (arrived_ < 0) std::fprintf(stderr, "DBG timeout %f card %d %s\n", moment, preview_->card()->isVisible(), qPrintable(preview_->card()->timeText()));
         return arrived_ < 0 ? -1.0 : arrived_ / 1e6;
     }
 
@@ -167,7 +201,8 @@ int main(int argc, char *argv[])
     Hoverer hoverer(window, duration);
     QElapsedTimer phase;
     phase.start();
-    const qint64 dropsBeforeHovers = droppedFrames(core);
+    DropCounter drops(core);
+    drops.start();
     const double first = hoverer.hover(momentIn(0));
     QList<double> latencies;
     int timeouts = 0;
@@ -180,12 +215,12 @@ int main(int argc, char *argv[])
         QTest::qWait(restMs);
     }
     const double hoverSeconds = phase.elapsed() / 1000.0;
-    const qint64 dropsHovering = droppedFrames(core) - dropsBeforeHovers;
+    const qint64 dropsHovering = drops.stop();
     // The same stretch without the pointer on the slider, the preview engine still there.
     QTest::mouseMove(window.windowHandle(), window.videoSurface()->mapTo(&window, window.videoSurface()->rect().center()));
-    const qint64 dropsBeforeRest = droppedFrames(core);
+    drops.start();
     QTest::qWait(int(hoverSeconds * 1000));
-    const qint64 dropsResting = droppedFrames(core) - dropsBeforeRest;
+    const qint64 dropsResting = drops.stop();
 
     QJsonArray values;
     for (const double ms : std::as_const(latencies))

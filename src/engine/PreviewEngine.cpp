@@ -164,9 +164,13 @@ void PreviewEngine::deliver()
 {
     // Every frame drawn after the seek was asked shows the new place (a paused engine draws
     // nothing else), and the engine has drawn them all by the time it reports the restart.
-    if (!running_ || !restarted_ || renderer_.framesRendered() == framesAtStart_)
-        return;
+    // Counted before the frame is taken, so the frame is at least as new as the count says.
+    const quint64 drawn = renderer_.framesRendered();
+    // Taken even when of no use (drawn before the restart, or with no job running): a frame
+    // left waiting keeps the renderer from announcing the next one, the one the job waits for.
     QImage frame = renderer_.takeFrame();
+    if (!running_ || !restarted_ || drawn == framesAtStart_)
+        return;
     if (frame.size() != pictureSize_ * pixelRatio_)
         return; // drawn before the film's proportions were known: the redraw follows
     const Job job = *std::exchange(running_, std::nullopt);
