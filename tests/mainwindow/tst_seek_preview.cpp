@@ -15,6 +15,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <optional>
+
 namespace {
 // colours_20s.mp4 shows red, green, blue and white, five seconds each.
 constexpr double kStretch = 5.0;
@@ -113,6 +115,26 @@ private slots:
         QVERIFY(!core->isPaused());
         const double before = core->position();
         QTRY_VERIFY(std::abs(core->position() - before) > 0.5);
+    }
+
+    void answersEachMomentInTurn()
+    {
+        // A pointer resting on one moment after another: each is asked once the one before has
+        // come, and each must come, the picture of its own keyframe (the clip has one a second).
+        PreviewEngine engine;
+        QVERIFY(engine.isReady());
+        std::optional<PreviewPicture> got;
+        connect(&engine, &PreviewEngine::pictureReady, this, [&](const PreviewPicture &picture) { got = picture; });
+        const QString clip = TestMedia::path(QStringLiteral("colours_20s.mp4"));
+        for (const double seconds : {12.5, 2.5, 17.5, 7.5, 13.2, 3.7, 18.1, 8.4, 0.5, 16.6, 11.3, 6.2}) {
+            got.reset();
+            engine.request(clip, seconds);
+            QVERIFY2(QTest::qWaitFor([&] { return got.has_value(); }, 4500), qPrintable(QString::number(seconds)));
+            QCOMPARE(got->askedSeconds, seconds);
+            QVERIFY2(got->shownSeconds <= seconds + 0.05 && got->shownSeconds > seconds - 1.05,
+                     qPrintable(QString::number(got->shownSeconds)));
+            QCOMPARE(colourOf(got->image), kClipColours.at(stretchAt(seconds)));
+        }
     }
 
     void showsTheTimeOnlyWithoutPictures_data()
