@@ -20,8 +20,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 # Debian 12 runtime packages: one per library the binary links (tests/packaging checks that none
 # is missing; minimum versions as dpkg-shlibdeps finds them, Qt and libmpv at the versions the
-# player is built for), the SVG plugins that draw its icons, the SQLite driver of the media library,
-# and ffmpeg for clip export and chapter pictures. The X11 platform plugin and the JPEG and ICO
+# player is built for), the SVG plugins that draw its icons, the SQLite driver of the media library
+# and SQLite itself (the library scan writes through it directly), and ffmpeg for clip export and
+# chapter pictures. The X11 platform plugin and the JPEG and ICO
 # readers come with libqt6gui6.
 set(VELMORAN_DEB_DEPENDS
     "libc6 (>= 2.34)"
@@ -37,6 +38,7 @@ set(VELMORAN_DEB_DEPENDS
     "libqt6svg6 (>= 6.4)"
     "libqt6sql6 (>= 6.4)"
     "libqt6sql6-sqlite (>= 6.4)"
+    "libsqlite3-0 (>= 3.20)"
     "ffmpeg")
 # The streaming page's browser module, when built, links Qt WebEngine (the player itself does not).
 if(VELMORAN_WEBBROWSER_MODULE)

@@ -5,12 +5,17 @@ set -euo pipefail
 
 packages=(build-essential cmake pkg-config
           qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev libqt6svg6 libqt6sql6-sqlite qt6-webengine-dev
-          qt6-qpa-plugins libmpv-dev ffmpeg libgl1-mesa-dri libglx-mesa0 fonts-noto-cjk fonts-noto-color-emoji
+          qt6-qpa-plugins libmpv-dev libsqlite3-dev ffmpeg libgl1-mesa-dri libglx-mesa0 fonts-noto-cjk fonts-noto-color-emoji
           python3 python3-pocketsphinx pocketsphinx-en-us)
 case "${1:-}" in
     --xvfb) packages+=(xvfb xauth) ;;
     --tests) packages+=(xvfb xauth clang libclang-rt-14-dev dbus-daemon chromium desktop-file-utils
-                      espeak-ng ladspa-sdk) ;;
+                      espeak-ng ladspa-sdk openssl)
+             # The cast test's device runs on Node.js (its npm package is fetched into the build tree
+             # when the test first runs); a machine that has node and npm from elsewhere keeps them.
+             if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+                 packages+=(nodejs npm)
+             fi ;;
 esac
 
 missing=()

@@ -1,10 +1,11 @@
 #include "library/LibraryScanner.h"
 
-#include <QDateTime>
+#include "library/LibraryRecord.h"
+
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
@@ -31,15 +33,12 @@ constexpr qsizetype kLongestSuffix = 6;
 constexpr int kProgressEvery = 50;
 // The progress bar's maximum runs this far ahead of the count: the walk never knows the total.
 constexpr int kProgressLead = 100;
-// Another player window may hold the database for its own scan; waiting longer than this would
-// only make this scan late, and it can list its files without the database.
-constexpr int kBusyWaitMs = 1000;
-// Enough for the rows of about 100,000 files; taken only as the transaction grows.
-constexpr int kCacheKiB = 32768;
+// Set before the table is made, so only a new database gets it: a first scan writes tens of
+// thousands of rows, and large pages split far less often on the way.
+constexpr int kPageBytes = 65536;
 
 const QString kSchema = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS media (  path TEXT PRIMARY KEY,  title TEXT,  type TEXT,  duration REAL,  added_at INTEGER)");
-const QString kInsert = QStringLiteral("INSERT OR IGNORE INTO media (path, title, type, added_at) VALUES (?, ?, ?, ?)");
 
 // Shared by the byte names the walk reads and the QString names of the public helper, so both
 // classify alike: only ASCII letters are folded, and no suffix in the tables has anything else.
@@ -69,112 +68,6 @@ Kind classifyName(const Char *name, qsizetype length)
     return Kind::None;
 }
 
-QString databaseProblem(const QString &stage, const QSqlError &error)
-{
-    const QString reason = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return QStringLiteral("라이브러리 DB에 기록하지 못했습니다 (%1: %2)").arg(stage, reason);
-}
-
-// All rows of one scan go in through one write transaction and one prepared statement, on a
-// connection of this thread's own (a connection may only be used by the thread that opened it).
-class ScanDatabase
-{
-public:
-    explicit ScanDatabase(const QString &path)
-    {
-        if (path.isEmpty())
-            return;
-        static std::atomic<quint64> serial{0};
-        name_ = QStringLiteral("library-scan-%1").arg(serial.fetch_add(1));
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyWaitMs));
-        // A database that does not open is not reported: the library simply keeps no record.
-        if (!db.open())
-            return;
-        query_.emplace(db);
-        // The table and its path index of a first scan outgrow SQLite's small default cache, which
-        // would then spill pages to disk in the middle of the transaction and write them twice.
-        query_->exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
-        // IMMEDIATE takes the write lock now: a database another window is writing to is found
-        // out here, once, and not by every insert waiting out the busy time on its own.
-        if (!query_->exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-            problem_ = databaseProblem(QStringLiteral("쓰기를 시작할 수 없음"), query_->lastError());
-            return;
-        }
-        inTransaction_ = true;
-        if (!query_->prepare(kInsert)) {
-            fail(QStringLiteral("기록 문장을 준비할 수 없음"), query_->lastError());
-            return;
-        }
-        writing_ = true;
-    }
-
-    ~ScanDatabase()
-    {
-        finish(false);
-        query_.reset();
-        if (!name_.isEmpty())
-            QSqlDatabase::removeDatabase(name_);
-    }
-
-    bool writing() const { return writing_; }
-    QString problem() const { return problem_; }
-
-    // Bound values stay between executions, so the type is bound once per list and the time
-    // once per second.
-    void setType(const QString &type) { query_->bindValue(2, type); }
-
-    void add(const QString &path)
-    {
-        const qint64 now = QDateTime::currentSecsSinceEpoch();
-        if (now != boundTime_) {
-            query_->bindValue(3, now);
-            boundTime_ = now;
-        }
-        query_->bindValue(0, path);
-        query_->bindValue(1, LibraryScanner::titleOf(QStringView(path).sliced(path.lastIndexOf(QLatin1Char('/')) + 1)));
-        if (!query_->exec())
-            fail(QStringLiteral("기록 중 오류"), query_->lastError());
-    }
-
-    // keep: commit what was added; otherwise leave the database as it was before the scan.
-    void finish(bool keep)
-    {
-        if (!inTransaction_)
-            return;
-        writing_ = inTransaction_ = false;
-        query_->finish();
-        QSqlQuery end(QSqlDatabase::database(name_, false));
-        if (keep && !end.exec(QStringLiteral("COMMIT"))) {
-            problem_ = databaseProblem(QStringLiteral("저장할 수 없음"), end.lastError());
-            keep = false;
-        }
-        if (!keep)
-            end.exec(QStringLiteral("ROLLBACK"));
-    }
-
-private:
-    void fail(const QString &stage, const QSqlError &error)
-    {
-        problem_ = databaseProblem(stage, error);
-        finish(false);
-    }
-
-    QString name_;
-    std::optional<QSqlQuery> query_;
-    QString problem_;
-    qint64 boundTime_ = -1;
-    bool inTransaction_ = false;
-    bool writing_ = false;
-};
-
-bool isInside(const QString &folder, const QString &outer)
-{
-    const QString prefix = outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/');
-    return folder != outer && folder.startsWith(prefix);
-}
-
 } // namespace
 
 // Reads directories with readdir and classifies names as bytes: the type from the directory
@@ -183,7 +76,10 @@ bool isInside(const QString &folder, const QString &outer)
 class LibraryScanner::Walk
 {
 public:
-    Walk(const LibraryScanner &scanner, Result &result) : scanner_(scanner), result_(result) {}
+    Walk(const LibraryScanner &scanner, Result &result, LibraryRecord *record)
+        : scanner_(scanner), result_(result), record_(record)
+    {
+    }
 
     bool cancelled() const { return scanner_.cancel_ && scanner_.cancel_->load(std::memory_order_relaxed); }
 
@@ -199,6 +95,14 @@ public:
             isRoot = false;
             if (fd < 0)
                 continue; // unreadable: the rest of the library is still scanned
+            // Each directory once: library folders may lie inside one another, and the same folder
+            // may be reached under two names.
+            struct stat info;
+            if (::fstat(fd, &info) != 0 || entered_.contains({quint64(info.st_dev), quint64(info.st_ino)})) {
+                ::close(fd);
+                continue;
+            }
+            entered_.insert({quint64(info.st_dev), quint64(info.st_ino)});
             DIR *stream = ::fdopendir(fd);
             if (!stream) {
                 ::close(fd);
@@ -207,8 +111,9 @@ public:
             const qsizetype firstChild = qsizetype(pending.size());
             entries(stream, dir.endsWith('/') ? dir : dir + '/', pending);
             ::closedir(stream);
-            // Entered in the order they were listed.
-            std::reverse(pending.begin() + firstChild, pending.end());
+            // Entered in name order (the last pushed is entered first): the record then gets the
+            // files nearly in path order, which is what its index takes fastest.
+            std::sort(pending.begin() + firstChild, pending.end(), std::greater<>());
         }
     }
 
@@ -216,6 +121,8 @@ private:
     void entries(DIR *stream, const QByteArray &prefix, std::vector<QByteArray> &subdirectories)
     {
         QString textPrefix; // made on the first media file of the directory
+        LibraryRecord::Batch batch;
+        const bool textPrefixIsUtf8 = QByteArrayView(prefix).isValidUtf8();
         while (const dirent *entry = ::readdir(stream)) {
             const char *name = entry->d_name;
             if (name[0] == '.')
@@ -231,8 +138,10 @@ private:
                 continue;
             if (cancelled())
                 return;
-            visit(prefix, textPrefix, name);
+            visit(prefix, textPrefixIsUtf8, textPrefix, name, batch);
         }
+        if (record_ && !batch.files.empty())
+            record_->add(std::move(batch));
     }
 
     // A link counts as the file it points to, but a link to a directory is never entered: links
@@ -253,22 +162,47 @@ private:
         return S_ISREG(info.st_mode) ? DT_REG : DT_LNK;
     }
 
-    void visit(const QByteArray &prefix, QString &textPrefix, const char *name)
+    void visit(const QByteArray &prefix, bool prefixIsUtf8, QString &textPrefix, const char *name,
+               LibraryRecord::Batch &batch)
     {
         const qsizetype length = qsizetype(std::strlen(name));
         const Kind kind = classifyName(name, length);
         if (kind != Kind::None) {
             if (textPrefix.isEmpty())
                 textPrefix = QFile::decodeName(prefix);
-            const QString fileName = QFile::decodeName(QByteArray::fromRawData(name, length));
+            const QByteArray bytes = QByteArray::fromRawData(name, length);
+            const QString fileName = QFile::decodeName(bytes);
             (kind == Kind::Video ? result_.videoFiles : result_.audioFiles).append(textPrefix + fileName);
+            if (record_)
+                record(prefix, prefixIsUtf8, textPrefix, bytes, fileName, kind, batch);
         }
         if (++result_.visited % kProgressEvery == 0 && scanner_.progress_)
             scanner_.progress_(result_.visited, result_.visited + kProgressLead);
     }
 
+    // The record keeps paths as UTF-8 text: the name's own bytes when they are that, else the
+    // text the lists show.
+    void record(const QByteArray &prefix, bool prefixIsUtf8, const QString &textPrefix, QByteArrayView name,
+                const QString &fileName, Kind kind, LibraryRecord::Batch &batch)
+    {
+        const LibraryRecord::Type type = kind == Kind::Video ? LibraryRecord::Type::Video : LibraryRecord::Type::Audio;
+        const qsizetype offset = batch.paths.size();
+        if (prefixIsUtf8 && name.isValidUtf8()) {
+            batch.paths += prefix;
+            batch.paths += name;
+            batch.files.push_back({offset, prefix.size() + name.size(), prefix.size(), type});
+            return;
+        }
+        const QByteArray folder = textPrefix.toUtf8(), file = fileName.toUtf8();
+        batch.paths += folder;
+        batch.paths += file;
+        batch.files.push_back({offset, folder.size() + file.size(), folder.size(), type});
+    }
+
     const LibraryScanner &scanner_;
     Result &result_;
+    LibraryRecord *record_; // null: nothing is recorded
+    QSet<std::pair<quint64, quint64>> entered_; // (device, inode) of each directory read
 };
 
 LibraryScanner::LibraryScanner(QString databasePath, CancelFlag cancel, Progress progress)
@@ -279,39 +213,30 @@ LibraryScanner::LibraryScanner(QString databasePath, CancelFlag cancel, Progress
 LibraryScanner::Result LibraryScanner::scan(const QStringList &folders, const Listed &listed)
 {
     Result result;
-    Walk walk(*this, result);
-    for (qsizetype i = 0; i < folders.size() && !walk.cancelled(); ++i) {
-        // A folder inside another library folder is walked once, as part of the outer one.
-        const QString &folder = folders.at(i);
-        const bool nested = std::any_of(folders.begin(), folders.end(),
-                                        [&](const QString &outer) { return isInside(folder, outer); });
-        if (!nested && folders.indexOf(folder) == i)
-            walk.folder(folder);
+    const auto cancelled = [this] { return cancel_ && cancel_->load(std::memory_order_relaxed); };
+    // Written while the walk goes on, on a thread of its own; a cancelled scan leaves the
+    // database as it found it.
+    std::optional<LibraryRecord> record;
+    if (!databasePath_.isEmpty())
+        record.emplace(databasePath_, cancelled);
+    Walk walk(*this, result, record ? &*record : nullptr);
+    // Each folder the user added is walked on its own: one inside another may be out of the
+    // outer walk's reach (behind a link, or hidden). Directories already read are not read again.
+    for (const QString &folder : folders) {
+        if (cancelled())
+            break;
+        walk.folder(folder);
     }
-    if (walk.cancelled()) {
+    if (cancelled()) {
         result.cancelled = true;
         return result;
     }
     if (listed)
         listed(result);
-
-    // Only now the record: writing a large first scan costs a few times the walk itself, and
-    // nothing waits for it. A cancelled scan leaves the database as it found it.
-    ScanDatabase db(databasePath_);
-    for (Kind kind : {Kind::Video, Kind::Audio}) {
-        if (!db.writing())
-            break;
-        db.setType(kindName(kind));
-        // In discovery order: the files of one folder are neighbours in the path index already.
-        for (const QString &path : kind == Kind::Video ? result.videoFiles : result.audioFiles) {
-            if (!db.writing() || walk.cancelled())
-                break;
-            db.add(path);
-        }
+    if (record) {
+        result.databaseProblem = record->finish(!cancelled());
+        result.cancelled = cancelled();
     }
-    result.cancelled = walk.cancelled();
-    db.finish(!result.cancelled);
-    result.databaseProblem = db.problem();
     return result;
 }
 
@@ -349,5 +274,6 @@ QString LibraryScanner::defaultDatabasePath()
 bool LibraryScanner::createSchema(QSqlDatabase &database)
 {
     QSqlQuery query(database);
+    query.exec(QStringLiteral("PRAGMA page_size = %1").arg(kPageBytes));
     return query.exec(kSchema);
 }

@@ -33,14 +33,15 @@ public:
         QString databaseProblem;
     };
 
-    // The lists are complete: called before the database is written, which takes longer.
+    // The lists are complete: called before the database write has finished.
     using Listed = std::function<void(const Result &)>;
 
     // `databasePath` empty: nothing is written. `cancel` may be null.
     LibraryScanner(QString databasePath, CancelFlag cancel, Progress progress = {});
 
-    // Walks the folders, then records their media files. A scan cancelled during the walk
-    // never calls `listed`; one cancelled later rolls its rows back.
+    // Walks the folders, recording their media files as it goes (on the record's own thread);
+    // `listed` comes when the walk is done, the return once the record is too. A scan cancelled
+    // during the walk never calls `listed`; a cancelled scan rolls its rows back.
     Result scan(const QStringList &folders, const Listed &listed = {});
 
     // By the lower-cased text after the last dot of the name; video wins over audio.

@@ -620,6 +620,12 @@ void MainWindow::toggleProFeatures()
         proPanel()->hide();
         return;
     }
+    addFeatureTabs();
+    proPanel_->show();
+}
+
+void MainWindow::addFeatureTabs()
+{
     if (!featureTabsAdded_) {
         featureTabsAdded_ = true;
         proPanel()->addFeatureTab(createWhisperTab(), QStringLiteral("AI 자막"));
@@ -636,7 +642,6 @@ void MainWindow::toggleProFeatures()
         proPanel_->addFeatureTab(createSubtitleEditorTab(), QStringLiteral("자막 편집기"));
         proPanel_->addFeatureTab(new PlayStatisticsTable(history_, proPanel_), QStringLiteral("재생 통계"));
     }
-    proPanel_->show();
 }
 
 MediaInfoOverlay *MainWindow::mediaInfo()

@@ -115,6 +115,7 @@ public slots:
     void toggleWhisper(bool on);
     void onChapterBookmark();
     void toggleMultiView(MultiViewLayout layout);
+    void onYtdlpLocated();
     void onYtdlpReady(const QString &path);
     void onYtdlpDownloadProgress(int percent);
     void onYtdlpDownloadFailed(const QString &error);
@@ -152,6 +153,9 @@ private:
     YtdlpManager *ytdlpManager();
     void startUpdateCheck();
     void closeYtdlpProgress();
+    // The pro panel's feature tabs, built on first use (also unseen, for a bookmark).
+    void addFeatureTabs();
+    void playUrl(const QString &url, const QString &ytdlpPath);
 
     // Music mode
     void followMediaKind(const QString &path);

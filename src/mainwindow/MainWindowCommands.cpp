@@ -220,8 +220,10 @@ bool MainWindow::handleCommandKey(const QKeyEvent *event)
 
 void MainWindow::onChapterBookmark()
 {
-    if (!chapterPanel_ || currentFile.isEmpty())
+    if (currentFile.isEmpty())
         return;
+    // The bookmark lives in the chapter tab, which may not have been built yet.
+    addFeatureTabs();
     const double seconds = core()->getMpvProperty(QStringLiteral("time-pos")).toDouble();
     chapterPanel_->addBookmark(seconds);
     osd_->showMessage(QStringLiteral("🔖 북마크 추가  %1").arg(ChapterEntries::timeText(seconds)), kMessageMs);

@@ -16,6 +16,8 @@
 #include <QProgressDialog>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 constexpr int kYtdlpManagerDelayMs = 500;
 constexpr int kUpdateCheckDelayMs = 5000;
@@ -44,9 +46,11 @@ YtdlpManager *MainWindow::ytdlpManager()
     if (ytdlp_)
         return ytdlp_;
     ytdlp_ = new YtdlpManager(this);
+    connect(ytdlp_, &YtdlpManager::located, this, &MainWindow::onYtdlpLocated);
     connect(ytdlp_, &YtdlpManager::ytdlpReady, this, &MainWindow::onYtdlpReady);
     connect(ytdlp_, &YtdlpManager::downloadProgress, this, &MainWindow::onYtdlpDownloadProgress);
     connect(ytdlp_, &YtdlpManager::downloadFailed, this, &MainWindow::onYtdlpDownloadFailed);
+    ytdlp_->locate();
     return ytdlp_;
 }
 
@@ -67,8 +71,12 @@ void MainWindow::startUpdateCheck()
 void MainWindow::openUrl(const QString &url)
 {
     YtdlpManager *ytdlp = ytdlpManager();
-    const QString ytdlpPath = ytdlp->ytdlpPath();
-    if (ytdlpPath.isEmpty() && YtdlpManager::isStreamingUrl(url)) {
+    if (!ytdlp->isLocated()) {
+        // The copies on this machine are still telling their versions: a moment, once per run.
+        pendingUrl = url;
+        return;
+    }
+    if (YtdlpManager::isStreamingUrl(url) && ytdlp->needsDownload()) {
         pendingUrl = url;
         if (!ytdlpProgress_) {
             ytdlpProgress_ = new QProgressDialog(
@@ -78,13 +86,23 @@ void MainWindow::openUrl(const QString &url)
             ytdlpProgress_->setWindowModality(Qt::WindowModal);
             ytdlpProgress_->setMinimumDuration(0);
             ytdlpProgress_->setAutoClose(false);
-            // The download goes on: only this address is forgotten.
-            connect(ytdlpProgress_, &QProgressDialog::canceled, this, [this] { pendingUrl.clear(); });
+            ytdlpProgress_->setAutoReset(false);
+            // Cancel means the wait: the dialog goes, the download stops, the address is dropped.
+            connect(ytdlpProgress_, &QProgressDialog::canceled, this, [this] {
+                pendingUrl.clear();
+                ytdlp_->cancelDownload();
+                closeYtdlpProgress();
+            });
         }
         ytdlpProgress_->show();
         ytdlp->downloadYtdlp();
         return;
     }
+    playUrl(url, ytdlp->ytdlpPath());
+}
+
+void MainWindow::playUrl(const QString &url, const QString &ytdlpPath)
+{
     if (!ytdlpPath.isEmpty()) {
         core()->setMpvProperty(QStringLiteral("script-opts"), YtdlpManager::engineScriptOptions(ytdlpPath));
         core()->setMpvProperty(QStringLiteral("ytdl-raw-options"), YtdlpManager::engineRawOptions(ytdlpPath));
@@ -110,23 +128,27 @@ void MainWindow::onYtdlpDownloadProgress(int percent)
         ytdlpProgress_->setValue(percent);
 }
 
+void MainWindow::onYtdlpLocated()
+{
+    if (ytdlpProgress_ || pendingUrl.isEmpty())
+        return;
+    openUrl(std::exchange(pendingUrl, QString()));
+}
+
 void MainWindow::onYtdlpReady(const QString &)
 {
     closeYtdlpProgress();
     if (pendingUrl.isEmpty())
         return;
-    const QString url = pendingUrl;
-    pendingUrl.clear();
-    openUrl(url);
+    openUrl(std::exchange(pendingUrl, QString()));
 }
 
 void MainWindow::onYtdlpDownloadFailed(const QString &error)
 {
     closeYtdlpProgress();
-    pendingUrl.clear();
-    QMessageBox::warning(this, QStringLiteral("yt-dlp 다운로드 실패"),
-                         QStringLiteral("yt-dlp를 다운로드할 수 없습니다.\n%1\n\nyt-dlp를 수동으로 다운로드하여 "
-                                        "Velmoran 폴더에 넣어주세요.\n")
-                                 .arg(error)
-                             + QLatin1String(YtdlpManager::kReleasesPage));
+    const QString url = std::exchange(pendingUrl, QString());
+    QMessageBox::warning(this, QStringLiteral("yt-dlp 다운로드 실패"), YtdlpManager::manualInstallText(error));
+    // An older copy still plays most sites: better than nothing.
+    if (!url.isEmpty() && ytdlp_->isAvailable())
+        playUrl(url, ytdlp_->ytdlpPath());
 }

@@ -55,7 +55,14 @@ void AdManager::onFetchReply()
         emit adReady(slot, {});
         return;
     }
-    const QJsonDocument document = QJsonDocument::fromJson(reply->readAll());
+    // The abort on progress comes too late when the whole answer arrived at once.
+    const QByteArray body = reply->read(kMaxAnswerBytes + 1);
+    if (body.size() > kMaxAnswerBytes) {
+        qDebug().noquote() << "[AdManager] 응답이 너무 큽니다";
+        emit adReady(slot, {});
+        return;
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(body);
     const QJsonValue item = document.object().value(QLatin1StringView("ad"));
     emit adReady(slot, item.isObject() ? item.toObject() : QJsonObject());
 }

@@ -4,7 +4,9 @@
 #include <QHash>
 #include <QFileInfo>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QUrl>
 #include <QTcpSocket>
 
 #include <algorithm>
@@ -52,17 +54,33 @@ void streamRange(QTcpSocket *socket, const QString &path, qint64 from, qint64 to
 
 MediaStreamServer::MediaStreamServer(QObject *parent) : QTcpServer(parent)
 {
+    // 128 random bits from the system's generator.
+    QByteArray secret(16, Qt::Uninitialized);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(secret.data()), secret.size() / 4);
+    streamPath_ = "/stream/" + secret.toHex();
     connect(this, &QTcpServer::newConnection, this, &MediaStreamServer::onNewConnection);
 }
 
-bool MediaStreamServer::serve(const QString &path, quint16 port)
+bool MediaStreamServer::serve(const QString &path, const QHostAddress &address, quint16 port)
 {
-    if (!QFileInfo(path).isFile() || !QFileInfo(path).isReadable())
+    if (!QFileInfo(path).isFile() || !QFileInfo(path).isReadable() || address.isNull())
         return false;
     path_ = path;
     if (isListening())
         return true;
-    return listen(QHostAddress::AnyIPv4, port);
+    return listen(address, port);
+}
+
+QString MediaStreamServer::streamUrl() const
+{
+    if (!isListening())
+        return {};
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(serverAddress().toString());
+    url.setPort(serverPort());
+    url.setPath(QString::fromLatin1(streamPath_));
+    return url.toString();
 }
 
 QString MediaStreamServer::contentType(const QString &path)
@@ -98,7 +116,7 @@ void MediaStreamServer::onReadyRead(QTcpSocket *socket)
     const QList<QByteArray> lines = head.left(end).split('\n');
     const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
     const QByteArray method = requestLine.value(0);
-    if (requestLine.value(1) != "/stream" || (method != "GET" && method != "HEAD")) {
+    if (requestLine.value(1) != streamPath_ || (method != "GET" && method != "HEAD")) {
         answer(socket, "404 Not Found");
         return;
     }

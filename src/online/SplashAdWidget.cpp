@@ -130,7 +130,9 @@ void SplashAdWidget::onImageLoaded()
         return; // the picture of an item that was replaced meanwhile
     pictureReply_ = nullptr;
     QPixmap pixmap;
-    if (reply->error() != QNetworkReply::NoError || !pixmap.loadFromData(reply->readAll())) {
+    // The abort on progress comes too late when the whole picture arrived at once.
+    const QByteArray data = reply->read(kMaxPictureBytes + 1);
+    if (reply->error() != QNetworkReply::NoError || data.size() > kMaxPictureBytes || !pixmap.loadFromData(data)) {
         picture_->setText(kPlaceholder);
         return;
     }

@@ -14,6 +14,8 @@ namespace {
 constexpr int kTimeoutMs = 30000;
 // A manifest is a few hundred bytes.
 constexpr qint64 kMaxManifestBytes = 1024 * 1024;
+// This platform's entry under "platforms": a Debian package for the desktop's installer.
+constexpr auto kPlatform = "linux";
 } // namespace
 
 UpdateChecker::UpdateChecker(QObject *parent) : QObject(parent)
@@ -53,8 +55,14 @@ void UpdateChecker::onReplyFinished(QNetworkReply *reply)
         qDebug().noquote() << "[UpdateChecker] 네트워크 오류:" << reply->errorString();
         return;
     }
+    // The abort on progress comes too late when the whole answer arrived at once.
+    const QByteArray body = reply->read(kMaxManifestBytes + 1);
+    if (body.size() > kMaxManifestBytes) {
+        qDebug().noquote() << "[UpdateChecker] 응답이 너무 큽니다";
+        return;
+    }
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(reply->readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
         qDebug().noquote() << "[UpdateChecker] JSON 파싱 오류:" << parseError.errorString();
         return;
@@ -67,12 +75,20 @@ void UpdateChecker::onReplyFinished(QNetworkReply *reply)
     qDebug().noquote() << "[UpdateChecker] 서버 버전:" << version << "/ 현재 버전:" << current;
     if (!isNewer(version, current))
         return;
-    const QString installer = manifest.value(QLatin1StringView("installer_url")).toString();
+    // The top-level installer is the Windows one; this platform's package, when the release has
+    // one, is named by its own entry.
+    const QJsonObject platform = manifest.value(QLatin1StringView("platforms")).toObject().value(QLatin1StringView(kPlatform)).toObject();
+    const QJsonObject &source = platform.isEmpty() ? manifest : platform;
+    const QString installer = source.value(QLatin1StringView("installer_url")).toString();
     if (!isAddressFromService(QUrl(installer), serviceBase())) {
         qDebug().noquote() << "[UpdateChecker] 설치 파일 주소 거부:" << installer;
         return;
     }
-    QString sha256 = manifest.value(QLatin1StringView("sha256")).toString().toLower();
+    if (platform.isEmpty() && !QUrl(installer).fileName().endsWith(QLatin1String(".deb"), Qt::CaseInsensitive)) {
+        qDebug().noquote() << "[UpdateChecker] 이 시스템용 설치 파일이 없습니다:" << installer;
+        return;
+    }
+    QString sha256 = source.value(QLatin1StringView("sha256")).toString().toLower();
     if (!sha256.isEmpty() && !QRegularExpression(QStringLiteral("^[0-9a-f]{64}$")).match(sha256).hasMatch()) {
         qDebug().noquote() << "[UpdateChecker] SHA-256 형식 오류:" << sha256;
         return;

@@ -2,13 +2,15 @@
 
 #include "app/AppIdentity.h"
 
+#include <QApplication>
 #include <QDebug>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QNetworkReply>
+#include <QPointer>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -201,16 +203,48 @@ void UpdateDialog::onDownloadFinished(QNetworkReply *reply)
 
 void UpdateDialog::installDownloaded(const QString &path, qint64 size)
 {
-    statusLabel_->setText(QStringLiteral("설치 중..."));
+    statusLabel_->setText(QStringLiteral("설치 프로그램을 여는 중..."));
     progressBar_->setValue(100);
     qDebug().noquote() << "[UpdateDialog] 설치 시작:" << path << "크기:" << size / kMiB << "MB";
-    // The desktop's package installer, never the file itself: it asks the user and checks the package.
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-        accept();
-        return;
-    }
-    // Left in place: the status names it, so it can still be installed by hand.
-    failDownload(QStringLiteral("⚠ 설치 프로그램을 열 수 없습니다: %1").arg(path));
+    // The desktop's handler for the package, never the file itself: it asks the user and checks
+    // the package. xdg-open says by its exit status whether a handler took the file; only then
+    // may the player quit for the update. Owned by the application, so closing the dialog does
+    // not end an installer that xdg-open waits for.
+    auto *opener = new QProcess(qApp);
+    opener->setProcessChannelMode(QProcess::ForwardedChannels);
+    QPointer<UpdateDialog> self(this);
+    const auto done = [self, opener, path](bool tookOver) {
+        opener->deleteLater();
+        if (!self)
+            return;
+        if (tookOver) {
+            self->statusLabel_->setText(QStringLiteral("설치 중..."));
+            self->accept();
+            return;
+        }
+        qWarning().noquote() << "[UpdateDialog] 설치 프로그램을 열 수 없음:" << path;
+        self->keepDownloaded(path);
+    };
+    connect(opener, &QProcess::finished, opener, [done](int exitCode, QProcess::ExitStatus status) {
+        done(status == QProcess::NormalExit && exitCode == 0);
+    });
+    connect(opener, &QProcess::errorOccurred, opener, [done](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            done(false);
+    });
+    opener->start(QStringLiteral("xdg-open"), {path});
+}
+
+void UpdateDialog::keepDownloaded(const QString &path)
+{
+    // Verified and left in place: the status says where, so it can be installed by hand.
+    downloading = false;
+    laterButton_->setEnabled(true);
+    updateButton_->setEnabled(true);
+    progressBar_->hide();
+    statusLabel_->setText(QStringLiteral("⚠ 설치 프로그램을 열 수 없습니다. 내려받은 파일:\n%1\n"
+                                         "직접 설치하세요: sudo apt install \"%1\"")
+                              .arg(QDir::toNativeSeparators(path)));
 }
 
 void UpdateDialog::failDownload(const QString &status)

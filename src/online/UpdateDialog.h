@@ -14,7 +14,8 @@ class QSaveFile;
 
 // Offers a newer release; on request downloads its package into a private per-user folder,
 // checks it and hands it to the desktop's package installer. The dialog is accepted only when
-// the desktop took the package, and the caller then quits so the update can replace the player.
+// an installer took the package, and the caller then quits so the update can replace the
+// player; otherwise the player keeps running and the status says where the package is.
 class UpdateDialog : public QDialog
 {
     Q_OBJECT
@@ -41,6 +42,7 @@ private:
     QString targetPath() const;
     void failDownload(const QString &status);
     void installDownloaded(const QString &path, qint64 size);
+    void keepDownloaded(const QString &path);
 
     QString installerUrl_;
     QString expectedSha256_;

@@ -2,7 +2,6 @@
 
 #include "online/ServiceAddress.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
@@ -11,6 +10,8 @@
 #include <QNetworkReply>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include <utility>
 
 namespace {
 
@@ -31,12 +32,6 @@ const QStringList &siteMarkers()
         QStringLiteral("vimeo.com"),       QStringLiteral("dailymotion.com"), QStringLiteral("nicovideo.jp"),
         QStringLiteral("bilibili.com"),    QStringLiteral("soundcloud.com"),  QStringLiteral("bandcamp.com")};
     return markers;
-}
-
-bool isExecutableFile(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.isFile() && info.isExecutable();
 }
 
 QString lengthQuoted(const QString &value)
@@ -62,22 +57,45 @@ QByteArray checksumFor(const QByteArray &sums, const QByteArray &name)
 
 } // namespace
 
-YtdlpManager::YtdlpManager(QObject *parent) : QObject(parent) {}
+YtdlpManager::YtdlpManager(QObject *parent) : QObject(parent)
+{
+    connect(&locator_, &YtdlpLocator::located, this, [this](const YtdlpLocator::Copy &newest) {
+        // A copy downloaded meanwhile is newer than anything the probes saw.
+        const bool downloaded = updateTried_ && !downloading && !current_.path.isEmpty();
+        if (!downloaded)
+            current_ = newest;
+        located_ = true;
+        emit located();
+    });
+}
 
 QString YtdlpManager::downloadFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
 }
 
-QString YtdlpManager::ytdlpPath() const
+void YtdlpManager::locate()
 {
-    const QString name = QLatin1String(kExecutableName);
-    for (const QString &folder : {QCoreApplication::applicationDirPath(), downloadFolder()}) {
-        const QString candidate = QDir(folder).filePath(name);
-        if (!folder.isEmpty() && isExecutableFile(candidate))
-            return candidate;
-    }
-    return QStandardPaths::findExecutable(name);
+    if (located_ || locator_.isRunning())
+        return;
+    locator_.locate(YtdlpLocator::candidates(downloadFolder()), downloadFolder());
+}
+
+bool YtdlpManager::needsDownload() const
+{
+    if (current_.path.isEmpty())
+        return true;
+    return !updateTried_ && YtdlpLocator::compareVersions(current_.version, QLatin1String(kKnownRelease)) < 0;
+}
+
+QString YtdlpManager::manualInstallText(const QString &error)
+{
+    const QString folder = QDir::toNativeSeparators(downloadFolder());
+    return QStringLiteral("yt-dlp를 다운로드할 수 없습니다.\n%1\n\n"
+                          "yt-dlp를 수동으로 다운로드하여 다음 폴더에 넣어주세요:\n%2\n"
+                          "(실행 권한이 없으면: chmod +x \"%2/yt-dlp\")\n")
+               .arg(error, folder)
+        + QLatin1String(kReleasesPage);
 }
 
 bool YtdlpManager::isStreamingUrl(const QString &url)
@@ -117,6 +135,7 @@ void YtdlpManager::downloadYtdlp()
     if (downloading)
         return;
     downloading = true;
+    updateTried_ = true;
     redirects_ = 0;
     expectedSha256_.clear();
     base_ = serviceBaseUrl(kServiceName, kPublicAddress);
@@ -135,6 +154,7 @@ void YtdlpManager::get(const QUrl &url, Stage stage)
     // Followed here, not by Qt, so that every hop is checked for its scheme.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     QNetworkReply *reply = url.isValid() ? network_.get(request) : nullptr;
+    reply_ = reply;
     if (!reply) {
         fail(QStringLiteral("네트워크 요청 실패"));
         return;
@@ -151,9 +171,24 @@ void YtdlpManager::get(const QUrl &url, Stage stage)
     connect(reply, &QNetworkReply::finished, this, [this, reply, stage] { onReplyFinished(reply, stage); });
 }
 
+void YtdlpManager::cancelDownload()
+{
+    if (!downloading)
+        return;
+    downloading = false;
+    if (QNetworkReply *reply = std::exchange(reply_, nullptr)) {
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+    qInfo().noquote() << "[yt-dlp] 다운로드 취소";
+}
+
 void YtdlpManager::onReplyFinished(QNetworkReply *reply, Stage stage)
 {
     reply->deleteLater();
+    if (reply == reply_)
+        reply_ = nullptr;
     if (reply->error() != QNetworkReply::NoError) {
         const bool tooLarge = reply->error() == QNetworkReply::OperationCanceledError;
         const QString error = tooLarge ? QStringLiteral("파일이 너무 큽니다") : reply->errorString();
@@ -172,7 +207,11 @@ void YtdlpManager::onReplyFinished(QNetworkReply *reply, Stage stage)
         get(next, stage);
         return;
     }
-    const QByteArray body = reply->readAll();
+    const QByteArray body = reply->read(kMaxDownloadBytes + 1);
+    if (body.size() > kMaxDownloadBytes) { // arrived whole, before the abort on progress could act
+        fail(QStringLiteral("파일이 너무 큽니다"));
+        return;
+    }
     if (body.isEmpty()) {
         fail(QStringLiteral("빈 응답"));
         return;
@@ -218,6 +257,7 @@ void YtdlpManager::install(const QByteArray &body)
         return;
     }
     downloading = false;
+    current_ = {path, QString()};
     qInfo().noquote() << "[yt-dlp] 다운로드 완료:" << path << QStringLiteral("(%1MB)").arg(body.size() / (1024 * 1024));
     emit downloadProgress(100);
     emit ytdlpReady(path);

@@ -3,8 +3,8 @@
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
-#include "online/CastSession.h"
-#include "online/MediaStreamServer.h"
+#include "online/CastController.h"
+#include "online/CastProtocol.h"
 #include "settings/CastDiscovery.h"
 #include "settings/PageStyle.h"
 #include "settings/SmbShare.h"
@@ -39,7 +39,6 @@ constexpr Projection kProjections[] = {
 constexpr const char *kGreen = "#4caf50";
 constexpr const char *kGrey = "#666";
 constexpr const char *kRed = "#e57373";
-constexpr quint16 kStreamPort = 8080;
 
 const QString kPageStyle = PageStyle::sheet({QStringLiteral("NetworkBrowserWidget")});
 
@@ -64,7 +63,7 @@ QLabel *statusLabel(const QString &objectName)
 NetworkBrowserWidget::NetworkBrowserWidget(MpvCore *core, QWidget *parent)
     : QWidget(parent), core_(core),
       settings_(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication)),
-      mounter_(new SmbMounter(this))
+      mounter_(new SmbMounter(this)), cast_(new CastController(this))
 {
     setObjectName(QStringLiteral("NetworkBrowserWidget"));
     setAttribute(Qt::WA_StyledBackground);
@@ -180,11 +179,13 @@ QWidget *NetworkBrowserWidget::createCastTab()
     castIpEdit_->setPlaceholderText(QStringLiteral("192.168.1.xxx"));
     castIpEdit_->setFixedHeight(kControlHeight);
     auto *startButton = pageButton(QStringLiteral("캐스팅 시작"));
+    auto *stopButton = pageButton(QStringLiteral("캐스팅 중지"));
     auto *scanButton = pageButton(QStringLiteral("크롬캐스트 자동 검색"));
     auto *deviceRow = new QHBoxLayout;
     deviceRow->addWidget(new QLabel(QStringLiteral("기기 IP:")));
     deviceRow->addWidget(castIpEdit_, 1);
     deviceRow->addWidget(startButton);
+    deviceRow->addWidget(stopButton);
     auto *deviceGroup = new QGroupBox(QStringLiteral("캐스팅 대상 기기"));
     auto *deviceColumn = new QVBoxLayout(deviceGroup);
     deviceColumn->addLayout(deviceRow);
@@ -212,6 +213,21 @@ QWidget *NetworkBrowserWidget::createCastTab()
     columns->addLayout(right, 1);
 
     connect(startButton, &QPushButton::clicked, this, &NetworkBrowserWidget::onCastStart);
+    connect(stopButton, &QPushButton::clicked, this, &NetworkBrowserWidget::onCastStop);
+    // The address is for the device: it holds a secret and closes with the cast.
+    connect(cast_, &CastController::loading, this, [this](const QString &streamUrl) {
+        castStatus_->setText(QStringLiteral("스트리밍 URL: %1\n기기에 재생을 요청하는 중... (이 주소는 캐스팅이 끝나면 닫힙니다)")
+                                 .arg(streamUrl));
+    });
+    connect(cast_, &CastController::playing, this, [this] {
+        castStatus_->setText(QStringLiteral("캐스팅 시작됨: %1\n크롬캐스트 기기에서 재생 중입니다.").arg(castDevice_));
+    });
+    connect(cast_, &CastController::ended, this, [this] { castStatus_->setText(QStringLiteral("캐스팅이 끝났습니다.")); });
+    connect(cast_, &CastController::stopped, this, [this] { castStatus_->setText(QStringLiteral("캐스팅을 중지했습니다.")); });
+    // The file is no longer served once a cast failed, so no address is offered for a manual try.
+    connect(cast_, &CastController::failed, this, [this](const QString &reason) {
+        castStatus_->setText(QStringLiteral("Cast 프로토콜 전송 실패.\n(%1)").arg(reason));
+    });
     connect(scanButton, &QPushButton::clicked, this, &NetworkBrowserWidget::discoverCastDevices);
     return page;
 }
@@ -243,10 +259,19 @@ QString NetworkBrowserWidget::castStatusText() const
 void NetworkBrowserWidget::loadSettings()
 {
     favorites_->clear();
-    favorites_->addItems(readSetting(settings_, SettingsKeys::networkSmbFavorites));
+    // Favourites stored by earlier versions may still hold a password: it is dropped here and
+    // from the file at the next save.
+    const QStringList stored = readSetting(settings_, SettingsKeys::networkSmbFavorites);
+    QStringList kept;
+    for (const QString &favorite : stored)
+        if (!kept.contains(SmbShare::withoutPassword(favorite)))
+            kept << SmbShare::withoutPassword(favorite);
+    favorites_->addItems(kept);
     castIpEdit_->setText(readSetting(settings_, SettingsKeys::networkCastIp));
     // A view left on stays on: ticking the box applies it (to the next file when none plays).
     vrCheck_->setChecked(readSetting(settings_, SettingsKeys::networkVr360Enabled));
+    if (kept != stored)
+        saveSettings();
 }
 
 void NetworkBrowserWidget::saveSettings()
@@ -275,14 +300,17 @@ void NetworkBrowserWidget::onSmbConnect()
     if (typed.isEmpty())
         return;
     const QString url = toSmbUrl(typed);
-    smbStatus_->setText(QStringLiteral("열기 요청: ") + url);
+    // The password goes to the mount and nowhere else: not on screen, not into the settings.
+    pathEdit_->setText(SmbShare::withoutPassword(typed));
+    smbStatus_->setText(QStringLiteral("열기 요청: ") + SmbShare::withoutPassword(url));
     openPath(url);
     saveSettings();
 }
 
 void NetworkBrowserWidget::onSmbFavoriteAdd()
 {
-    const QString typed = pathEdit_->text().trimmed();
+    // Kept as typed, but never with a password: the settings file is plain text.
+    const QString typed = SmbShare::withoutPassword(pathEdit_->text().trimmed());
     if (typed.isEmpty() || !favorites_->findItems(typed, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
         return;
     favorites_->addItem(typed);
@@ -294,7 +322,7 @@ void NetworkBrowserWidget::onSmbFavoriteOpen(QListWidgetItem *item)
     if (!item)
         return;
     const QString url = toSmbUrl(item->text());
-    smbStatus_->setText(QStringLiteral("열기 요청: ") + url);
+    smbStatus_->setText(QStringLiteral("열기 요청: ") + SmbShare::withoutPassword(url));
     openPath(url);
 }
 
@@ -380,53 +408,24 @@ void NetworkBrowserWidget::onCastStart()
         castStatus_->setText(QStringLiteral("오류: 재생 중인 파일이 없습니다."));
         return;
     }
-    const QHostAddress localAddress = CastDiscovery::localIPv4();
-    const QString local = localAddress.isNull() ? QStringLiteral("127.0.0.1") : localAddress.toString();
-
-    // A web address the device fetches itself; a file of ours is served to it over HTTP.
-    const QUrl currentUrl(current);
-    QString streamUrl;
-    const QString contentType = MediaStreamServer::contentType(currentUrl.isLocalFile() ? currentUrl.toLocalFile() : current);
-    if (currentUrl.scheme() == QLatin1String("http") || currentUrl.scheme() == QLatin1String("https")) {
-        streamUrl = current;
-    } else {
-        delete streamServer_;
-        streamServer_ = new MediaStreamServer(this);
-        const QString file = currentUrl.isLocalFile() ? currentUrl.toLocalFile() : current;
-        // The usual port when free, so the address stays the same between casts.
-        if (!streamServer_->serve(file, kStreamPort) && !streamServer_->serve(file)) {
-            castStatus_->setText(QStringLiteral("오류: 재생 중인 파일을 기기에 제공할 수 없습니다."));
-            return;
-        }
-        streamUrl = QStringLiteral("http://%1:%2/stream").arg(local).arg(streamServer_->serverPort());
-    }
-    castStatus_->setText(QStringLiteral("스트리밍 URL: %1\n크롬캐스트/AirPlay 장치에서 \"Google Home\" 앱 또는\n"
-                                        "\"AirPlay\" 설정에서 위 URL을 입력하세요.\n"
-                                        "또는 VLC 및 호환 플레이어에서 \"\\\\%2\\stream\" 접속")
-                             .arg(streamUrl, local));
-
     // The field holds the device as discovery found it (host, perhaps with its HTTP port); the
     // cast protocol has its own port.
     const QString host = QUrl(QStringLiteral("http://") + device).host();
     bool portGiven = false;
     const int castPort = qEnvironmentVariableIntValue("VELMORAN_CAST_PORT", &portGiven);
-    delete cast_;
-    cast_ = new CastSession(this);
-    connect(cast_, &CastSession::playing, this, [this, device] {
-        castStatus_->setText(QStringLiteral("캐스팅 시작됨: %1\n크롬캐스트 기기에서 재생 중입니다.").arg(device));
-    });
-    connect(cast_, &CastSession::ended, this, [this] {
-        // The file is served to the device for this cast only.
-        delete streamServer_;
-        streamServer_ = nullptr;
-        castStatus_->setText(QStringLiteral("캐스팅이 끝났습니다."));
-    });
-    connect(cast_, &CastSession::failed, this, [this, streamUrl](const QString &reason) {
-        castStatus_->setText(QStringLiteral("Cast 프로토콜 전송 실패. 수동 연결:\n스트리밍 URL: %1\n"
-                                            "크롬캐스트 앱에서 위 URL을 입력하세요.\n(%2)")
-                                 .arg(streamUrl, reason));
-    });
-    cast_->start(host, portGiven && castPort > 0 ? quint16(castPort) : CastProtocol::kDevicePort, streamUrl, contentType);
+    castDevice_ = device;
+    castStatus_->setText(QStringLiteral("기기에 연결 중: %1").arg(device));
+    cast_->start(host, portGiven && castPort > 0 ? quint16(castPort) : CastProtocol::kDevicePort, current);
     emit castRequested(device);
     saveSettings();
+}
+
+void NetworkBrowserWidget::onCastStop()
+{
+    if (!cast_->isActive()) {
+        castStatus_->setText(QStringLiteral("진행 중인 캐스팅이 없습니다."));
+        return;
+    }
+    castStatus_->setText(QStringLiteral("캐스팅 중지 중..."));
+    cast_->stop();
 }

@@ -3,9 +3,8 @@
 #include <QSettings>
 #include <QWidget>
 
+class CastController;
 class CastScan;
-class CastSession;
-class MediaStreamServer;
 class MpvCore;
 class QCheckBox;
 class QComboBox;
@@ -43,6 +42,7 @@ public slots:
     void onSmbFavoriteOpen(QListWidgetItem *item);
     void on360Toggle(bool on);
     void onCastStart();
+    void onCastStop();
     void discoverCastDevices();
 
 private:
@@ -57,8 +57,7 @@ private:
     QSettings settings_;
     SmbMounter *mounter_ = nullptr;
     CastScan *scan_ = nullptr;
-    CastSession *cast_ = nullptr;
-    MediaStreamServer *streamServer_ = nullptr;
+    CastController *cast_ = nullptr;
     QLineEdit *pathEdit_ = nullptr;
     QListWidget *favorites_ = nullptr;
     QLabel *smbStatus_ = nullptr;
@@ -67,4 +66,5 @@ private:
     QLabel *vrStatus_ = nullptr;
     QLineEdit *castIpEdit_ = nullptr;
     QLabel *castStatus_ = nullptr;
+    QString castDevice_; // as typed, for the status lines
 };

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
@@ -20,7 +21,17 @@ std::optional<Location> parse(const QString &url)
     const QStringList parts = parsed.path(QUrl::FullyDecoded).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     if (parts.isEmpty())
         return std::nullopt;
-    return Location{parsed.host(), parts.first(), parsed.userName(QUrl::FullyDecoded), parts.mid(1).join(QLatin1Char('/'))};
+    return Location{parsed.host(), parts.first(), parsed.userName(QUrl::FullyDecoded), parsed.password(QUrl::FullyDecoded),
+                    parts.mid(1).join(QLatin1Char('/'))};
+}
+
+QString withoutPassword(const QString &text)
+{
+    // Textually, so that the rest stays exactly as typed.
+    static const QRegularExpression credentials(QStringLiteral(R"(^((?:smb://|\\\\)[^/\\@:]*):[^/\\]*@)"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    QString cleaned = text;
+    return cleaned.replace(credentials, QStringLiteral(R"(\1@)"));
 }
 
 QString fuseShareFolder(const Location &location, const QString &runtimeDir)
@@ -97,6 +108,9 @@ void SmbMounter::open(const QString &smbUrl)
 
     process_ = new QProcess(this);
     process_->setProcessChannelMode(QProcess::MergedChannels);
+    output_.clear();
+    passwordGiven_ = false;
+    connect(process_, &QProcess::readyRead, this, &SmbMounter::answerPrompt);
     connect(process_, &QProcess::finished, this,
             [this](int exitCode, QProcess::ExitStatus status) { finish(exitCode, status == QProcess::CrashExit); });
     connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
@@ -109,17 +123,44 @@ void SmbMounter::open(const QString &smbUrl)
         fail(QStringLiteral("서버가 %1초 안에 응답하지 않았습니다").arg(kMountTimeoutMs / 1000));
     });
     timeout_->start(kMountTimeoutMs);
-    // A share that wants a password would make gio ask on its input; with the input closed
-    // it gives up at once and says so, instead of waiting for an answer nobody can type.
+    // A share that wants a password makes gio ask on its input: the password of the address is
+    // given there (never on the command line, where every user could read it), once; any other
+    // question closes the input, so gio gives up at once and says why.
     process_->start(gio, {QStringLiteral("mount"), shareUrl});
-    process_->closeWriteChannel();
+    if (location_.password.isEmpty())
+        process_->closeWriteChannel();
+}
+
+void SmbMounter::answerPrompt()
+{
+    if (!process_)
+        return;
+    output_ += process_->readAll();
+    static const QRegularExpression prompt(QStringLiteral("(User|Domain|Password)( \\[[^\\]\n]*\\])?: $"));
+    const QRegularExpressionMatch asked = prompt.match(QString::fromUtf8(output_));
+    if (!asked.hasMatch())
+        return;
+    const QString question = asked.captured(1);
+    QByteArray answer;
+    if (question == QLatin1String("Password") && !passwordGiven_ && !location_.password.isEmpty()) {
+        passwordGiven_ = true;
+        answer = location_.password.toUtf8();
+    } else if (question == QLatin1String("User") && !location_.password.isEmpty() && !passwordGiven_) {
+        answer = location_.user.toUtf8(); // empty: the default gio offers
+    } else if (question != QLatin1String("Domain")) {
+        process_->closeWriteChannel();
+        return;
+    }
+    // Kept out of the output gathered for the failure reason, which quotes the last line.
+    output_.clear();
+    process_->write(answer + '\n');
 }
 
 void SmbMounter::finish(int exitCode, bool crashed)
 {
     if (!process_)
         return;
-    const QString output = QString::fromLocal8Bit(process_->readAll()).trimmed();
+    const QString output = QString::fromLocal8Bit(output_ + process_->readAll()).trimmed();
     stopProcess();
     if (crashed || exitCode != 0) {
         // gio prints "gio: smb://…: <reason>"; the reason is the useful part.
@@ -134,6 +175,7 @@ void SmbMounter::finish(int exitCode, bool crashed)
 
 void SmbMounter::reportPath()
 {
+    location_.password.clear();
     const QString folder = SmbShare::existingShareFolder(location_, runtimeDir_);
     if (folder.isEmpty()) {
         fail(QStringLiteral("마운트되었지만 %1 에 보이지 않습니다 (gvfs-fuse 필요)")
@@ -145,6 +187,7 @@ void SmbMounter::reportPath()
 
 void SmbMounter::fail(const QString &reason)
 {
+    location_.password.clear();
     stopProcess();
     emit failed(reason);
 }

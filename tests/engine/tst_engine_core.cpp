@@ -36,8 +36,12 @@ private slots:
         makeCore(false);
         QVERIFY(core_->initialize(0));
         // Before the engine starts: the output and the fixed options; everything else after.
-        for (qsizetype i = 0; i < fake_->writes.size(); ++i)
-            QCOMPARE(fake_->writes.at(i).kind, QLatin1String(i < 7 ? "option" : "string"));
+        qsizetype options = 0;
+        while (options < fake_->writes.size() && fake_->writes.at(options).kind == QLatin1String("option"))
+            ++options;
+        QVERIFY(options > 0 && options < fake_->writes.size());
+        for (qsizetype i = options; i < fake_->writes.size(); ++i)
+            QCOMPARE(fake_->writes.at(i).kind, QLatin1String("string"));
         QCOMPARE(fake_->valuesWritten("audio-exclusive"), QVariantList{QStringLiteral("yes")});
         QVERIFY(fake_->observed.contains(QStringLiteral("video-codec")) && fake_->wakeupInstalled);
         fake_->clearRecords();

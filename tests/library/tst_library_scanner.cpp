@@ -92,6 +92,27 @@ private slots:
             QCOMPARE(rows, (QList<QStringList>{{root.filePath(file), title, LibraryScanner::kindName(Kind(kind))}}));
     }
 
+    // Library folders inside one another: each is walked on its own, also where the outer walk
+    // never goes (a hidden folder, a link), and no file is listed or recorded twice.
+    void nestedFoldersAreEachWalkedOnce()
+    {
+        QTemporaryDir dir;
+        const QDir lib(dir.filePath(QStringLiteral("lib")));
+        for (const char *file : {"a.mkv", "sub/b.mkv", ".private/c.mkv"})
+            touch(lib, QLatin1String(file));
+        touch(QDir(dir.path()), QStringLiteral("elsewhere/d.mkv"));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("elsewhere")), lib.filePath(QStringLiteral("linked"))));
+        const QString dbPath = dir.filePath(QStringLiteral("library.db"));
+        Database db(dbPath);
+        const QStringList folders{lib.filePath(QStringLiteral("sub")), lib.path(), lib.filePath(QStringLiteral(".private")),
+                                  lib.filePath(QStringLiteral("linked")), lib.path() + QLatin1Char('/')};
+        QStringList listed = LibraryScanner(dbPath, nullptr).scan(folders).videoFiles;
+        listed.sort();
+        QCOMPARE(listed.join(u' ').remove(dir.path() + QStringLiteral("/lib/")),
+                 QStringLiteral(".private/c.mkv a.mkv linked/d.mkv sub/b.mkv"));
+        QCOMPARE(db.run(QStringLiteral("SELECT count(*), 0, 0 FROM media")).value(0).value(0), QStringLiteral("4"));
+    }
+
     // Every file counts, media or not; none of the 20 past the last fifty is reported.
     void progressEveryFiftyFiles()
     {

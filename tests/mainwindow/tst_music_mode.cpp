@@ -168,8 +168,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(core->currentPath().endsWith(QLatin1String("track2.flac")), 10000);
 
         emit view->addToPlaylistRequested(songs_.at(4));
+        // The append reaches the engine's list asynchronously: the panel already matches the old one.
+        QTRY_COMPARE_WITH_TIMEOUT(queueNames(core).size(), 5, 10000);
         QTRY_COMPARE(panel->tracks(), queueNames(core));
-        QCOMPARE(panel->count(), 5);
 
         window.toggleCompactPlayer();
         CompactPlayerWidget *compact = window.compactPlayer();

@@ -5,6 +5,7 @@
 #include "app/SettingsKeys.h"
 #include "mainwindow/MultichannelDialog.h"
 #include "mainwindow/WindowEdges.h"
+#include "ui/chapters/ChapterWidget.h"
 #include "ui/controls/OsdWidget.h"
 #include "ui/controls/ProFeaturesWidget.h"
 
@@ -93,9 +94,9 @@ private slots:
         QVERIFY(openPausedAt(window, QStringLiteral("clip_320x240.mp4"), 1));
 
         QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(folder.entryList({QStringLiteral("Velmoran_*.png")}).size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(folder.entryList({QStringLiteral("Velmoran_*.png")}).size(), 1, 15000);
         QTest::keyClick(&window, Qt::Key_C);
-        QTRY_COMPARE_WITH_TIMEOUT(folder.entryList({QStringLiteral("Velmoran_*.png")}).size(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(folder.entryList({QStringLiteral("Velmoran_*.png")}).size(), 2, 15000);
         QVERIFY(!window.videoSurface()->core()->currentPath().isEmpty()); // C and Ctrl+S do not stop
 
         ModalCloser<QFileDialog> dialogs;
@@ -104,6 +105,20 @@ private slots:
         QCOMPARE(dialogs.count(), 0);
         QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(dialogs.count(), 1);
+    }
+
+    // Ctrl+B works before the pro panel was ever opened: the chapter tab is built unseen, takes
+    // the bookmark, and the OSD says so.
+    void bookmarkBeforeThePanelExists()
+    {
+        MainWindow window;
+        QVERIFY(openPausedAt(window, QStringLiteral("clip_100s.mp4"), 42));
+        QTest::keyClick(&window, Qt::Key_B, Qt::ControlModifier);
+        const auto *chapters = window.findChild<ChapterWidget *>();
+        QVERIFY(chapters && chapters->entries().size() == 1 && chapters->entries().first().isBookmark);
+        QVERIFY(qAbs(chapters->entries().first().time - 42) < 0.5);
+        QVERIFY2(window.osd()->text().startsWith(QStringLiteral("🔖 북마크 추가")), qPrintable(window.osd()->text()));
+        QVERIFY(!window.proPanel()->isVisible());
     }
 
     void surroundSuggestionRules()

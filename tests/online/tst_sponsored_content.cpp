@@ -1,6 +1,8 @@
-// The sponsored pop-up with items it cannot trust: durations, links and pictures.
+// Sponsored content: what the content server's answers become, and the pop-up with items it
+// cannot trust (durations, links and pictures).
 
 #include "FakeHttpServer.h"
+#include "online/AdManager.h"
 #include "online/SplashAdWidget.h"
 
 #include <QBuffer>
@@ -54,6 +56,41 @@ private slots:
         window_.resize(640, 400);
         splash_ = new SplashAdWidget(&window_);
         window_.show();
+    }
+
+    // Only an object under "ad" is an item; everything else, a failure included, is an empty one.
+    // Each answer carries the slot it was asked for, in whatever order the answers come.
+    void answersBecomeItems_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("id"); // of the item handed on; 0: empty
+        QTest::newRow("an item") << QByteArray("{\"ad\": {\"id\": 5}, \"other\": 1}") << 200 << 5;
+        QTest::newRow("item not an object") << QByteArray("{\"ad\": \"id 5\"}") << 200 << 0;
+        QTest::newRow("not JSON") << QByteArray("<html>busy</html>") << 200 << 0;
+        QTest::newRow("server error") << QByteArray("{\"ad\": {\"id\": 5}}") << 500 << 0;
+        QTest::newRow("over 64 KiB") << "{\"ad\": {\"id\": 5, \"pad\": \"" + QByteArray(70 * 1024, 'a') + "\"}}" << 200 << 0;
+    }
+    void answersBecomeItems()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(int, id);
+        server_.route("GET", "/ads/api/ad-api.php", [&](const FakeHttpServer::Request &request) {
+            FakeHttpServer::Response response = FakeHttpServer::json(body, status);
+            response.delayMs = request.query.contains("slot=splash") ? 300 : 0; // answered last
+            return response;
+        });
+        qputenv("VELMORAN_ADS_URL", server_.url(QStringLiteral("/ads")).toEncoded());
+        AdManager ads;
+        QSignalSpy ready(&ads, &AdManager::adReady);
+        ads.fetchAd(QStringLiteral("splash"));
+        ads.fetchAd(QStringLiteral("ott"));
+        QTRY_COMPARE_WITH_TIMEOUT(ready.size(), 2, 5000);
+        QCOMPARE((QStringList{ready.at(0).at(0).toString(), ready.at(1).at(0).toString()}), (QStringList{"ott", "splash"}));
+        const QJsonObject item = ready.at(1).at(1).toJsonObject();
+        QCOMPARE(item.isEmpty(), id == 0);
+        QCOMPARE(item.value(QStringLiteral("id")).toInt(), id);
     }
 
     void durations_data()

@@ -1,5 +1,6 @@
-// yt-dlp's download into the per-user data folder from a fake release server that redirects like
-// the real one. (A site page needing it, and a media address not, are shown in the window tests.)
+// Which addresses need yt-dlp, which copy on the machine is used, and the download into the
+// per-user data folder from a fake release server that redirects like the real one. (The window
+// fetching it for a site page, and cancelling that, are shown in the window tests.)
 
 #include "FakeHttpServer.h"
 #include "TestFiles.h"
@@ -9,12 +10,20 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
 
 namespace {
+// A stand-in copy of yt-dlp that prints `version` (anything, for a broken one).
+void writeCopy(const QString &path, const QByteArray &version, bool executable = true)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    writeTestFile(path, "#!/bin/sh\necho '" + version + "'\n", -1, executable);
+}
+
 QByteArray sumsFor(const QByteArray &binary)
 {
     return QByteArray(64, 'f') + "  yt-dlp.exe\n" + QCryptographicHash::hash(binary, QCryptographicHash::Sha256).toHex()
@@ -27,6 +36,7 @@ class YtdlpDownloadTest : public QObject
     Q_OBJECT
     FakeHttpServer server_;
     QString installed_;
+    QTemporaryDir bin_; // the test's whole PATH
 
     // The release answers with a redirect to a content host, as the real one does.
     void serveRelease(const FakeHttpServer::Response &binary, const QByteArray &sums)
@@ -42,12 +52,73 @@ private slots:
         QVERIFY(server_.listen());
         qputenv("VELMORAN_YTDLP_URL", server_.url(QStringLiteral("/download")).toEncoded());
         installed_ = QDir(YtdlpManager::downloadFolder()).filePath(QStringLiteral("yt-dlp"));
-        QVERIFY2(QStandardPaths::findExecutable(QStringLiteral("yt-dlp")).isEmpty(), "a yt-dlp on PATH hides the download");
+        // What the machine has on PATH plays no part: only the copies this test makes.
+        QVERIFY(bin_.isValid());
+        qputenv("PATH", bin_.path().toUtf8());
+    }
+    void init()
+    {
+        QDir(YtdlpManager::downloadFolder()).removeRecursively();
+        QFile::remove(bin_.filePath(QStringLiteral("yt-dlp")));
+    }
+
+    // Site pages go through yt-dlp; media files, manifests and stream protocols play without it.
+    void urlRule_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("needsYtdlp");
+        QTest::newRow("site page, by subdomain") << "https://m.youtube.com/watch?v=abc" << true;
+        QTest::newRow("any other page") << "https://example.org/videos/42" << true;
+        QTest::newRow("site name inside another host") << "https://notyoutube.com/clip.mp4" << false;
+        QTest::newRow("media file") << "http://example.org/film.MKV?token=1" << false;
+        QTest::newRow("HLS manifest") << "https://cdn.example.org/live/index.m3u8" << false;
+        QTest::newRow("rtsp") << "rtsp://camera.local/stream1" << false;
+    }
+    void urlRule()
+    {
+        QFETCH(QString, url);
+        QTEST(YtdlpManager::isStreamingUrl(url), "needsYtdlp");
+    }
+
+    // The newest working copy is used wherever it lies; only an old one (or none) asks for the
+    // download. Versions are release dates, nightlies with a fourth part.
+    void newestCopyIsUsed_data()
+    {
+        QTest::addColumn<QByteArray>("perUser"); // printed version; empty: no copy
+        QTest::addColumn<bool>("perUserExecutable");
+        QTest::addColumn<QByteArray>("onPath");
+        QTest::addColumn<QString>("used"); // "per-user", "path" or empty
+        QTest::addColumn<bool>("download");
+        QTest::newRow("only an old packaged copy") << QByteArray() << true << QByteArray("2023.03.04") << "path" << true;
+        QTest::newRow("a newer per-user copy") << QByteArray("2999.01.01") << true << QByteArray("2023.03.04") << "per-user" << false;
+        QTest::newRow("a newer one on PATH wins") << QByteArray("2020.01.01") << true << QByteArray("2999.02.01") << "path" << false;
+        QTest::newRow("a nightly") << QByteArray("2999.01.01.123456") << true << QByteArray("2999.01.01") << "per-user" << false;
+        QTest::newRow("saved by hand, not executable") << QByteArray("2999.01.01") << false << QByteArray() << "per-user" << false;
+        QTest::newRow("tells no version") << QByteArray("Traceback (most recent call last)") << true << QByteArray() << "" << true;
+    }
+    void newestCopyIsUsed()
+    {
+        QFETCH(QByteArray, perUser);
+        QFETCH(bool, perUserExecutable);
+        QFETCH(QByteArray, onPath);
+        QFETCH(QString, used);
+        const QString packaged = bin_.filePath(QStringLiteral("yt-dlp"));
+        if (!perUser.isEmpty())
+            writeCopy(installed_, perUser, perUserExecutable);
+        if (!onPath.isEmpty())
+            writeCopy(packaged, onPath);
+
+        YtdlpManager manager;
+        QSignalSpy located(&manager, &YtdlpManager::located);
+        manager.locate();
+        QVERIFY(located.wait(30000));
+        QCOMPARE(manager.ytdlpPath(), used == u"per-user" ? installed_ : used == u"path" ? packaged : QString());
+        QTEST(manager.needsDownload(), "download");
+        QVERIFY(used.isEmpty() || QFileInfo(manager.ytdlpPath()).isExecutable());
     }
 
     void downloadInstallsACheckedExecutable()
     {
-        QDir(YtdlpManager::downloadFolder()).removeRecursively();
         // Sent in pieces, so progress has steps between 0 and 100.
         FakeHttpServer::Response binary = FakeHttpServer::text("#!/bin/sh\n" + QByteArray(400 * 1024, '#'));
         binary.chunkSize = 64 * 1024;

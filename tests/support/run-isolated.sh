@@ -20,7 +20,37 @@ chmod 700 "$sandbox/runtime"
 export HOME="$sandbox/home" XDG_CONFIG_HOME="$sandbox/config" XDG_STATE_HOME="$sandbox/state" \
        XDG_CACHE_HOME="$sandbox/cache" XDG_DATA_HOME="$sandbox/data" XDG_RUNTIME_DIR="$sandbox/runtime" \
        TMPDIR="$sandbox/tmp"
+# No system-wide settings either (QSettings falls back on $XDG_CONFIG_DIRS/Velmoran/...).
+mkdir -p "$sandbox/config-dirs"
+export XDG_CONFIG_DIRS="$sandbox/config-dirs"
 unset DBUS_SESSION_BUS_ADDRESS
+# PATH: the system's own folders only (no virtualenv, no ~/bin), without the programs whose mere
+# presence changes what the player does: yt-dlp, and youtube-dl, which the engine's web-video
+# hook falls back to (Debian's mpv pulls in yt-dlp). A test that wants one puts its own into
+# $VELMORAN_TEST_BIN, which comes first. A folder holding a hidden program is replaced by a
+# folder of links to everything else in it.
+hidden=(yt-dlp yt-dlp_x86 youtube-dl)
+mkdir -p "$sandbox/bin"
+path="$sandbox/bin"
+seen=()
+for dir in /usr/local/sbin /usr/local/bin /usr/sbin /usr/bin /sbin /bin; do
+    [ -d "$dir" ] || continue
+    real=$(readlink -f "$dir")
+    [[ " ${seen[*]} " == *" $real "* ]] && continue
+    seen+=("$real")
+    holds_hidden=0
+    for name in "${hidden[@]}"; do [ -e "$real/$name" ] && holds_hidden=1; done
+    if [ "$holds_hidden" = 0 ]; then
+        path="$path:$real"
+        continue
+    fi
+    view="$sandbox/path${real//\//_}"
+    mkdir -p "$view"
+    ln -s "$real"/* "$view"/
+    for name in "${hidden[@]}"; do rm -f "$view/$name"; done
+    path="$path:$view"
+done
+export PATH="$path" VELMORAN_TEST_BIN="$sandbox/bin"
 export LC_ALL=C.UTF-8
 # Test machines have no sound device; the engine plays into its null output.
 export VELMORAN_AUDIO_OUTPUT=null
