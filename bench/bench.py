@@ -14,6 +14,7 @@ import argparse
 import datetime
 import http.client
 import json
+import math
 import os
 import platform
 import random
@@ -57,7 +58,8 @@ PROGRAM_LABELS = {"player": "Velmoran (auto: software surface)", "player-gl": "V
 LIBRARY_HEADING = "## Media library"
 MULTIVIEW_HEADING = "## Multi-view"
 MUSICVIEW_HEADING = "## Music mode"
-SECTION_HEADINGS = (LIBRARY_HEADING, MULTIVIEW_HEADING, MUSICVIEW_HEADING)
+SEEKPREVIEW_HEADING = "## Seek-bar preview"
+SECTION_HEADINGS = (LIBRARY_HEADING, MULTIVIEW_HEADING, MUSICVIEW_HEADING, SEEKPREVIEW_HEADING)
 
 
 class BenchError(RuntimeError):
@@ -156,6 +158,14 @@ def limit_table(rows):
     return "\n".join(lines)
 
 
+def percentile(values, fraction):
+    """The nearest-rank percentile: the smallest value at least `fraction` of them do not exceed."""
+    ordered = sorted(values)
+    if not ordered:
+        return None
+    return ordered[max(0, math.ceil(len(ordered) * fraction) - 1)]
+
+
 def split_report(text):
     """The report's sections by heading; the player's, first, has none ("")."""
     sections, heading, lines = {}, "", []
@@ -168,11 +178,13 @@ def split_report(text):
     return sections
 
 
-def merge_report(old, player=None, library=None, multiview=None, musicview=None):
-    """The report holds the player's section, then the library's, the multi-view's and music
-    mode's under their headings; a section this run did not measure keeps what the last run wrote."""
+def merge_report(old, player=None, library=None, multiview=None, musicview=None, seekpreview=None):
+    """The report holds the player's section, then the library's, the multi-view's, music mode's
+    and the seek preview's under their headings; a section this run did not measure keeps what the
+    last run wrote."""
     kept = split_report(old)
-    fresh = {"": player, LIBRARY_HEADING: library, MULTIVIEW_HEADING: multiview, MUSICVIEW_HEADING: musicview}
+    fresh = {"": player, LIBRARY_HEADING: library, MULTIVIEW_HEADING: multiview, MUSICVIEW_HEADING: musicview,
+             SEEKPREVIEW_HEADING: seekpreview}
     parts = [fresh[heading] if fresh[heading] is not None else kept.get(heading, "") for heading in fresh]
     return "\n\n".join(part.strip() for part in parts if part and part.strip()) + "\n"
 
@@ -677,6 +689,75 @@ def musicview_report(rows, machine, seconds):
     return "\n".join(lines)
 
 
+# ---------------------------------------------------------------- seek-bar preview
+
+SEEKPREVIEW_INTERVALS = (2, 10)  # keyframe spacing of the two clips, seconds
+SEEKPREVIEW_HOVERS = 20
+# ms: the picture of a new moment, at the median and at the 95th percentile of hovers
+SEEKPREVIEW_TARGETS = {"median": 150, "p95": 400}
+
+
+def measure_seekpreview(tool, work, ffmpeg, hovers):
+    """Per keyframe spacing, the tool's JSON: hover-to-picture latencies in the player's window
+    playing a 1080p H.264 clip, and the frames playback dropped while hovering and without."""
+    results = []
+    for interval in SEEKPREVIEW_INTERVALS:
+        # One keyframe interval per hover and a few to spare: no hover is served from the cache.
+        seconds = max(60, interval * (hovers + 4))
+        clip = work / f"preview_1920x1080_{seconds}s_gop{interval}s.mp4"
+        make_clip(ffmpeg, clip, "1920x1080", seconds, keyframe_seconds=interval)
+        xvfb = Xvfb()
+        try:
+            home = Path(tempfile.mkdtemp(dir=work))
+            for name in ("config", "data", "cache", "runtime"):
+                (home / name).mkdir(mode=0o700)
+            env = dict(os.environ, DISPLAY=xvfb.display, QT_QPA_PLATFORM="xcb", LIBGL_ALWAYS_SOFTWARE="1",
+                       VELMORAN_AUDIO_OUTPUT="null", HOME=str(home), XDG_CONFIG_HOME=str(home / "config"),
+                       XDG_DATA_HOME=str(home / "data"), XDG_CACHE_HOME=str(home / "cache"),
+                       XDG_RUNTIME_DIR=str(home / "runtime"), LC_ALL="C.UTF-8")
+            env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+            env.pop("VELMORAN_VIDEO_SURFACE", None)
+            done = subprocess.run([str(tool), "--clip", str(clip), "--keyframe-interval", str(interval),
+                                   "--hovers", str(hovers)], env=env, capture_output=True, text=True, timeout=900)
+        finally:
+            xvfb.close()
+            shutil.rmtree(home, ignore_errors=True)
+        rows = [json.loads(line) for line in done.stdout.splitlines() if line.startswith("{")]
+        if done.returncode != 0 or not rows or "error" in rows[-1]:
+            reason = rows[-1]["error"] if rows and "error" in rows[-1] else done.stderr.strip()[-500:]
+            raise BenchError(f"seek-preview bench failed ({interval} s keyframes): {reason}")
+        results.append(rows[-1])
+    return results
+
+
+def seekpreview_report(results, machine, hovers):
+    lines = [SEEKPREVIEW_HEADING, "",
+             f"Measured {datetime.datetime.now().strftime('%Y-%m-%d %H:%M')} on {machine}: the player's window "
+             f"(software surface, null audio) playing a 1920x1080 30 fps H.264 clip in a loop while the pointer "
+             f"moves over the seek slider to {hovers} moments, each in a keyframe interval not hovered before (so "
+             f"none comes from the cache), resting 500 ms on each picture. Latency runs from the pointer's "
+             f"arrival to the card's paint of that moment's picture; the first hover, which builds the preview "
+             f"engine and opens the file, is apart. Dropped frames are the playing engine's (output and decoder) "
+             f"over the hovers, then over as long a stretch with the pointer on the video.", "",
+             f"| Keyframes every | First hover (ms) | Median (ms) | 95th percentile (ms) | Max (ms) | Timeouts "
+             f"| Dropped frames hovering / not hovering | Target |",
+             "|---|---|---|---|---|---|---|---|"]
+    for result in results:
+        latencies = result["latencies_ms"]
+        median = statistics.median(latencies) if latencies else None
+        p95 = percentile(latencies, 0.95)
+        met = (median is not None and p95 is not None and result["timeouts"] == 0
+               and median <= SEEKPREVIEW_TARGETS["median"] and p95 <= SEEKPREVIEW_TARGETS["p95"])
+        target = (f"≤ {SEEKPREVIEW_TARGETS['median']} / {SEEKPREVIEW_TARGETS['p95']} ms "
+                  f"{'met' if met else '**missed**'}")
+        figures = " | ".join("n/a" if value is None else f"{value:.0f}"
+                             for value in (result["first_hover_ms"], median, p95, max(latencies, default=None)))
+        lines.append(f"| {result['keyframe_interval']:g} s | {figures} | {result['timeouts']} "
+                     f"| {result['dropped_hovering']} / {result['dropped_without_hovering']} "
+                     f"in {result['seconds']:.0f} s | {target} |")
+    return "\n".join(lines)
+
+
 # ---------------------------------------------------------------- clips and machine
 
 SHADE_GREEN = (40, 100, 160, 220)  # must match frame_probe.c
@@ -696,15 +777,21 @@ def clip_filter(seconds):
     return ",".join(shades + [f"drawbox={box}:color={END_COLOUR}:enable='gte(t,{seconds - 1})'"])
 
 
-def make_clip(ffmpeg, path, size, seconds, rate=FRAME_RATE):
+def make_clip(ffmpeg, path, size, seconds, rate=FRAME_RATE, keyframe_seconds=None):
+    """With keyframe_seconds, keyframes come exactly that far apart and nowhere else (no extra
+    ones at scene changes); without, every 2 s at most, as the player measures were made."""
     if path.exists():
         return
     partial = path.with_suffix(".part.mp4")
+    keyframes = ["-g", str(rate * 2)]
+    if keyframe_seconds:
+        gop = str(rate * keyframe_seconds)
+        keyframes = ["-g", gop, "-keyint_min", gop, "-sc_threshold", "0"]
     subprocess.run([ffmpeg, "-v", "error", "-y",
                     "-f", "lavfi", "-i", f"testsrc2=size={size}:rate={rate}:duration={seconds}",
                     "-f", "lavfi", "-i", f"sine=frequency=440:sample_rate=48000:duration={seconds}",
                     "-vf", clip_filter(seconds), "-c:v", "libx264", "-preset", "veryfast", "-crf", "23",
-                    "-g", "60", "-pix_fmt", "yuv420p", *BT601_TAGS,
+                    *keyframes, "-pix_fmt", "yuv420p", *BT601_TAGS,
                     "-c:a", "aac", "-b:a", "128k", "-ac", "2", str(partial)],
                    check=True)
     partial.rename(path)
@@ -776,6 +863,9 @@ def main():
     parser.add_argument("--musicview-tool", type=Path, help="velmoran_musicview_bench, for the music-mode measures")
     parser.add_argument("--musicview-seconds", type=float, default=MUSICVIEW_SECONDS,
                         help="wall seconds per music-mode row")
+    parser.add_argument("--seekpreview-tool", type=Path, help="velmoran_seekpreview_bench, for the seek preview")
+    parser.add_argument("--seekpreview-hovers", type=int, default=SEEKPREVIEW_HOVERS,
+                        help="hovers per clip after the first")
     parser.add_argument("--work", required=True, type=Path, help="clips and per-run sandboxes")
     parser.add_argument("--out", required=True, type=Path)
     parser.add_argument("--mpv", default="mpv")
@@ -786,7 +876,7 @@ def main():
     parser.add_argument("--library-runs", type=int, default=5, help="scan and search runs")
     parser.add_argument("--library-files", type=int, default=100000, help="files in the scanned tree")
     parser.add_argument("--library-entries", type=int, default=40000, help="entries in each list for the search")
-    parser.add_argument("--only", default="first_frame,playback,idle,seek,library,multiview,musicview")
+    parser.add_argument("--only", default="first_frame,playback,idle,seek,library,multiview,musicview,seekpreview")
     parser.add_argument("--programs", default=",".join(PROGRAMS),
                         help="which of " + ", ".join(PROGRAMS) + " to measure (rows need both of theirs)")
     parser.add_argument("--quiet-wait", type=float, default=0,
@@ -822,10 +912,19 @@ def main():
         rows = measure_musicview(args.musicview_tool, args.work, args.ffmpeg, args.musicview_seconds)
         musicview_text = musicview_report(rows, machine_description(os.environ, graphics=False),
                                           args.musicview_seconds)
+    seekpreview_text = None
+    if "seekpreview" in only:
+        if not args.seekpreview_tool:
+            raise BenchError("--seekpreview-tool is needed for the seek-preview measures")
+        results = measure_seekpreview(args.seekpreview_tool, args.work, args.ffmpeg, args.seekpreview_hovers)
+        seekpreview_text = seekpreview_report(results, machine_description(os.environ, graphics=False),
+                                              args.seekpreview_hovers)
     old = args.out.read_text() if args.out.exists() else ""
     args.out.parent.mkdir(parents=True, exist_ok=True)
-    args.out.write_text(merge_report(old, player_text, library_text, multiview_text, musicview_text))
-    print("\n\n".join(text for text in (player_text, library_text, multiview_text, musicview_text) if text))
+    args.out.write_text(merge_report(old, player_text, library_text, multiview_text, musicview_text,
+                                     seekpreview_text))
+    texts = (player_text, library_text, multiview_text, musicview_text, seekpreview_text)
+    print("\n\n".join(text for text in texts if text))
     return 0
 
 

@@ -79,6 +79,19 @@ class ReportArithmetic(unittest.TestCase):
         music = bench.MUSICVIEW_HEADING + "\n\n| music view |"
         four = bench.merge_report(bench.merge_report(three, None, None, None, music), None, None, views)
         self.assertEqual(four, "again\n\n" + library + "\n\n" + views + "\n\n" + music + "\n")
+        preview = bench.SEEKPREVIEW_HEADING + "\n\n| 2 s |"
+        five = bench.merge_report(bench.merge_report(four, None, None, None, None, preview), "last")
+        self.assertEqual(five, "last\n\n" + library + "\n\n" + views + "\n\n" + music + "\n\n" + preview + "\n")
+
+    def test_preview_latency_is_judged_by_median_and_95th_percentile(self):
+        # 20 hovers: the 95th percentile is the 19th fastest, so one slow hover is forgiven, two are not.
+        cases = [([100] * 20, 0, "met"), ([100] * 19 + [2000], 0, "met"), ([100] * 18 + [500, 2000], 0, "**missed**"),
+                 ([100] * 9 + [200] * 11, 0, "**missed**"), ([100] * 20, 1, "**missed**"), ([], 20, "**missed**")]
+        for latencies, timeouts, verdict in cases:
+            result = {"keyframe_interval": 2, "first_hover_ms": 300, "latencies_ms": latencies, "timeouts": timeouts,
+                      "seconds": 12, "dropped_hovering": 0, "dropped_without_hovering": 0}
+            row = bench.seekpreview_report([result], "machine", 20).splitlines()[-1]
+            self.assertTrue(row.endswith(f" ms {verdict} |"), (latencies, timeouts, row))
 
     def test_limits_are_judged_by_the_median(self):
         table = bench.limit_table([("Stall", "a", "ms", (1, 120, 130), 100, 0),

@@ -301,13 +301,16 @@ void MpvCore::handleEvent(const EngineEvent &event)
         handleFileLoaded();
         break;
     case Type::Seek:
-        if (initialized_) {
+        if (initialized_ && !preview_) {
             lastDropCount_ = int(session_->getInt64(QStringLiteral("frame-drop-count")).value_or(0));
             dropStreak_ = 0;
             qInfo().noquote() << "[MPV] seek 감지 → 프레임 드롭 카운터 리셋";
         }
         break;
     case Type::PlaybackRestart:
+        emit playbackRestarted();
+        if (preview_)
+            break; // a preview's seeks are no start of playback
         qInfo().noquote() << "[MPV] PLAYBACK_RESTART - 재생 시작";
         appLog(QStringLiteral("EVENT PLAYBACK_RESTART"));
         // The engine restarts after every seek, also in a paused file: that is no start of
@@ -395,6 +398,10 @@ void MpvCore::reportEnd()
 void MpvCore::handleFileLoaded()
 {
     const QString path = readString(QStringLiteral("path"));
+    if (preview_) {
+        emit fileLoaded(path); // stays paused: it shows single pictures
+        return;
+    }
     qInfo().noquote() << "[MPV] FILE_LOADED:" << path;
     appLog(QStringLiteral("EVENT FILE_LOADED: %1").arg(path));
     // Unpaused both ways: a file loaded into a paused engine would otherwise sit still.

@@ -41,6 +41,12 @@ public:
 
     // wid 0: render-API mode, drawn by the video surface. Returns true when already initialised.
     bool initialize(qint64 wid);
+    // Instead of initialize(): an engine that only shows pictures of a file at the moments asked
+    // for (seek-bar previews), drawn through the software render API. No audio, no subtitles,
+    // one decoding thread, paused, and none of the playback engine's own reactions (unpausing
+    // loaded files, audio rescue, quality decisions). See MpvCorePreview.cpp.
+    bool initializeForPreview();
+    bool isPreview() const { return preview_; }
     bool isInitialized() const { return initialized_; }
     // For the video surface's render context.
     mpv_handle *handle() const;
@@ -176,6 +182,8 @@ signals:
     void loopFileChanged(bool on);
     void renderQualityDegraded(const QString &reason);
     void renderQualityRestored();
+    // Every restart after a load or a seek, paused or not: the picture of the new place is out.
+    void playbackRestarted();
     // A slot's filters were refused, or could not be built when audio started and were taken
     // out so that playback goes on without them; `detail` is the engine's own word.
     void audioFilterFailed(AudioFilterSlot slot, const QString &detail);
@@ -240,6 +248,7 @@ private:
     std::unique_ptr<EngineSession> session_;
     QTimer *pollTimer_ = nullptr;
     bool initialized_ = false;
+    bool preview_ = false;
     bool passthroughEnabled_ = true;
     QString spdifCodecs_ = QStringLiteral("ac3,eac3,dts,dts-hd,truehd");
     // How far the current file's audio has been rescued: decoded instead of passed through,

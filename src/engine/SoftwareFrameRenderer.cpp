@@ -1,5 +1,7 @@
 #include "engine/SoftwareFrameRenderer.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <QDebug>
 
 #include <mpv/render.h>
@@ -120,6 +122,9 @@ quint64 SoftwareFrameRenderer::framesRendered() const
 
 void SoftwareFrameRenderer::run()
 {
+    // The scaler's helper threads start from this one and inherit its priority.
+    if (lowPriority_)
+        ThreadPriority::lowerCurrentThread();
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || updatePending_ || sizeChanged_; });

@@ -34,6 +34,9 @@ public:
     // Stops the thread and frees the render context; the engine's video output closes with it.
     void detach();
     bool isAttached() const { return context_ != nullptr; }
+    // Before attach(): draw on a thread of background priority (see ThreadPriority), for
+    // pictures that must give way to playback.
+    void setLowPriority(bool on) { lowPriority_ = on; }
 
     // The size frames are drawn at, in pixels; a change draws the current frame again at once.
     void setTargetSize(const QSize &size);
@@ -59,6 +62,7 @@ private:
     void render(Buffer &buffer, const QSize &size);
 
     mpv_render_context *context_ = nullptr;
+    bool lowPriority_ = false;
     std::thread thread_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;

@@ -708,6 +708,11 @@ void MainWindow::hideControls()
     // The control bar holds the way back from the streaming page.
     if (!controlsVisible_ || !playing_ || musicMode_ || ottMode_)
         return;
+    // Not from under a resting pointer: the user is reading the time or the seek preview.
+    if (controlBar_->underMouse()) {
+        hideTimer_->start(kControlsHideDelayMs);
+        return;
+    }
     if (!fullscreen_)
         titleBar_->hide();
     controlBar_->hide();

@@ -20,3 +20,12 @@ QList<ChapterInfo> chaptersFromEngineList(const QVariant &chapterList)
     }
     return chapters;
 }
+
+QString chapterTitleAt(const QList<ChapterInfo> &chapters, double seconds)
+{
+    const ChapterInfo *current = nullptr;
+    for (const ChapterInfo &chapter : chapters)
+        if (chapter.time <= seconds && (!current || chapter.time >= current->time))
+            current = &chapter;
+    return current ? current->title : QString();
+}

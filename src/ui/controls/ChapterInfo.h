@@ -20,3 +20,7 @@ bool isUntitledChapter(const QString &title);
 // The engine's "chapter-list" (maps with "time" and "title"). An untitled chapter is named
 // "챕터 %1" after its place in the list, counted from 1, so its marker still says which it is.
 QList<ChapterInfo> chaptersFromEngineList(const QVariant &chapterList);
+
+// The title of the chapter `seconds` lies in: the latest one starting at or before it; empty
+// before the first chapter or without chapters.
+QString chapterTitleAt(const QList<ChapterInfo> &chapters, double seconds);

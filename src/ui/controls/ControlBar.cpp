@@ -3,10 +3,12 @@
 #include "engine/MpvCore.h"
 #include "ui/controls/ClickSeekSlider.h"
 #include "ui/controls/MediaText.h"
+#include "ui/controls/SeekPreviewManager.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -87,6 +89,9 @@ void ControlBar::buildTopRow(QLayout *into)
     seekSlider_->setFocusPolicy(Qt::NoFocus);
     seekSlider_->setStyleSheet(kSeekSliderStyle);
     seekSlider_->installEventFilter(this);
+    // Moves without a button held reach the filter too: the preview follows the pointer.
+    seekSlider_->setMouseTracking(true);
+    seekPreview_ = new SeekPreviewManager(seekSlider_);
     connect(seekSlider_, &QSlider::sliderPressed, this, &ControlBar::onSeekPressed);
     connect(seekSlider_, &QSlider::sliderMoved, this, &ControlBar::onSeekMoved);
     connect(seekSlider_, &QSlider::sliderReleased, this, &ControlBar::onSeekReleased);
@@ -284,13 +289,20 @@ void ControlBar::onAudioFormatChanged(const QString &codec, int channels, int sa
         formatLabel_->setText(MediaText::audioFormatReadout(codec, channels, sampleRate, output));
 }
 
-void ControlBar::onVideoInfoChanged(int, int)
+void ControlBar::onVideoInfoChanged(int width, int height)
 {
+    seekPreview_->setVideoSize(width, height);
+}
+
+void ControlBar::onFileLoaded(const QString &path)
+{
+    seekPreview_->setFile(path);
 }
 
 void ControlBar::onPlaybackStopped()
 {
     formatLabel_->clear();
+    seekPreview_->setFile(QString());
 }
 
 void ControlBar::setChapters(const QList<ChapterInfo> &chapters, double duration)
@@ -339,9 +351,34 @@ void ControlBar::placeChapterMarkers()
 bool ControlBar::eventFilter(QObject *watched, QEvent *event)
 {
     // Markers follow the slider when the window is resized or goes full screen.
-    if (watched == seekSlider_ && event->type() == QEvent::Resize)
+    if (watched != seekSlider_)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::Resize:
         placeChapterMarkers();
+        break;
+    case QEvent::MouseMove:
+        previewAt(static_cast<QMouseEvent *>(event)->position().toPoint());
+        break;
+    case QEvent::Leave:
+    case QEvent::Hide:
+        seekPreview_->leave();
+        break;
+    default:
+        break;
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void ControlBar::previewAt(const QPoint &sliderPoint)
+{
+    // Nothing to show before a file has a length.
+    if (duration <= 0) {
+        seekPreview_->leave();
+        return;
+    }
+    const double seconds = secondsAt(seekSlider_->positionToValue(sliderPoint));
+    seekPreview_->hoverAt(seconds, chapterTitleAt(chapters_, seconds), sliderPoint.x());
 }
 
 void ControlBar::insertCenterWidget(QWidget *widget)
@@ -359,6 +396,7 @@ void ControlBar::connectToCore(MpvCore *core)
     connect(core, &MpvCore::audioFormatChanged, this, &ControlBar::onAudioFormatChanged);
     connect(core, &MpvCore::videoInfoChanged, this, &ControlBar::onVideoInfoChanged);
     connect(core, &MpvCore::playbackStopped, this, &ControlBar::onPlaybackStopped);
+    connect(core, &MpvCore::fileLoaded, this, &ControlBar::onFileLoaded);
 }
 
 QString ControlBar::timeText() const

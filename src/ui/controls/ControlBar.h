@@ -11,6 +11,7 @@ class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QSlider;
+class SeekPreviewManager;
 
 // The strip under the video: seek slider with time, transport and volume, the audio-format
 // read-out, the mode buttons and settings. It plays nothing itself; every action leaves as a
@@ -37,6 +38,8 @@ public:
     QPushButton *ottModeButton() const { return ottModeButton_; }
 
     ClickSeekSlider *seekSlider() const { return seekSlider_; }
+    // The picture of the hovered moment above the seek slider.
+    SeekPreviewManager *seekPreview() const { return seekPreview_; }
     QSlider *volumeSlider() const { return volumeSlider_; }
     QString timeText() const;
     QString volumeText() const;
@@ -61,6 +64,7 @@ signals:
 public slots:
     void onAudioFormatChanged(const QString &codec, int channels, int sampleRate, const QString &output);
     void onVideoInfoChanged(int width, int height);
+    void onFileLoaded(const QString &path);
     void onPlaybackStopped();
     void onSeekMoved(int value);
     void onVolMoved(int value);
@@ -78,8 +82,10 @@ private:
     void onSeekReleased();
     void onMuteClicked();
     void placeChapterMarkers();
+    void previewAt(const QPoint &sliderPoint);
 
     ClickSeekSlider *seekSlider_ = nullptr;
+    SeekPreviewManager *seekPreview_ = nullptr;
     QLabel *timeLabel_ = nullptr;
     QPushButton *playPauseButton_ = nullptr;
     QPushButton *muteButton_ = nullptr;
