@@ -4,6 +4,7 @@
 #include "app/HandoverServer.h"
 #include "app/SingleInstanceGuard.h"
 #include "mainwindow/MainWindow.h"
+#include "platform/MemoryRelease.h"
 #include "platform/UnixSignalWatcher.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@ constexpr int kOwnerStartingMs = 10000;
 
 int main(int argc, char *argv[])
 {
+    MemoryRelease::configureAllocator();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     AppIdentity::installDefaultSurfaceFormat();
     QCoreApplication::addLibraryPath(QDir::currentPath());
