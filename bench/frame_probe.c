@@ -52,7 +52,9 @@ static int classify(int r, int g, int b)
                 return shade;
         return kNoColour;
     }
-    if (r <= 32 && g >= 223 && abs(b - 128) <= 32)
+    /* The CPU converters (mpv's X11 output, the player's software surface) map the clip's
+     * SMPTE-C green onto the display's BT.709 primaries: red comes out near 75, not 0. */
+    if (r <= 100 && g >= 223 && abs(b - 128) <= 32)
         return kEndColour;
     return kNoColour;
 }

@@ -84,40 +84,46 @@ def judge(samples, peak, reference_peak, count=ACTIONS):
             "peak_ratio": ratio, "peak_met": ratio is not None and ratio <= PEAK_LIMIT}
 
 
-def report(runs, machine, elapsed):
-    """runs: {"player": [run...], "mpv": [run...]}, each run {"samples", "peak", "unanswered", "slowest"}."""
+def reference_program(runs):
+    """Whose peak the player's is held to: mpv on its GPU output as users start it, else its X11 one."""
+    return next((which for which in ("mpv-gpu", "mpv-x11") if runs.get(which)), None)
+
+
+def report(runs, labels, machine, elapsed):
+    """runs: {program: [run...]}, each run {"samples", "peak", "unanswered", "slowest"}; labels: the
+    programs' names for the table, in table order."""
     points = sample_points()
+    reference = reference_program(runs)
     lines = [MEMORY_HEADING, "",
              f"Measured {time.strftime('%Y-%m-%d %H:%M')} on {machine}; took {elapsed / 60:.1f} min.", "",
              f"A {len(queue_names())}-entry queue ({', '.join(f'{n} {k}' for k, n in QUEUE_PLAN)}; films "
              f"{', '.join(FILM_SIZES)} H.264/AAC, songs with {COVER_SIZE}×{COVER_SIZE} covers, all {MEDIA_SECONDS} s), "
              f"{ACTIONS} actions one every {ACTION_INTERVAL} s (next / previous / absolute seek / pause toggle / "
-             f"volume, the same fixed sequence for both), through the player's remote-control server and mpv's "
-             f"IPC. mpv is `mpv --no-config --vo=gpu --gpu-context=x11egl --ao=null --idle=yes --force-window=yes` "
-             f"with the queue on its command line. RSS (MiB) from /proc/PID/status after the given number of "
-             f"actions; peak is VmHWM at the end. A request without an answer within {ANSWER_TIMEOUT:.0f} s is "
-             f"unanswered.", "",
+             f"volume, the same fixed sequence for all), through the player's remote-control server and mpv's "
+             f"IPC. mpv runs with `--no-config --ao=null --idle=yes --force-window=yes` and the queue on its "
+             f"command line. RSS (MiB) from /proc/PID/status after the given number of actions; peak is VmHWM "
+             f"at the end. A request without an answer within {ANSWER_TIMEOUT:.0f} s is unanswered.", "",
              "| Program | Run | " + " | ".join(str(p) for p in points) + " | Peak | 2nd-half growth | Unanswered | Slowest answer (s) |",
              "|---|---|" + "---|" * (len(points) + 4)]
-    reference_peak = max((run["peak"] for run in runs.get("mpv", []) if run["peak"]), default=None)
+    reference_peak = max((run["peak"] for run in runs.get(reference, []) if run["peak"]), default=None)
     verdicts = []
-    for which in ("player", "mpv"):
+    for which, label in labels.items():
         for index, run in enumerate(runs.get(which, []), 1):
             verdict = judge(run["samples"], run["peak"], reference_peak)
             cells = [f"{run['samples'][p]:.0f}" if p in run["samples"] else "—" for p in points]
             growth = "n/a" if verdict["growth"] is None else f"{verdict['growth']:+.0f}"
             peak = "n/a" if not run["peak"] else f"{run['peak']:.0f}"
-            name = "Velmoran" if which == "player" else "mpv"
-            lines.append(f"| {name} | {index} | " + " | ".join(cells) + f" | {peak} | {growth} | {run['unanswered']} | {run['slowest']:.1f} |")
-            if which == "player":
-                verdicts.append(verdict)
+            lines.append(f"| {label} | {index} | " + " | ".join(cells) + f" | {peak} | {growth} | {run['unanswered']} | {run['slowest']:.1f} |")
+            if which.startswith("player"):
+                verdicts.append((label, index, verdict))
     lines.append("")
-    for index, verdict in enumerate(verdicts, 1):
+    for label, index, verdict in verdicts:
         growth = "n/a" if verdict["growth"] is None else f"{verdict['growth']:.0f} MiB"
         ratio = "n/a" if verdict["peak_ratio"] is None else f"{verdict['peak_ratio']:.2f}×"
-        lines.append(f"Velmoran run {index}: second-half growth {growth} (≤ {GROWTH_LIMIT_MIB} MiB "
-                     f"{'met' if verdict['growth_met'] else '**missed**'}); peak {ratio} mpv's highest peak "
-                     f"(≤ {PEAK_LIMIT} {'met' if verdict['peak_met'] else '**missed**'}).")
+        against = labels.get(reference, "no mpv run")
+        lines.append(f"{label} run {index}: second-half growth {growth} (≤ {GROWTH_LIMIT_MIB} MiB "
+                     f"{'met' if verdict['growth_met'] else '**missed**'}); peak {ratio} the highest peak of "
+                     f"{against} (≤ {PEAK_LIMIT} {'met' if verdict['peak_met'] else '**missed**'}).")
     return "\n".join(lines)
 
 

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Measures the player against bare mpv (start-up, first frame, playback CPU, memory, seeks) on one
 # private Xvfb, the media library's scan against `find` and its search, and the multi-view's cost
-# with 1, 2 and 4 clips, and writes the Markdown tables to bench/results/latest.md.
+# with 1, 2 and 4 clips, and music mode's idle cost, and writes the Markdown tables to
+# bench/results/latest.md.
 #   bench/run.sh [bench.py options, e.g. --runs 3 --play-runs 1 --only first_frame,seek]
 #   bench/run.sh --only library    (no window, no mpv: only the library tool is built)
 #   bench/run.sh --only multiview  (1, 2 and 4 clips side by side in the multi-view)
+#   bench/run.sh --only musicview [--musicview-seconds S]  (music view and mini player, playing and paused)
 # Builds a Release player into build-bench/ (BENCH_BUILD_DIR to change); generated clips and
 # per-run sandboxes go to build-bench/bench-work/ (BENCH_WORK_DIR), never into the repository.
 set -euo pipefail
@@ -37,10 +39,12 @@ fi
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release
 mkdir -p "$build/bench" "$work"
 if [ "$library_only" = 0 ]; then
-    cmake --build "$build" --parallel "$(nproc)" --target velmoran velmoran_library_bench velmoran_multiview_bench
+    cmake --build "$build" --parallel "$(nproc)" --target velmoran velmoran_library_bench velmoran_multiview_bench \
+        velmoran_musicview_bench
     gcc -O2 -Wall -Wextra -o "$build/bench/frame_probe" "$root/bench/frame_probe.c" -lX11
     exec python3 "$root/bench/bench.py" --player "$build/src/velmoran" --probe "$build/bench/frame_probe" \
         --library-tool "$build/bench/velmoran_library_bench" --multiview-tool "$build/bench/velmoran_multiview_bench" \
+        --musicview-tool "$build/bench/velmoran_musicview_bench" \
         --work "$work" --out "$root/bench/results/latest.md" "$@"
 fi
 cmake --build "$build" --parallel "$(nproc)" --target velmoran_library_bench

@@ -54,7 +54,18 @@ class ReportArithmetic(unittest.TestCase):
         self.assertFalse(bench.arrived(None, 20.0))
 
     def test_runs_alternate_which_program_goes_first(self):
-        self.assertEqual([bench.alternating(i)[0] for i in range(4)], ["player", "mpv", "player", "mpv"])
+        self.assertEqual([bench.alternating(i, ["a", "b", "c"]) for i in range(3)],
+                         [("a", "b", "c"), ("c", "b", "a"), ("a", "b", "c")])
+
+    def test_rows_compare_each_surface_with_its_own_reference(self):
+        results = {("cpu", "640x360", "player"): [1.0], ("cpu", "640x360", "mpv-x11"): [0.9],
+                   ("cpu", "640x360", "player-gl"): [3.0], ("cpu", "640x360", "mpv-gpu"): [2.0]}
+        rows = [row for row in bench.player_rows(results, ["640x360"], bench.PROGRAMS) if row[0].startswith("Playback")]
+        self.assertEqual([(row[1], row[3][1], row[4][1], row[5]) for row in rows],
+                         [("640x360, 30 s: software vs mpv x11", 1.0, 0.9, bench.TARGETS["cpu"]),
+                          ("640x360, 30 s: OpenGL vs mpv gpu", 3.0, 2.0, None)])
+        # A row whose reference was not measured is left out.
+        self.assertFalse(any("mpv x11" in row[1] for row in bench.player_rows(results, ["640x360"], ["player", "mpv-gpu"])))
 
     def test_report_keeps_the_section_a_run_did_not_measure(self):
         library = bench.LIBRARY_HEADING + "\n\nscan"
@@ -66,9 +77,13 @@ class ReportArithmetic(unittest.TestCase):
         views = bench.MULTIVIEW_HEADING + "\n\n| 4 |"
         three = bench.merge_report(bench.merge_report(both, None, None, views), "again", None)
         self.assertEqual(three, "again\n\n" + library + "\n\n" + views + "\n")
+        music = bench.MUSICVIEW_HEADING + "\n\n| music view |"
+        four = bench.merge_report(bench.merge_report(three, None, None, None, music), None, None, views)
+        self.assertEqual(four, "again\n\n" + library + "\n\n" + views + "\n\n" + music + "\n")
         memory = bench.MEMORY_HEADING + "\n\n| mpv |"
-        four = bench.merge_report(three, None, None, None, memory)
-        self.assertEqual(bench.merge_report(four, "last", None), "last\n\n" + library + "\n\n" + views + "\n\n" + memory + "\n")
+        five = bench.merge_report(four, None, None, None, None, memory)
+        self.assertEqual(bench.merge_report(five, "last", None),
+                         "last\n\n" + library + "\n\n" + views + "\n\n" + music + "\n\n" + memory + "\n")
 
     def test_limits_are_judged_by_the_median(self):
         table = bench.limit_table([("Stall", "a", "ms", (1, 120, 130), 100, 0),

@@ -42,15 +42,25 @@ inline const SettingKey<QString> videoScaling{"video/scaling", QStringLiteral("s
 inline const SettingKey<bool> videoDeband{"video/deband", false};
 inline const SettingKey<bool> videoMotionSmoothing{"video/motion_smoothing", false};
 inline const SettingKey<int> videoRenderProfile{"video/render_profile", 2}; // Eco, Balanced, Quality, HiEnd
+// Which of render_profile, scaling, deband and hwdec the user picked (names without "video/"):
+// only those are replayed at start, the rest is left to the automatic choice for the machine.
+// Files of earlier versions lack it; there a stored value other than the default was picked.
+inline const SettingKey<QStringList> videoChosen{"video/chosen", QStringList()};
+// How the picture reaches the window: "auto", "opengl" or "software"; read at start.
+inline const SettingKey<QString> videoSurface{"video/surface", QStringLiteral("auto")};
 
-// General
-inline const SettingKey<bool> generalRememberPos{"general/remember_pos", true};
-inline const SettingKey<bool> generalResume{"general/resume", false};
+// General. Qt's INI format keeps the group "General" (in any case) for keys without a group: it
+// writes a group of that name as "[%General]" and reads it back as "General", so a key spelt
+// "general/…" would never be found again in the next process. Users' files hold these keys in
+// that "[%General]" section, which this spelling reads and writes. No other group may be
+// called "general" in any case.
+inline const SettingKey<bool> generalRememberPos{"General/remember_pos", true};
+inline const SettingKey<bool> generalResume{"General/resume", false};
 // Empty stands for the user's pictures folder; read it through screenshotFolder().
-inline const SettingKey<QString> generalScreenshotDir{"general/screenshot_dir", QString()};
-inline const SettingKey<QString> generalScreenshotFormat{"general/screenshot_format", QStringLiteral("PNG")};
+inline const SettingKey<QString> generalScreenshotDir{"General/screenshot_dir", QString()};
+inline const SettingKey<QString> generalScreenshotFormat{"General/screenshot_format", QStringLiteral("PNG")};
 // The interface language picked for the next start: "ko", "en", "ja" or "zh".
-inline const SettingKey<QString> generalLanguage{"general/language", QStringLiteral("ko")};
+inline const SettingKey<QString> generalLanguage{"General/language", QStringLiteral("ko")};
 
 // Remote control
 inline const SettingKey<bool> remoteEnabled{"remote/enabled", false};

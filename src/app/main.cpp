@@ -3,13 +3,13 @@
 #include "app/CommandLine.h"
 #include "app/HandoverServer.h"
 #include "app/SingleInstanceGuard.h"
+#include "engine/RenderEnvironment.h"
 #include "mainwindow/MainWindow.h"
 #include "platform/MemoryRelease.h"
 #include "platform/UnixSignalWatcher.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QOpenGLContext>
 
 namespace {
 constexpr int kHandoverTimeoutMs = 1500;
@@ -22,7 +22,6 @@ constexpr int kOwnerStartingMs = 10000;
 int main(int argc, char *argv[])
 {
     MemoryRelease::configureAllocator();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     AppIdentity::installDefaultSurfaceFormat();
     QCoreApplication::addLibraryPath(QDir::currentPath());
 
@@ -37,6 +36,10 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // The shared context is made with the application and loads the GL driver: on a machine
+    // whose video is drawn in software nothing else would load it.
+    if (videoSurfaceMayUseOpenGl())
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     AppIdentity::apply(app);
     const StartupArguments arguments = parseStartupArguments(app);
@@ -59,19 +62,19 @@ int main(int argc, char *argv[])
         }
     }
 
-    // The video surface is an OpenGL widget. Without OpenGL, or on a platform plugin that cannot
-    // compose GL widgets into a window (these draw into plain memory), Qt crashes on the window's
-    // first paint instead of saying so.
-    static const QStringList rasterOnlyPlatforms{QStringLiteral("offscreen"), QStringLiteral("minimal"),
-                                                 QStringLiteral("vnc"), QStringLiteral("linuxfb")};
-    const QOpenGLContext *shared = QOpenGLContext::globalShareContext();
-    if (!shared || !shared->isValid() || rasterOnlyPlatforms.contains(QGuiApplication::platformName())) {
-        qCritical().noquote() << "[Velmoran] OpenGL을 사용할 수 없는 화면입니다. 영상을 그릴 수 없어 플레이어를 열지 않습니다.";
-        return 1;
-    }
+    // Which surface draws the video, decided before the window exists: every surface of this
+    // process uses it.
+    videoSurfaceForProcess();
 
     AppLook::applyDarkLook(app);
     MainWindow window;
+    // Handed over before the window is shown: the engine starts opening the file while the
+    // window comes up.
+    const QStringList startupFiles = playableStartupArguments(arguments.files);
+    if (!startupFiles.isEmpty())
+        window.openFiles(startupFiles);
+    else
+        window.resumeLastFile();
     window.show();
 
     HandoverServer handoverServer;
@@ -85,12 +88,6 @@ int main(int argc, char *argv[])
 
     UnixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &window, &QWidget::close);
-
-    const QStringList startupFiles = playableStartupArguments(arguments.files);
-    if (!startupFiles.isEmpty())
-        window.openFiles(startupFiles);
-    else
-        window.resumeLastFile();
 
     return app.exec();
 }

@@ -27,7 +27,7 @@ int AudioFilterChain::add(AudioFilterSlot slot, const QString &engineFilters, co
 
 int AudioFilterChain::set(AudioFilterSlot slot, const QString &filters)
 {
-    const QString engineFilters = engineAudioFilters(filters);
+    const QString engineFilters = engineAudioEntry(filters);
     if (engineFilters.isEmpty())
         return clear(slot);
     std::optional<Entry> &entry = entries_[index(slot)];
@@ -100,6 +100,7 @@ void AudioFilterChain::logCaughtUp()
 {
     refusalsUnseen_ = 0;
     failedFilterName_.clear();
+    failedGraphFilter_.clear();
 }
 
 void AudioFilterChain::remove(const QList<AudioFilterSlot> &gone)
@@ -114,6 +115,8 @@ AudioFilterChain::Failure AudioFilterChain::failedEntries(const QString &logText
 {
     static const QRegularExpression creating(QStringLiteral("Creating filter '([^']*)' failed"));
     static const QRegularExpression disabling(QStringLiteral("Disabling filter @?(\\S+) because it has failed"));
+    // ffmpeg names the filter of a graph it could not set up, before the engine's own lines.
+    static const QRegularExpression inGraph(QStringLiteral("Error initializing filter '([^']*)'"));
 
     // A filter that stopped while playing, named by its label.
     if (const auto match = disabling.match(logText); match.hasMatch()) {
@@ -125,6 +128,10 @@ AudioFilterChain::Failure AudioFilterChain::failedEntries(const QString &logText
         }
         return {};
     }
+    if (const auto match = inGraph.match(logText); match.hasMatch()) {
+        failedGraphFilter_ = match.captured(1);
+        return {};
+    }
     // Names the kind of filter only; the summary line that follows decides.
     if (const auto match = creating.match(logText); match.hasMatch()) {
         failedFilterName_ = match.captured(1);
@@ -133,6 +140,7 @@ AudioFilterChain::Failure AudioFilterChain::failedEntries(const QString &logText
     if (!logText.contains(QLatin1String("Audio filter initialized failed")))
         return {};
     const QString name = std::exchange(failedFilterName_, QString());
+    const QString graphFilter = std::exchange(failedGraphFilter_, QString());
     // The lines of an add the engine refused: its result has reported that already.
     if (refusalsUnseen_ > 0) {
         --refusalsUnseen_;
@@ -140,16 +148,26 @@ AudioFilterChain::Failure AudioFilterChain::failedEntries(const QString &logText
     }
     // The file's audio could not start. Entries not yet built are the likely cause; without
     // such, any entry of the failing kind is. Either way they must go, or no file plays again.
+    // Several features put their filters into graphs of the same kind ("lavfi"): the filter
+    // ffmpeg named inside the graph tells which of them failed, so the others stay.
+    const auto holdsGraphFilter = [&graphFilter](const QString &engineFilters) {
+        const QRegularExpression filter(QStringLiteral("(^|[%,;\\[\\]])%1=").arg(QRegularExpression::escape(graphFilter)));
+        return !graphFilter.isEmpty() && engineFilters.contains(filter);
+    };
     QList<AudioFilterSlot> unproven;
     QList<AudioFilterSlot> ofThatKind;
+    QList<AudioFilterSlot> namedInGraph;
     for (int i = 0; i < kAudioFilterSlotCount; ++i) {
         if (!entries_[i] || (!name.isEmpty() && !filterNames(entries_[i]->engineFilters).contains(name)))
             continue;
         ofThatKind << AudioFilterSlot(i);
         if (!entries_[i]->proven)
             unproven << AudioFilterSlot(i);
+        if (holdsGraphFilter(entries_[i]->engineFilters))
+            namedInGraph << AudioFilterSlot(i);
     }
-    Failure failure{unproven.isEmpty() ? ofThatKind : unproven, true};
+    const QList<AudioFilterSlot> &suspects = !namedInGraph.isEmpty() ? namedInGraph : unproven.isEmpty() ? ofThatKind : unproven;
+    Failure failure{suspects, true};
     remove(failure.removed);
     return failure;
 }

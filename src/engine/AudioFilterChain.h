@@ -16,9 +16,10 @@ enum class AudioFilterSlot { GraphicEq, HiFiEq, PlugIns, RoomCorrection };
 inline constexpr int kAudioFilterSlotCount = 4;
 Q_DECLARE_METATYPE(AudioFilterSlot)
 
-// The shared audio filter chain. Each feature owns one labelled entry ("@label:filters") and
+// The shared audio filter chain. Each feature owns one labelled entry ("@label:filter") and
 // changes only that; nobody replaces the whole chain, so one feature's change never wipes
-// another's. Filters are given in the player's notation and translated by the engine dialect.
+// another's. Filters are given in the player's notation and translated by the engine dialect,
+// which makes each entry one filter: the engine's label names only the first of a comma list.
 //
 // An entry is added with a synchronous command whose result is checked: while audio plays the
 // engine builds the filter at once and refuses one it cannot build. Without audio (idle, or a
@@ -75,4 +76,5 @@ private:
     bool audioRunning_ = false;
     int refusalsUnseen_ = 0;   // refused adds whose failure lines are still to come
     QString failedFilterName_; // from "Creating filter 'x' failed.", until the summary line
+    QString failedGraphFilter_; // the filter inside a lavfi graph that ffmpeg could not set up
 };

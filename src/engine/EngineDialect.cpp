@@ -74,9 +74,6 @@ std::optional<QString> engineValueFor(const QString &name, const QString &value)
     return value;
 }
 
-namespace {
-// A filter chain split at the commas between its filters, not those inside a filter's brackets,
-// quotes or length-quoted (%N%) values.
 QStringList splitFilterChain(const QString &chain)
 {
     // Length quoting counts UTF-8 bytes, so the walk is over the bytes.
@@ -113,8 +110,8 @@ QStringList splitFilterChain(const QString &chain)
     return parts;
 }
 
-// The graphic equalizer's bands f0…f9, and the width it gives each of them.
-constexpr int kGraphicEqBandsHz[] = {31, 63, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
+namespace {
+// The width the graphic equalizer gives each band.
 constexpr auto kGraphicEqQ = "1.41";
 
 QString peakingFilter(const QString &hz, const QString &q, const QString &gainDb)
@@ -140,7 +137,7 @@ std::optional<QStringList> peakingFiltersFor(const QString &filter)
     for (const QString &term : filter.mid(prefix.size()).split(QLatin1Char(':'))) {
         QString hz, q, gain;
         if (const auto band = graphic.match(term); band.hasMatch()) {
-            hz = QString::number(kGraphicEqBandsHz[band.captured(1).toInt()]);
+            hz = QString::number(kEqualizerBandsHz[band.captured(1).toInt()]);
             q = QLatin1String(kGraphicEqQ);
             gain = band.captured(2);
         } else if (const auto band = parametric.match(term); band.hasMatch()) {
@@ -234,6 +231,35 @@ QString engineAudioFilters(const QString &filters)
     return engineFilters.join(QLatin1Char(','));
 }
 
+namespace {
+// A filter as a link of a graph: a graph handed over whole ("lavfi=graph=%N%…", "lavfi=[…]")
+// is its own text; a filter in the engine's notation is already one in the graph's.
+QString graphLink(const QString &filter)
+{
+    static const QRegularExpression quoted(QStringLiteral(R"(^lavfi=(?:graph=)?%(\d+)%)"));
+    // Only a graph that is the whole filter: options after it would not belong to the graph.
+    if (const auto match = quoted.match(filter);
+        match.hasMatch() && filter.toUtf8().size() == match.capturedLength() + match.captured(1).toLongLong())
+        return filter.mid(match.capturedLength());
+    if (filter.startsWith(QLatin1String("lavfi=[")) && filter.endsWith(QLatin1Char(']')))
+        return filter.mid(7, filter.size() - 8);
+    return filter;
+}
+} // namespace
+
+QString engineAudioEntry(const QString &filters)
+{
+    const QStringList engineFilters = splitFilterChain(engineAudioFilters(filters));
+    if (engineFilters.size() < 2)
+        return engineFilters.value(0);
+    QStringList links;
+    for (const QString &filter : engineFilters)
+        links << graphLink(filter);
+    // Length-quoted: the graph's commas, colons and brackets are then its own, not the chain's.
+    const QString graph = links.join(QLatin1Char(','));
+    return QStringLiteral("lavfi=graph=%") + QString::number(graph.toUtf8().size()) + QLatin1Char('%') + graph;
+}
+
 QList<EngineWrite> engineWritesFor(const QString &name, const QString &value)
 {
     if (name == QLatin1String("af")) {
@@ -255,4 +281,44 @@ QList<EngineWrite> engineWritesFor(const QString &name, const QString &value)
     if (!engineValue)
         return {};
     return {EngineWrite::write(engineWriteName(name), *engineValue)};
+}
+
+std::optional<EngineWrite> softwareScalerWrite(const QString &name, const QString &value)
+{
+    const QString kernel = value.trimmed().toLower();
+    if (name == QLatin1String("dither")) {
+        // zimg has no "fruit" (a blue-noise pattern); its random noise is the nearest.
+        if (kernel == QLatin1String("no") || kernel == QLatin1String("ordered")
+            || kernel == QLatin1String("error-diffusion"))
+            return EngineWrite::write(QStringLiteral("zimg-dither"), kernel);
+        if (kernel == QLatin1String("fruit"))
+            return EngineWrite::write(QStringLiteral("zimg-dither"), QStringLiteral("random"));
+        return std::nullopt;
+    }
+    QString property;
+    if (name == QLatin1String("scale"))
+        property = QStringLiteral("zimg-scaler");
+    else if (name == QLatin1String("cscale"))
+        property = QStringLiteral("zimg-scaler-chroma");
+    else
+        return std::nullopt;
+    // Families of GPU kernels and the CPU scaler's member of each; the polar (EWA) and windowed
+    // sinc kernels all become its lanczos.
+    static const std::pair<QStringList, const char *> families[] = {
+        {{QStringLiteral("nearest"), QStringLiteral("oversample")}, "point"},
+        {{QStringLiteral("bilinear"), QStringLiteral("triangle")}, "bilinear"},
+        {{QStringLiteral("bicubic"), QStringLiteral("mitchell"), QStringLiteral("catmull_rom"),
+          QStringLiteral("bcspline"), QStringLiteral("hermite"), QStringLiteral("robidoux"),
+          QStringLiteral("robidouxsharp")},
+         "bicubic"},
+        {{QStringLiteral("spline16")}, "spline16"},
+        {{QStringLiteral("spline36"), QStringLiteral("spline64")}, "spline36"},
+    };
+    for (const auto &[kernels, cpuKernel] : families)
+        if (kernels.contains(kernel))
+            return EngineWrite::write(property, QLatin1String(cpuKernel));
+    if (kernel.contains(QLatin1String("lanczos")) || kernel == QLatin1String("sinc")
+        || kernel == QLatin1String("jinc") || kernel.startsWith(QLatin1String("ewa_")))
+        return EngineWrite::write(property, QStringLiteral("lanczos"));
+    return std::nullopt;
 }

@@ -31,11 +31,28 @@ struct EngineWrite {
 // engine's own default.
 QList<EngineWrite> engineWritesFor(const QString &name, const QString &value);
 
+// The bands of the graphic equalizer, f0 to f9 in its notation, in Hz; the hi-fi engine's
+// parametric equalizer starts on the same.
+inline constexpr int kEqualizerBandsHz[] = {31, 63, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
+
+// The CPU scaler's counterpart of a GPU scaler write, for frames drawn by the software renderer:
+// "scale" → "zimg-scaler", "cscale" → "zimg-scaler-chroma", "dither" → "zimg-dither", each in the
+// nearest kernel the CPU scaler has; nothing for other properties or unknown kernels.
+std::optional<EngineWrite> softwareScalerWrite(const QString &name, const QString &value);
+
 // The player's audio filter text (filters joined by ",") as filters this engine can build: each
 // equalizer in the player's notation becomes one peaking filter per band that is not flat, so an
 // all-flat equalizer is no filter at all; other filters pass unchanged. A resampler is left out
 // (it is an option here, see engineResamplerOptions).
 QString engineAudioFilters(const QString &filters);
+// The same as one filter, for a labelled entry of the engine's chain: the engine's label names
+// only the first filter of a comma list, so replacing or removing the entry would leave the rest
+// behind. Several filters become one graph (a graph among them is taken in as it is); empty when
+// no filter is left.
+QString engineAudioEntry(const QString &filters);
+// A filter chain split at the commas between its filters, not those inside a filter's brackets,
+// quotes or length-quoted (%N%) values.
+QStringList splitFilterChain(const QString &chain);
 // The player's resampler filter ("lavrresample:filter_size=N:phase_shift=M") as the value of the
 // engine's "audio-swresample-o"; an empty text (no resampler) as the empty value, the engine's
 // default; nullopt for a text that is not a resampler.

@@ -77,4 +77,7 @@ public:
     // engine waits for that frame before it answers, so a call waiting idly would stall both sides
     // until the engine gives up.
     virtual void setBeforeBlockingCall(std::function<void()> hook) { (void)hook; }
+    // Frames are drawn by the engine's CPU renderer: the GPU scaler writes ("scale", "cscale",
+    // "dither") are also given to the CPU scaler, in its nearest terms.
+    virtual void setSoftwareRendering(bool on) { (void)on; }
 };

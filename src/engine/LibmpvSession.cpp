@@ -120,6 +120,11 @@ QList<EngineWrite> LibmpvSession::translate(const QString &name, const QString &
         translations_.insert(name, {value, writes.first().value});
     else
         translations_.remove(name);
+    if (softwareRendering_) {
+        // The GPU value is still written: it is what the player reads back and decides on.
+        if (const auto cpuWrite = softwareScalerWrite(name, value))
+            writes << *cpuWrite;
+    }
     return writes;
 }
 

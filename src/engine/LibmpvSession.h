@@ -42,6 +42,7 @@ public:
     // With a hook, synchronous calls go through a private client handle as requests whose
     // replies are awaited in short steps, running the hook between them (see EngineSession).
     void setBeforeBlockingCall(std::function<void()> hook) override;
+    void setSoftwareRendering(bool on) override { softwareRendering_ = on; }
 
 private:
     explicit LibmpvSession(mpv_handle *handle) : handle_(handle) {}
@@ -63,6 +64,7 @@ private:
     };
     QHash<QString, Translation> translations_;
     std::function<void()> beforeBlockingCall_;
+    bool softwareRendering_ = false;
     mpv_handle *replies_ = nullptr;
     mutable uint64_t lastRequest_ = 0;
 };

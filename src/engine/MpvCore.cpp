@@ -75,6 +75,12 @@ void MpvCore::setEnvironmentDetector(EnvironmentDetector detector)
     detectEnvironment_ = std::move(detector);
 }
 
+void MpvCore::setVideoSurface(VideoSurfaceKind kind)
+{
+    videoSurface_ = kind;
+    session_->setSoftwareRendering(kind == VideoSurfaceKind::Software);
+}
+
 void MpvCore::setBeforeBlockingCall(std::function<void()> hook)
 {
     session_->setBeforeBlockingCall(std::move(hook));
@@ -129,6 +135,11 @@ bool MpvCore::initialize(qint64 wid)
     }
     session_->requestLogMessages("error");
     setInitialOption(QStringLiteral("osc"), QStringLiteral("no"));
+    // The engine's own statistics page, console and conditional profiles answer keys and a
+    // config file this player never gives it; each is a script the first file waits for.
+    setInitialOption(QStringLiteral("load-stats-overlay"), QStringLiteral("no"));
+    setInitialOption(QStringLiteral("load-osd-console"), QStringLiteral("no"));
+    setInitialOption(QStringLiteral("load-auto-profiles"), QStringLiteral("no"));
     setInitialOption(QStringLiteral("idle"), QStringLiteral("yes"));
     // The last entry stays open on its final frame; earlier queued entries still advance
     // ("always" would hold every entry, so a queue never moved on and no end was reported).
@@ -236,6 +247,9 @@ void MpvCore::observeProperties()
         {"container-fps", Format::Double},     {"video-codec", Format::String},
         // A file held open at its end reports no end-of-file event; this is how its end shows.
         {"eof-reached", Format::Flag},
+        // The queue and how it plays, which keys, the desktop's media controls and the views all change.
+        {"playlist", Format::Node},            {"shuffle", Format::Flag},
+        {"loop-file", Format::String},
     };
     for (const auto &[name, format] : observedProperties)
         session_->observe(QLatin1String(name), format);
@@ -414,6 +428,8 @@ void MpvCore::handlePropertyChange(const EngineEvent &event)
             return;
         const bool paused = event.value.toBool();
         appLog(QStringLiteral("PROP pause=%1").arg(yesNo(paused)));
+        if (!paused && spectrumEnabled_ && !spectrumTimer_->isActive())
+            spectrumTimer_->start(); // it rested while paused
         if (paused)
             emit playbackPaused();
         else
@@ -432,6 +448,15 @@ void MpvCore::handlePropertyChange(const EngineEvent &event)
         reportEnd();
     } else if (name == QLatin1String("track-list")) {
         emit tracksChanged();
+    } else if (name == QLatin1String("playlist")) {
+        emit playlistChanged();
+    } else if (name == QLatin1String("shuffle")) {
+        if (event.format == Format::Flag)
+            emit shuffleChanged(event.value.toBool());
+    } else if (name == QLatin1String("loop-file")) {
+        // "inf", a count or "no".
+        if (event.format == Format::String)
+            emit loopFileChanged(event.value.toString() != QLatin1String("no"));
     } else if (name == QLatin1String("audio-codec-name") || name == QLatin1String("audio-channels")
                || name == QLatin1String("audio-samplerate") || name == QLatin1String("audio-out-params/samplerate")) {
         emitAudioFormat();
@@ -467,11 +492,7 @@ void MpvCore::handleVideoPropertyChange()
     if (initialized_) {
         videoWidth_ = width;
         videoHeight_ = height;
-        const QString scale = scaleForVideo(width, height, renderEnv_);
-        if (!scale.isEmpty())
-            check(session_->setString(QStringLiteral("scale"), scale));
-        if (const auto current = session_->getString(QStringLiteral("scale")))
-            savedScale_ = *current;
+        applyVideoScale();
     }
     if (!codec.isEmpty())
         applyHwdecForCodec(codec);
@@ -689,6 +710,7 @@ QList<MediaTrack> MpvCore::subtitleTracks() const
 
 void MpvCore::setSpectrumEnabled(bool on)
 {
+    spectrumEnabled_ = on;
     if (!on) {
         if (spectrumTimer_)
             spectrumTimer_->stop();
@@ -696,6 +718,7 @@ void MpvCore::setSpectrumEnabled(bool on)
     }
     if (!spectrumTimer_) {
         spectrumTimer_ = new QTimer(this);
+        spectrumTimer_->setObjectName(QStringLiteral("spectrumTimer"));
         spectrumTimer_->setInterval(kPollIntervalMs);
         connect(spectrumTimer_, &QTimer::timeout, this, &MpvCore::onSpectrumTick);
     }
@@ -709,5 +732,9 @@ void MpvCore::onSpectrumTick()
         return;
     const double volume = session_->getDouble(QStringLiteral("volume")).value_or(0.0);
     const bool paused = session_->getFlag(QStringLiteral("pause")).value_or(false);
-    emit spectrumReady(spectrum_.tick(volume, paused));
+    const QList<float> &bins = spectrum_.tick(volume, paused);
+    // Paused bars that have fallen would be repainted unchanged 60 times a second.
+    if (paused && spectrum_.isSilent())
+        spectrumTimer_->stop();
+    emit spectrumReady(bins);
 }

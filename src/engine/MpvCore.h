@@ -12,6 +12,8 @@
 #include <QObject>
 #include <QVariant>
 
+#include <array>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -47,6 +49,10 @@ public:
     // For the video surface: see EngineSession::setBeforeBlockingCall.
     void setBeforeBlockingCall(std::function<void()> hook);
     const RenderEnvironment &renderEnvironment() const { return renderEnv_; }
+    // How the video surface draws; set by the surface before initialisation. The software one
+    // runs no GPU shaders and scales with the engine's CPU scaler.
+    void setVideoSurface(VideoSurfaceKind kind);
+    VideoSurfaceKind videoSurface() const { return videoSurface_; }
 
     // Playback
     void loadFile(const QString &path, bool append = false);
@@ -106,6 +112,8 @@ public:
     // shader list; an empty list takes them out. False when the engine refused them.
     bool setShaders(ShaderSlot slot, const QStringList &paths);
     QStringList shaders(ShaderSlot slot) const;
+    // The slot's shaders have drawn frames (shadersRunning was sent for them already).
+    bool shadersRunningNow(ShaderSlot slot) const;
 
     // Video filters, one labelled entry per feature (see VideoFilterChain); never "vf" as a
     // whole. False when the engine refused them; the slot then keeps what it held.
@@ -125,12 +133,23 @@ public:
 
     // Per-video render decisions
     void chooseVideoSync(double fps);
+    // The automatic decoder for a codec; nothing while the user's own decoder (setHwdec) holds.
     void applyHwdecForCodec(const QString &codec);
+    // The user's decoder: it holds for every later file instead of the automatic one.
     void setHwdec(const QString &value);
 
-    // Render quality
+    // Render quality. What the user chooses (a profile, a scaler, debanding) holds for every
+    // later file, a GPU re-detection and the frame-drop ladder's restoration; where the user
+    // chose nothing, the automatic decisions for the display and each video apply.
+    enum class ScaleChooser { Settings, Upscaling };
+    // A render profile counts as the settings' choice of scaler and debanding.
     void applyRenderProfile(RenderProfile profile);
     RenderProfile renderProfile() const { return renderProfile_; }
+    // Empty `scale` withdraws that chooser's choice. The upscaling page's choice goes over the
+    // settings'; with neither, each video gets the scaler that suits its size.
+    void setChosenScale(ScaleChooser chooser, const QString &scale);
+    QString chosenScale() const;
+    void setChosenDeband(bool on);
     void redetectGpu();
     void setInterpolation(bool on);
 
@@ -148,7 +167,13 @@ signals:
     void videoInfoChanged(int width, int height, double fps, const QString &codec);
     void errorOccurred(const QString &message);
     void renderProfileChanged(RenderProfile profile);
+    // Paused, the bars fall to nothing and then stop coming until playback goes on.
     void spectrumReady(const QList<float> &bins);
+    // The queue's entries or their order changed (files added or removed, shuffled, unshuffled).
+    void playlistChanged();
+    // "shuffle" and "loop-file" as the engine holds them, whoever changed them.
+    void shuffleChanged(bool on);
+    void loopFileChanged(bool on);
     void renderQualityDegraded(const QString &reason);
     void renderQualityRestored();
     // A slot's filters were refused, or could not be built when audio started and were taken
@@ -202,11 +227,12 @@ private:
     void armPlaybackWatchdog();
     void checkPlaybackStall();
 
-    // Frame-drop monitor
+    // Frame-drop monitor and the video choices it steps down from
     void resetFrameDropState();
     void ensureFrameDropTimer();
     void restoreQuality();
     void degradeQuality();
+    void applyVideoScale();
 
     int check(int result) const;
     QString readString(const QString &name, const QString &fallback = QString()) const;
@@ -242,6 +268,7 @@ private:
     bool endReported_ = false;   // the current file's end was signalled already
     RenderProfile renderProfile_ = RenderProfile::Quality;
     RenderEnvironment renderEnv_;
+    VideoSurfaceKind videoSurface_ = VideoSurfaceKind::OpenGl;
     EnvironmentDetector detectEnvironment_;
 
     QTimer *playbackWatchdog_ = nullptr;
@@ -250,8 +277,16 @@ private:
     int dropStreak_ = 0;
     int cleanStreak_ = 0;
     bool qualityDegraded_ = false;
-    QString savedScale_;
-    bool savedDeband_ = true;
+    // What was in force when the ladder first stepped down: its restoration goes back to it.
+    struct QualityBeforeDrops {
+        QString scale;
+        QString cscale;
+        QString deband;
+    };
+    QualityBeforeDrops beforeDrops_;
+    std::array<QString, 2> chosenScales_; // by ScaleChooser
+    std::optional<bool> chosenDeband_;
+    QString chosenHwdec_;
 
     int videoWidth_ = 0;
     int videoHeight_ = 0;
@@ -259,5 +294,6 @@ private:
     QString videoCodec_;
 
     QTimer *spectrumTimer_ = nullptr;
+    bool spectrumEnabled_ = false;
     SpectrumSynthesizer spectrum_;
 };

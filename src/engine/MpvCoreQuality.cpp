@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <array>
+#include <string_view>
 
 namespace {
 constexpr int kFrameDropCheckMs = 3000;
@@ -48,6 +49,14 @@ constexpr ProfileOption kProfileOptions[] = {
     {"keepaspect-window", {"no", "no", "no", "no"}},
 };
 
+const char *profileValue(std::string_view name, int column)
+{
+    for (const ProfileOption &option : kProfileOptions)
+        if (name == option.name)
+            return option.values[size_t(column)];
+    return nullptr;
+}
+
 constexpr std::array<const char *, 4> kProfileLogLines = {
     "[MPV] 렌더 프로파일: Eco (절전 - 통합 GPU 최적화)",
     "[MPV] 렌더 프로파일: Balanced (균형 - 중급 GPU)",
@@ -67,7 +76,10 @@ void MpvCore::chooseVideoSync(double fps)
         return;
     }
     const double refresh = renderEnv_.refreshRate > 0 ? renderEnv_.refreshRate : 60.0;
-    const QString mode = videoSyncFor(fps, refresh);
+    // Resampled to the display, every refresh is a frame: on the software surface each one is a
+    // CPU conversion of the same picture (twice the work for 30 fps at 60 Hz), and with no
+    // vsync to pace against there is no smoothness to gain.
+    const QString mode = videoSurface_ == VideoSurfaceKind::Software ? QStringLiteral("audio") : videoSyncFor(fps, refresh);
     check(session_->setString(QStringLiteral("video-sync"), mode));
     if (mode == QLatin1String("display-resample")) {
         check(session_->setString(QStringLiteral("interpolation"), QStringLiteral("no")));
@@ -80,6 +92,8 @@ void MpvCore::applyHwdecForCodec(const QString &codec)
     if (!initialized_)
         return;
     videoCodec_ = codec;
+    if (!chosenHwdec_.isEmpty())
+        return; // the user's decoder holds for every file
     const QString current = readString(QStringLiteral("hwdec"), QStringLiteral("auto-safe"));
     const QString wanted = hwdecForCodec(codec, renderEnv_.gpuFamily, renderEnv_.tier);
     // Only a different decoder is written, compared as this engine spells it: several of the
@@ -95,8 +109,10 @@ void MpvCore::applyHwdecForCodec(const QString &codec)
 
 void MpvCore::setHwdec(const QString &value)
 {
-    if (initialized_)
-        check(session_->setString(QStringLiteral("hwdec"), value));
+    if (!initialized_)
+        return;
+    chosenHwdec_ = value;
+    check(session_->setString(QStringLiteral("hwdec"), value));
 }
 
 void MpvCore::applyRenderProfile(RenderProfile profile)
@@ -111,8 +127,60 @@ void MpvCore::applyRenderProfile(RenderProfile profile)
                 check(session_->setString(QLatin1String(option.name), QLatin1String(value)));
         }
         qInfo().noquote() << QString::fromUtf8(kProfileLogLines[size_t(column)]);
+        // The profile's scaler and debanding are the user's from now on; a new video or a
+        // re-detection does not take them back.
+        chosenScales_[size_t(ScaleChooser::Settings)] = QLatin1String(profileValue("scale", column));
+        chosenDeband_ = QLatin1String(profileValue("deband", column)) == QLatin1String("yes");
+        if (qualityDegraded_)
+            beforeDrops_ = {readString(QStringLiteral("scale")), readString(QStringLiteral("cscale")),
+                            readString(QStringLiteral("deband"))};
     }
     emit renderProfileChanged(profile);
+}
+
+void MpvCore::setChosenScale(ScaleChooser chooser, const QString &scale)
+{
+    if (!initialized_)
+        return;
+    chosenScales_[size_t(chooser)] = scale;
+    applyVideoScale();
+}
+
+QString MpvCore::chosenScale() const
+{
+    const QString &panel = chosenScales_[size_t(ScaleChooser::Upscaling)];
+    return panel.isEmpty() ? chosenScales_[size_t(ScaleChooser::Settings)] : panel;
+}
+
+void MpvCore::setChosenDeband(bool on)
+{
+    if (!initialized_)
+        return;
+    chosenDeband_ = on;
+    // While the ladder holds debanding off it stays off; the restoration brings the choice.
+    if (qualityDegraded_)
+        beforeDrops_.deband = yesNo(on);
+    else
+        check(session_->setString(QStringLiteral("deband"), yesNo(on)));
+}
+
+// The user's scaler where there is one, otherwise the one that suits this video on this display
+// (or the display's own before any video).
+void MpvCore::applyVideoScale()
+{
+    QString scale = chosenScale();
+    if (scale.isEmpty())
+        scale = videoWidth_ > 0 ? scaleForVideo(videoWidth_, videoHeight_, renderEnv_) : renderEnv_.scale;
+    if (scale.isEmpty())
+        return;
+    // A scaler stepped down by the ladder stays down until it restores; then this one comes back.
+    if (qualityDegraded_ && readString(QStringLiteral("scale")) != beforeDrops_.scale) {
+        beforeDrops_.scale = scale;
+        return;
+    }
+    check(session_->setString(QStringLiteral("scale"), scale));
+    if (qualityDegraded_)
+        beforeDrops_.scale = readString(QStringLiteral("scale"), scale);
 }
 
 void MpvCore::redetectGpu()
@@ -123,12 +191,13 @@ void MpvCore::redetectGpu()
     const RenderEnvironment &env = renderEnv_;
     qInfo().noquote() << "[MPV] GPU 재감지 완료:" << env.gpuRenderer << "→" << tierName(env.tier);
 
+    const QString chosen = chosenScale();
     const std::pair<const char *, QString> scalers[] = {
-        {"scale", env.scale},
+        {"scale", chosen.isEmpty() ? env.scale : chosen},
         {"dscale", env.dscale},
         {"cscale", env.cscale},
         {"sigmoid-upscaling", yesNo(env.sigmoidUpscaling)},
-        {"deband", yesNo(env.deband)},
+        {"deband", yesNo(chosenDeband_.value_or(env.deband))},
         {"hdr-compute-peak", yesNo(env.hdrComputePeak)},
         {"linear-upscaling", yesNo(env.linearUpscaling)},
         {"correct-downscaling", yesNo(env.correctDownscaling)},
@@ -142,9 +211,8 @@ void MpvCore::redetectGpu()
     ensureFrameDropTimer();
     if (readString(QStringLiteral("pause")) != QLatin1String("yes"))
         frameDropTimer_->start();
-    // What the drop monitor restores to after it has lowered the quality.
-    savedScale_ = env.scale;
-    savedDeband_ = env.deband;
+    // A restoration after this returns to the new detection's values.
+    qualityDegraded_ = false;
 
     if (env.vramMb >= kShaderCacheMinVramMb) {
         check(session_->setString(QStringLiteral("gpu-shader-cache-dir"), QStringLiteral("~~/.cache/mpv/shaders")));
@@ -193,6 +261,10 @@ void MpvCore::setInterpolation(bool on)
 
 void MpvCore::resetFrameDropState()
 {
+    // A new start or a seek begins the count afresh, with the quality that was in force: a
+    // degraded state forgotten here would never be restored.
+    if (qualityDegraded_)
+        restoreQuality();
     lastDropCount_ = 0;
     dropStreak_ = 0;
     cleanStreak_ = 0;
@@ -238,10 +310,11 @@ void MpvCore::restoreQuality()
 {
     qualityDegraded_ = false;
     cleanStreak_ = 0;
-    check(session_->setString(QStringLiteral("scale"), savedScale_));
-    check(session_->setString(QStringLiteral("cscale"), renderEnv_.cscale));
-    check(session_->setString(QStringLiteral("deband"), yesNo(savedDeband_)));
-    qInfo().noquote() << QStringLiteral("[MPV] 자동 품질 복원: scale=%1, deband=%2").arg(savedScale_, yesNo(savedDeband_));
+    const QualityBeforeDrops &before = beforeDrops_;
+    check(session_->setString(QStringLiteral("scale"), before.scale));
+    check(session_->setString(QStringLiteral("cscale"), before.cscale));
+    check(session_->setString(QStringLiteral("deband"), before.deband));
+    qInfo().noquote() << QStringLiteral("[MPV] 자동 품질 복원: scale=%1, deband=%2").arg(before.scale, before.deband);
     emit renderQualityRestored();
 }
 
@@ -252,6 +325,9 @@ void MpvCore::degradeQuality()
     if (!qualityDegraded_) {
         if (dropStreak_ < kStreakToDisableDeband)
             return;
+        beforeDrops_ = {readString(QStringLiteral("scale"), renderEnv_.scale),
+                        readString(QStringLiteral("cscale"), renderEnv_.cscale),
+                        readString(QStringLiteral("deband"), yesNo(renderEnv_.deband))};
         qualityDegraded_ = true;
         check(session_->setString(QStringLiteral("deband"), QStringLiteral("no")));
         qInfo().noquote() << "[MPV] 자동 품질 강등: deband 비활성화";
@@ -276,12 +352,22 @@ void MpvCore::degradeQuality()
 
 bool MpvCore::setShaders(ShaderSlot slot, const QStringList &paths)
 {
+    if (videoSurface_ == VideoSurfaceKind::Software && !paths.isEmpty()) {
+        // The engine would take the list and never run it: the software surface has no GPU.
+        qWarning().noquote() << "[MPV] 소프트웨어 화면: GPU 셰이더를 실행할 수 없음" << paths;
+        return false;
+    }
     return initialized_ && check(shaders_->set(slot, paths)) >= 0;
 }
 
 QStringList MpvCore::shaders(ShaderSlot slot) const
 {
     return shaders_->shaders(slot);
+}
+
+bool MpvCore::shadersRunningNow(ShaderSlot slot) const
+{
+    return shaders_->isProven(slot);
 }
 
 void MpvCore::takeOutFailedShaders(const QString &logText)

@@ -1,41 +1,39 @@
 #include "engine/MpvWidget.h"
 
 #include "engine/MpvCore.h"
+#include "engine/OpenGlVideoView.h"
+#include "engine/SoftwareVideoView.h"
 
 #include <QDebug>
 #include <QLabel>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
-#include <mpv/render_gl.h>
-
 namespace {
 constexpr int kLogoWidth = 320;
 constexpr int kScreenChangeSettleMs = 500;
-constexpr int kGlRgba8 = 0x8058;
 } // namespace
 
-MpvWidget::MpvWidget(QWidget *parent) : QOpenGLWidget(parent), core_(new MpvCore(this))
+MpvWidget::MpvWidget(QWidget *parent, std::optional<VideoSurfaceKind> kind)
+    : QWidget(parent), core_(new MpvCore(this)), kind_(kind.value_or(videoSurfaceForProcess()))
 {
-    setAutoFillBackground(false);
-    setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
-    createLogo();
+    // The view covers the whole surface; nothing of the surface itself is ever seen.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    core_->setVideoSurface(kind_);
+    if (kind_ == VideoSurfaceKind::OpenGl)
+        view_ = new OpenGlVideoView(this);
+    else
+        view_ = new SoftwareVideoView(this);
 }
 
 MpvWidget::~MpvWidget()
 {
-    // The render context uses the engine handle, so it must go first, with its GL context current.
+    // The render context uses the engine handle, so the view must go first.
     core_->setBeforeBlockingCall({});
-    makeCurrent();
-    if (renderContext_) {
-        mpv_render_context_free(renderContext_);
-        renderContext_ = nullptr;
-    }
-    doneCurrent();
+    delete view_;
+    view_ = nullptr;
 }
 
 void MpvWidget::createLogo()
@@ -56,15 +54,47 @@ void MpvWidget::createLogo()
         logoLabel_->setPixmap(scaled);
         logoLabel_->resize(scaled.size());
     }
-    // Off-screen until the first centring, so it never flashes at the top-left corner.
-    logoLabel_->move(-9999, -9999);
     logoLabel_->show();
-    logoLabel_->raise();
+}
+
+void MpvWidget::start()
+{
+    if (started_)
+        return;
+    started_ = true;
+    if (!core_->initialize(0)) {
+        qCritical().noquote() << "[MpvWidget] MPV 초기화 실패";
+        return;
+    }
+    view_->attachWhenReady();
 }
 
 bool MpvWidget::isInitialized() const
 {
-    return core_ && core_->isInitialized();
+    return core_->isInitialized() && view_ && view_->isAttached();
+}
+
+void MpvWidget::onRenderContextReady()
+{
+    // By default the engine hands frames over early and the draw call sleeps until each one's
+    // display time; handed over on time, no drawing thread sleeps and nothing waits behind it.
+    core_->setMpvProperty(QStringLiteral("video-timing-offset"), QStringLiteral("0"));
+    qInfo().noquote() << (kind_ == VideoSurfaceKind::OpenGl
+                              ? QStringLiteral("[MpvWidget] OpenGL render context 초기화 완료")
+                              : QStringLiteral("[MpvWidget] 소프트웨어 render context 초기화 완료"));
+    if (window()->windowHandle()) {
+        hookScreenChanges();
+    } else {
+        screenHooked_ = false;
+        qInfo().noquote() << "[MpvWidget] windowHandle 없음 → showEvent에서 멀티모니터 감지 연결 재시도";
+    }
+    centreLogo();
+    emit mpvInitialized();
+}
+
+QImage MpvWidget::grabFramebuffer()
+{
+    return view_->grabFramebuffer();
 }
 
 void MpvWidget::loadFile(const QString &path)
@@ -80,136 +110,27 @@ void MpvWidget::appendFile(const QString &path)
 
 void MpvWidget::setLogoVisible(bool visible)
 {
-    logoLabel_->setVisible(visible);
-    if (visible) {
-        logoLabel_->raise();
+    logoWanted_ = visible;
+    if (logoLabel_)
+        logoLabel_->setVisible(visible);
+    if (visible)
         centreLogo();
-    }
 }
 
 bool MpvWidget::isLogoVisible() const
 {
-    return !logoLabel_->isHidden();
+    return logoWanted_;
 }
 
 void MpvWidget::centreLogo()
 {
-    if (!logoLabel_->isVisible() || width() <= 0 || height() <= 0)
+    // Made the first time it is seen: a start with a file hides it before the window shows.
+    if (!logoWanted_ || !isVisible() || width() <= 0 || height() <= 0)
         return;
+    if (!logoLabel_)
+        createLogo();
     logoLabel_->move((width() - logoLabel_->width()) / 2, (height() - logoLabel_->height()) / 2);
     logoLabel_->raise();
-}
-
-void *MpvWidget::getProcAddress(void *, const char *name)
-{
-    QOpenGLContext *context = QOpenGLContext::currentContext();
-    return context ? reinterpret_cast<void *>(context->getProcAddress(name)) : nullptr;
-}
-
-void MpvWidget::onRenderUpdate(void *context)
-{
-    // Called on a libmpv thread: only queue the repaint for the GUI thread.
-    QMetaObject::invokeMethod(static_cast<MpvWidget *>(context), "maybeUpdate", Qt::QueuedConnection);
-}
-
-void MpvWidget::initializeGL()
-{
-    if (!core_->initialize(0)) {
-        qCritical().noquote() << "[MpvWidget] MPV 초기화 실패";
-        return;
-    }
-    mpv_opengl_init_params glInit{&MpvWidget::getProcAddress, nullptr};
-    char apiType[] = MPV_RENDER_API_TYPE_OPENGL;
-    mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, apiType},
-                                 {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
-                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
-    if (mpv_render_context_create(&renderContext_, core_->handle(), params) < 0) {
-        renderContext_ = nullptr;
-        qCritical().noquote() << "[MpvWidget] MPV render context 생성 실패";
-        return;
-    }
-    mpv_render_context_set_update_callback(renderContext_, &MpvWidget::onRenderUpdate, this);
-    // By default the engine hands frames over early and the draw call sleeps until each one's
-    // display time: on the GUI thread that is most of every frame period, and events (keys,
-    // the engine's own, the remote control) wait behind it. Handed over on time, nothing sleeps.
-    core_->setMpvProperty(QStringLiteral("video-timing-offset"), QStringLiteral("0"));
-    core_->setBeforeBlockingCall([this] { renderWaitingFrame(); });
-    qInfo().noquote() << "[MpvWidget] OpenGL render context 초기화 완료";
-    QTimer::singleShot(0, this, &MpvWidget::mpvInitialized);
-    core_->redetectGpu();
-
-    if (window()->windowHandle()) {
-        hookScreenChanges();
-    } else {
-        screenHooked_ = false;
-        qInfo().noquote() << "[MpvWidget] windowHandle 없음 → showEvent에서 멀티모니터 감지 연결 재시도";
-    }
-    centreLogo();
-}
-
-void MpvWidget::maybeUpdate()
-{
-    if (!renderContext_)
-        return;
-    if (!window()->isMinimized()) {
-        update();
-        return;
-    }
-    // A minimised window gets no paint events; render anyway so the engine's frame pacing
-    // (and with it audio/video sync) keeps going.
-    makeCurrent();
-    paintGL();
-    context()->swapBuffers(context()->surface());
-    doneCurrent();
-}
-
-void MpvWidget::paintGL()
-{
-    if (!renderContext_) {
-        QOpenGLContext::currentContext()->functions()->glClearColor(0, 0, 0, 1);
-        QOpenGLContext::currentContext()->functions()->glClear(GL_COLOR_BUFFER_BIT);
-        return;
-    }
-    renderFrame();
-    if (!overlayText_.isEmpty())
-        paintCaption();
-}
-
-void MpvWidget::renderFrame()
-{
-    rendering_ = true;
-    mpv_opengl_fbo fbo{int(defaultFramebufferObject()), int(width() * devicePixelRatioF()),
-                       int(height() * devicePixelRatioF()), kGlRgba8};
-    int flipY = 1;
-    // The engine hands each frame over at its display time (see initializeGL), so drawing never
-    // has to sleep until then on the GUI thread.
-    int blockForTargetTime = 0;
-    mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
-                                 {MPV_RENDER_PARAM_FLIP_Y, &flipY},
-                                 {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
-                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
-    mpv_render_context_render(renderContext_, params);
-    rendering_ = false;
-}
-
-// After a start or a seek the engine holds its first frame until it has been drawn, and answers
-// no synchronous call meanwhile; such a call from this (the drawing) thread would stall both
-// sides until the engine's 200 ms timeout, then the frame is dropped. Drawing the frame first
-// lets the call through at once; the repaint that follows draws it again with the overlays.
-void MpvWidget::renderWaitingFrame()
-{
-    if (!renderContext_ || rendering_ || !isValid())
-        return;
-    if (!(mpv_render_context_update(renderContext_) & MPV_RENDER_UPDATE_FRAME))
-        return;
-    // The caller may already hold this context current (GPU re-detection reads GL strings
-    // through it); it must still be current afterwards.
-    const bool wasCurrent = QOpenGLContext::currentContext() == context();
-    makeCurrent();
-    renderFrame();
-    if (!wasCurrent)
-        doneCurrent();
-    update();
 }
 
 MpvWidget::CaptionBadge MpvWidget::captionBadge(int confidence)
@@ -221,9 +142,10 @@ MpvWidget::CaptionBadge MpvWidget::captionBadge(int confidence)
     return {QStringLiteral(" [AI!]"), QColor(255, 140, 0)};
 }
 
-void MpvWidget::paintCaption()
+void MpvWidget::paintCaption(QPainter &painter)
 {
-    QPainter painter(this);
+    if (overlayText_.isEmpty())
+        return;
     painter.setRenderHint(QPainter::Antialiasing);
     const CaptionBadge badge = captionBadge(overlayConfidence_);
 
@@ -257,21 +179,17 @@ void MpvWidget::paintCaption()
     painter.drawText(bx, by + badgeMetrics.ascent(), badge.text);
 }
 
-void MpvWidget::resizeGL(int, int)
-{
-    if (renderContext_)
-        update();
-}
-
 void MpvWidget::resizeEvent(QResizeEvent *event)
 {
-    QOpenGLWidget::resizeEvent(event);
+    QWidget::resizeEvent(event);
+    view_->widget()->setGeometry(rect());
     centreLogo();
 }
 
 void MpvWidget::showEvent(QShowEvent *event)
 {
-    QOpenGLWidget::showEvent(event);
+    QWidget::showEvent(event);
+    start();
     QTimer::singleShot(0, this, &MpvWidget::centreLogo);
     if (!screenHooked_ && window()->windowHandle()) {
         hookScreenChanges();
@@ -291,12 +209,7 @@ void MpvWidget::hookScreenChanges()
 void MpvWidget::onScreenChanged()
 {
     qInfo().noquote() << "[MpvWidget] 모니터 변경 감지 → 렌더링 설정 재적용";
-    QTimer::singleShot(kScreenChangeSettleMs, this, [this] {
-        // Detection reads the GL strings, so the surface's context must be current.
-        makeCurrent();
-        core_->redetectGpu();
-        doneCurrent();
-    });
+    QTimer::singleShot(kScreenChangeSettleMs, this, [this] { view_->redetectGpu(); });
 }
 
 void MpvWidget::setOverlayText(const QString &text, int confidence)
@@ -309,12 +222,12 @@ void MpvWidget::setOverlayText(const QString &text, int confidence)
         connect(overlayTimer_, &QTimer::timeout, this, &MpvWidget::clearOverlayText);
     }
     overlayTimer_->start(kCaptionDurationMs);
-    update();
+    view_->widget()->update();
 }
 
 void MpvWidget::clearOverlayText()
 {
     overlayText_.clear();
     overlayConfidence_ = 0;
-    update();
+    view_->widget()->update();
 }

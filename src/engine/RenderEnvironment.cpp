@@ -126,11 +126,13 @@ bool isAtiVendor(const QString &vendor)
     return ati.match(vendor).hasMatch();
 }
 
+} // namespace
+
 bool isSoftwareRasteriser(const QString &renderer)
 {
-    return containsAny(renderer, {u"llvmpipe", u"softpipe", u"software rasterizer", u"basic render driver"});
+    return containsAny(renderer.toLower(), {u"llvmpipe", u"softpipe", u"swrast", u"software rasterizer",
+                                            u"basic render driver", u"swiftshader"});
 }
-} // namespace
 
 void classifyGpu(RenderEnvironment &environment)
 {
@@ -320,6 +322,11 @@ RenderEnvironment detectRenderEnvironment()
             environment.gpuRenderer = renderer;
         if (!vendor.isNull())
             environment.gpuVendor = vendor;
+        classifyGpu(environment);
+    } else if (const OpenGlSupport gl = knownOpenGl(); !gl.renderer.isEmpty()) {
+        // The software surface draws without a GL context; the GPU is the one the driver named.
+        environment.gpuRenderer = gl.renderer;
+        environment.gpuVendor = gl.vendor;
         classifyGpu(environment);
     }
 

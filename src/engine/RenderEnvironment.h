@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // What the player knows about the display and the GPU, and the render decisions derived from it.
 // Detection runs where the video surface's OpenGL context is current.
 
@@ -64,6 +66,8 @@ DisplayClass displayClassFor(qint64 pixelCount);
 QString displayClassName(DisplayClass displayClass);
 
 void classifyGpu(RenderEnvironment &environment);
+// The GL renderer string names a CPU rasteriser (llvmpipe, softpipe, swrast and the like).
+bool isSoftwareRasteriser(const QString &renderer);
 // Video memory in MiB from the current GL context's vendor extensions; 0 when unknown.
 int queryVramMb();
 void chooseScalers(RenderEnvironment &environment);
@@ -79,3 +83,38 @@ QString scaleForVideo(int videoWidth, int videoHeight, const RenderEnvironment &
 QString videoSyncFor(double fps, double refresh);
 // The hardware decoder for a codec on this GPU, in the decision table's own names.
 QString hwdecForCodec(const QString &codec, GpuFamily family, GpuTier tier);
+
+// How the video reaches the window: drawn by OpenGL into the window's GL composition, or
+// converted and scaled by the engine on the CPU into an image that the window paints.
+enum class VideoSurfaceKind : int { OpenGl = 0, Software = 1 };
+// What the setting "video/surface" or the environment asks for.
+enum class VideoSurfacePreference : int { Auto = 0, OpenGl = 1, Software = 2 };
+
+// What this process's OpenGL offers, read once from Qt's shared context.
+struct OpenGlSupport {
+    bool usable = false; // a context exists and the platform can compose GL widgets
+    QString renderer;
+    QString vendor;
+};
+
+// "auto", "opengl", "software" (any case, trimmed); nothing for another text.
+std::optional<VideoSurfacePreference> videoSurfacePreferenceFrom(const QString &text);
+QString videoSurfacePreferenceText(VideoSurfacePreference preference);
+// A software rasteriser or no usable OpenGL gets the software surface; a real GPU keeps OpenGL.
+// A forced OpenGL surface still falls back when there is no OpenGL to draw with.
+VideoSurfaceKind chooseVideoSurface(VideoSurfacePreference preference, const OpenGlSupport &gl);
+QString videoSurfaceName(VideoSurfaceKind kind);
+// Asks the driver through a context (which loads it): GUI thread, after the application object
+// exists; cached.
+OpenGlSupport probeOpenGl();
+// What this process knows of its OpenGL without loading a driver where its surface was settled
+// without one: the driver's kept answer, a CPU rasteriser where no GPU can draw, or nothing.
+// Otherwise the probe's answer.
+OpenGlSupport knownOpenGl();
+// The surface every video surface of this process uses: "VELMORAN_VIDEO_SURFACE" over the
+// setting, decided once and logged.
+VideoSurfaceKind videoSurfaceForProcess();
+// Before the application object exists: false when the surface is already known to be the
+// software one. Only then may the process go without Qt's shared GL context, whose creation
+// loads the driver.
+bool videoSurfaceMayUseOpenGl();

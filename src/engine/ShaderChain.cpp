@@ -68,6 +68,12 @@ QList<ShaderSlot> ShaderChain::frameShown()
     return proven;
 }
 
+bool ShaderChain::isProven(ShaderSlot slot) const
+{
+    const Entry &entry = entries_[index(slot)];
+    return !entry.paths.isEmpty() && entry.framesShown >= kProvingFrames;
+}
+
 QList<ShaderSlot> ShaderChain::failedEntries(const QString &logText)
 {
     // status=0 is a failure; the engine logs the same lines with status=1 for warnings.

@@ -34,6 +34,8 @@ public:
 
     // The picture moved on with every slot's shaders in place. The slots this proves to work.
     QList<ShaderSlot> frameShown();
+    // The slot's shaders have been proven to work since they were put in.
+    bool isProven(ShaderSlot slot) const;
     // Takes one of the engine's error lines. When it reports a shader that failed to compile,
     // the slots not yet shown to work are emptied and returned.
     QList<ShaderSlot> failedEntries(const QString &logText);

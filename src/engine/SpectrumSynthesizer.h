@@ -15,6 +15,8 @@ public:
     // whole process and advances once per tick of any synthesizer.
     const QList<float> &tick(double volume, bool paused);
     const QList<float> &bins() const { return bins_; }
+    // Every bar has fallen to nothing (and the level with them).
+    bool isSilent() const;
     float level() const { return level_; }
 
 private:

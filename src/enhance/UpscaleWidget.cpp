@@ -109,9 +109,21 @@ UpscaleWidget::UpscaleWidget(MpvCore *core, QWidget *parent)
     left->addLayout(controls);
     const QString gpu = core_ ? core_->renderEnvironment().gpuRenderer : QString();
     if (!gpu.isEmpty() && gpu != QLatin1String("Unknown")) {
-        auto *gpuLine = new QLabel(QStringLiteral("감지: ") + gpu);
+        auto *gpuLine = new QLabel(QStringLiteral("감지: %1 · 화면: %2").arg(gpu, videoSurfaceName(core_->videoSurface())));
         gpuLine->setStyleSheet(QStringLiteral("color:#4fc3f7; font-size:10px;"));
         left->addWidget(gpuLine);
+    }
+    if (core_ && core_->videoSurface() == VideoSurfaceKind::Software) {
+        // Only the CPU scaler draws here: the modes built on GPU kernels and shaders cannot run.
+        const QString reason = QStringLiteral("소프트웨어 화면에서는 GPU 셰이더 모드를 쓸 수 없습니다 (Lanczos는 CPU 스케일러로 동작)");
+        for (const UpscaleMode mode : {UpscaleMode::RtxVsr, UpscaleMode::Fsr, UpscaleMode::RealEsrgan, UpscaleMode::Rife}) {
+            modeButtons_->button(int(mode))->setEnabled(false);
+            modeButtons_->button(int(mode))->setToolTip(reason);
+        }
+        auto *reasonLine = new QLabel(reason);
+        reasonLine->setObjectName(QStringLiteral("softwareSurfaceNote"));
+        reasonLine->setStyleSheet(QStringLiteral("color:#ff9a3c; font-size:10px;"));
+        left->addWidget(reasonLine);
     }
     auto *compare = PanelParts::button(QStringLiteral("☰  원본/업스케일 비교 보기"), QString(), kButtonHeight);
     compare->setObjectName(QStringLiteral("btnCmp"));
@@ -142,6 +154,10 @@ UpscaleWidget::UpscaleWidget(MpvCore *core, QWidget *parent)
     // Measured only while the page is on screen.
     sampler_->setInterval(kSampleIntervalMs);
     connect(sampler_, &QTimer::timeout, this, &UpscaleWidget::sampleGraphs);
+    if (core_) {
+        connect(core_, &MpvCore::renderQualityDegraded, this, &UpscaleWidget::showEngineScale);
+        connect(core_, &MpvCore::renderQualityRestored, this, &UpscaleWidget::showEngineScale);
+    }
 }
 
 QString UpscaleWidget::statusText() const
@@ -161,7 +177,21 @@ void UpscaleWidget::setMode(UpscaleMode mode)
         showStatus(QStringLiteral("활성화됨"), true);
     else
         showStatus(UpscaleModes::label(mode) + QStringLiteral(" 활성화됨"), true);
+    showEngineScale();
     emit modeChanged(mode);
+}
+
+// The frame-drop ladder may hold a lower scaler for a while; the page says so rather than
+// claiming the mode's own.
+void UpscaleWidget::showEngineScale()
+{
+    if (!core_ || !core_->isInitialized() || mode_ == UpscaleMode::Off || modeScale_.isEmpty())
+        return;
+    const QString inUse = core_->propertyText(QStringLiteral("scale"));
+    QString text = status_->text().section(QStringLiteral(" · "), 0, 0);
+    if (!inUse.isEmpty() && inUse != modeScale_)
+        text += QStringLiteral(" · 프레임 드롭으로 지금은 %1 사용 중 (자동 복원 대기)").arg(inUse);
+    showStatus(text, true);
 }
 
 void UpscaleWidget::setStrength(int level)
@@ -194,8 +224,16 @@ void UpscaleWidget::apply()
         before_ = values;
     }
     const UpscaleSettings settings = UpscaleModes::settingsFor(mode_, strength_, shaderFolder_);
-    for (const auto &[name, value] : settings.properties)
-        core_->setMpvProperty(name, value);
+    modeScale_.clear();
+    for (const auto &[name, value] : settings.properties) {
+        // The mode's scaler is the user's choice: it holds for the next file and comes back
+        // after the frame-drop ladder.
+        if (name == QLatin1String("scale"))
+            modeScale_ = value.toString();
+        else
+            core_->setMpvProperty(name, value);
+    }
+    core_->setChosenScale(MpvCore::ScaleChooser::Upscaling, modeScale_);
     core_->setShaders(ShaderSlot::Upscaling, settings.shaders);
     if (!settings.shaderStatus.isEmpty())
         showStatus(settings.shaderStatus, true);
@@ -206,7 +244,11 @@ void UpscaleWidget::restoreBeforePanel()
     if (!before_)
         return; // the panel never changed anything
     for (const auto &[name, value] : std::as_const(*before_))
-        core_->setMpvProperty(name, value);
+        if (name != QLatin1String("scale"))
+            core_->setMpvProperty(name, value);
+    // The scaler goes back to the settings' choice or the automatic one, whichever holds now.
+    modeScale_.clear();
+    core_->setChosenScale(MpvCore::ScaleChooser::Upscaling, QString());
     core_->setShaders(ShaderSlot::Upscaling, {});
     before_.reset();
 }

@@ -46,6 +46,7 @@ private:
     void apply();
     void restoreBeforePanel();
     void showStatus(const QString &text, bool active);
+    void showEngineScale();
     void sampleGraphs();
 
     MpvCore *core_ = nullptr;
@@ -53,6 +54,7 @@ private:
     int strength_ = 3;
     bool compare_ = false;
     QString shaderFolder_;
+    QString modeScale_; // the active mode's scaler; empty when it leaves the scaler alone
     // The engine's values before the panel's first mode, by property name.
     std::optional<QList<QPair<QString, QString>>> before_;
 

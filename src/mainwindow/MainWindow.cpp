@@ -12,6 +12,7 @@
 #include "mainwindow/RemoteControlServer.h"
 #include "mainwindow/RemoteProtocol.h"
 #include "mainwindow/WindowPlacement.h"
+#include "settings/AudioAdvancedSettings.h"
 #include "settings/AudioAdvancedWidget.h"
 #include "settings/NetworkBrowserWidget.h"
 #include "settings/SettingsDialog.h"
@@ -84,6 +85,9 @@ MainWindow::MainWindow(QWidget *parent)
     controlBar_->setVolume(readSetting(settings_, SettingsKeys::audioVolume));
     QTimer::singleShot(1000, this, &MainWindow::startRemoteServer);
     startOnlineServices();
+    // The engine starts while the window is still being built, so that a file given now begins
+    // opening before the window is even on screen; with the software surface it can play at once.
+    videoSurface_->start();
 }
 
 MainWindow::~MainWindow()
@@ -159,7 +163,6 @@ void MainWindow::connectChrome()
 
     controlBar_->connectToCore(core);
     trackSelector_->connectToCore(core);
-    mediaInfo_->connectToCore(core);
 }
 
 void MainWindow::buildWidgetTree()
@@ -208,8 +211,6 @@ void MainWindow::buildWidgetTree()
 
     shortcutOverlay_ = new ShortcutOverlay(videoSurface_);
     shortcutOverlay_->hide();
-    mediaInfo_ = new MediaInfoOverlay(videoSurface_);
-    mediaInfo_->hide();
     osd_ = new OsdWidget(videoSurface_);
     osd_->hide();
 
@@ -302,13 +303,18 @@ void MainWindow::openFiles(const QStringList &files)
     } else if (musicMode_) {
         switchToVideoMode();
     }
-    // A moment for the window to settle before the engine starts on the file. The rest are
-    // queued after it: queued first, the replacing load would throw them away again.
-    QTimer::singleShot(50, this, [this, existing] {
+    // A moment for the window to settle before the engine starts on the file; a window not yet
+    // on screen (the start-up file) has nothing to settle. The rest are queued after it: queued
+    // first, the replacing load would throw them away again.
+    const auto load = [this, existing] {
         videoSurface_->loadFile(existing.first());
         for (const QString &path : existing.sliced(1))
             videoSurface_->appendFile(path);
-    });
+    };
+    if (isVisible())
+        QTimer::singleShot(50, this, load);
+    else
+        load();
 }
 
 // The engine keeps reporting the old file until the new one is loaded, and the new one may never
@@ -385,8 +391,12 @@ void MainWindow::onMpvInitialized()
     loadAudioSettings();
     // What the user saved takes effect now, not only once the panels are first opened.
     SettingsDialog::applySavedAtStart(core());
-    AudioAdvancedWidget::applySaved(core());
+    for (const QString &notice : AudioAdvanced::applySaved(core()))
+        osd_->showMessage(notice, kErrorMessageMs);
     VideoAdvancedWidget::applySaved(core());
+    // A 360° view left on stays on; its page shows the first projection, which is this one.
+    if (readSetting(settings_, SettingsKeys::networkVr360Enabled))
+        core()->setVr360Projection(QStringLiteral("equirectangular"));
     if (pendingStartupFiles_.isEmpty())
         return;
     qInfo().noquote() << "[MainWindow] mpvInitialized: pendingStartupFiles_ 처리" << pendingStartupFiles_;
@@ -580,6 +590,7 @@ void MainWindow::onVolumeChanged(int volume)
         musicView_->setVolume(volume);
     if (compactPlayer_)
         compactPlayer_->setVolume(volume);
+    showMusicOutput(); // only full volume leaves the samples as they are
     osd_->showVolume(volume, videoSurface_->core()->getMpvProperty(QStringLiteral("mute")).toBool());
 }
 
@@ -628,6 +639,18 @@ void MainWindow::toggleProFeatures()
         proPanel_->addFeatureTab(new PlayStatisticsTable(history_, proPanel_), QStringLiteral("재생 통계"));
     }
     proPanel_->show();
+}
+
+MediaInfoOverlay *MainWindow::mediaInfo()
+{
+    if (mediaInfo_)
+        return mediaInfo_;
+    mediaInfo_ = new MediaInfoOverlay(videoSurface_);
+    mediaInfo_->hide();
+    mediaInfo_->connectToCore(core());
+    if (!currentFile.isEmpty())
+        mediaInfo_->onFileLoaded(currentFile); // what has played since the start
+    return mediaInfo_;
 }
 
 ProFeaturesWidget *MainWindow::proPanel()
@@ -711,8 +734,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
     saveResumePosition();
     writeSetting(settings_, SettingsKeys::windowSize, size());
     writeSetting(settings_, SettingsKeys::windowPos, pos());
-    // An engine that never started reports its default, not the user's volume.
-    if (core()->isInitialized())
+    // An engine whose surface never came up (on OpenGL it starts before the window's GL
+    // context) has not been given the user's volume: it reports its default.
+    if (videoSurface_->isInitialized())
         writeSetting(settings_, SettingsKeys::audioVolume, core()->volume());
     event->accept();
 }

@@ -63,7 +63,8 @@ public:
     TitleBar *titleBar() const { return titleBar_; }
     ControlBar *controlBar() const { return controlBar_; }
     OsdWidget *osd() const { return osd_; }
-    MediaInfoOverlay *mediaInfo() const { return mediaInfo_; }
+    // Built when Tab first asks for it: its fonts and size hints are a good part of the start.
+    MediaInfoOverlay *mediaInfo();
     ShortcutOverlay *shortcutOverlay() const { return shortcutOverlay_; }
     // Built on first use: most sessions never open it, and it is the costliest part of the window.
     ProFeaturesWidget *proPanel();
@@ -159,7 +160,11 @@ private:
     void connectMusicView();
     void refreshTrackInfo();
     void showMusicOutput();
+    bool replayGainApplied() const;
     void refreshMusicPlaylist();
+    void appendToQueue(const QString &path);
+    // A short on-screen message over whichever view is on screen.
+    void showMessage(const QString &text, int ms);
     void setEngineShuffle(bool on);
     void setEngineRepeat(bool on);
     template <typename Player>
@@ -262,6 +267,7 @@ private:
     bool fullscreenForPage_ = false;    // ...and the window went full screen only for it
 
     MusicWidget *musicView_ = nullptr;
+    bool bitPerfect_ = false; // the music view's last output report said so
     EqPanel *equalizer_ = nullptr;
     HiFiEngine *hiFi_ = nullptr;
     bool musicMode_ = false;

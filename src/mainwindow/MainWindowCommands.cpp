@@ -249,7 +249,7 @@ void MainWindow::toggleEngineFlag(const QString &property, const QString &onText
     // A property write, not a "set" command: only writes pass the engine layer, which has to
     // add the queue reordering that this engine's shuffle flag leaves out.
     core()->setMpvProperty(property, wasOn ? QStringLiteral("no") : onText);
-    osd_->showMessage(label + (wasOn ? QStringLiteral(": 해제") : QStringLiteral(": 활성화")), kMessageMs);
+    showMessage(label + (wasOn ? QStringLiteral(": 해제") : QStringLiteral(": 활성화")), kMessageMs);
 }
 
 void MainWindow::toggleStayOnTop()
@@ -306,7 +306,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         // Web pages move between their fields with Tab.
         if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier && !ottMode_) {
-            mediaInfo_->toggle();
+            mediaInfo()->toggle();
             return true;
         }
         break;
@@ -387,7 +387,7 @@ bool MainWindow::filterVideoSurfaceEvent(QEvent *event)
         return false;
     case QEvent::Resize:
         // The information panel spans the video's height and follows it.
-        if (mediaInfo_->isVisible())
+        if (mediaInfo_ && mediaInfo_->isVisible())
             mediaInfo_->setGeometry(0, 0, mediaInfo_->width(), videoSurface_->height());
         return false;
     default:

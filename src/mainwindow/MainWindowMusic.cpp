@@ -10,6 +10,7 @@
 #include "music/PlaylistPanel.h"
 #include "music/TrackInfoReader.h"
 #include "ui/controls/ControlBar.h"
+#include "ui/controls/OsdWidget.h"
 #include "ui/controls/TitleBar.h"
 #include "ui/multiview/MultiViewWidget.h"
 
@@ -17,6 +18,10 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
+
+namespace {
+constexpr int kQueueMessageMs = 2000;
+} // namespace
 
 MusicWidget *MainWindow::musicView()
 {
@@ -28,6 +33,7 @@ MusicWidget *MainWindow::musicView()
     equalizer_ = new EqPanel;
     musicView_->setEqualizerPage(equalizer_);
     connect(equalizer_, &EqPanel::eqChanged, this, &MainWindow::applyGraphicEq);
+    connect(equalizer_, &EqPanel::switchedOn, this, &MainWindow::applyGraphicEq);
     connectMusicView();
     return musicView_;
 }
@@ -52,6 +58,20 @@ void MainWindow::connectMusicView()
     connect(musicView_, &MusicWidget::shuffleToggled, this, &MainWindow::setEngineShuffle);
     connect(musicView_, &MusicWidget::repeatToggled, this, &MainWindow::setEngineRepeat);
     connect(musicView_->playlistPanel(), &PlaylistPanel::trackSelected, this, &MainWindow::playEntry);
+    connect(musicView_, &MusicWidget::addToPlaylistRequested, this, &MainWindow::appendToQueue);
+    // The lists and buttons show the engine's queue and modes, whoever changed them: the views,
+    // the keys, the desktop's media controls.
+    connect(core, &MpvCore::playlistChanged, this, &MainWindow::refreshMusicPlaylist);
+    connect(core, &MpvCore::shuffleChanged, this, [this](bool on) {
+        musicView_->setShuffle(on);
+        if (compactPlayer_)
+            compactPlayer_->setShuffle(on);
+    });
+    connect(core, &MpvCore::loopFileChanged, this, [this](bool on) {
+        musicView_->setRepeat(on);
+        if (compactPlayer_)
+            compactPlayer_->setRepeat(on);
+    });
 }
 
 void MainWindow::switchToMusicMode()
@@ -138,8 +158,10 @@ void MainWindow::applyHiFiSettings()
 
 void MainWindow::applyGraphicEq()
 {
-    if (equalizer_)
-        core()->setAudioFilter(AudioFilterSlot::GraphicEq, EqPanel::filterString(equalizer_->gains()));
+    if (!equalizer_)
+        return;
+    core()->setAudioFilter(AudioFilterSlot::GraphicEq, equalizer_->engineFilter());
+    showMusicOutput(); // a filter more or less decides whether the output is bit-perfect
 }
 
 void MainWindow::playPreviousEntry()
@@ -157,6 +179,14 @@ void MainWindow::playEntry(int index)
     core()->command({QStringLiteral("playlist-play-index"), QString::number(index)});
 }
 
+void MainWindow::appendToQueue(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    core()->loadFile(path, true);
+    showMessage(QStringLiteral("재생목록에 추가: %1").arg(QFileInfo(path).fileName()), kQueueMessageMs);
+}
+
 void MainWindow::onMusicSeekRequested(double seconds)
 {
     core()->seek(seconds);
@@ -167,25 +197,38 @@ void MainWindow::onMusicVolumeChanged(int volume)
     core()->setVolume(volume);
 }
 
+// The buttons follow when the engine reports the change (shuffleChanged, loopFileChanged).
 void MainWindow::setEngineShuffle(bool on)
 {
     // Writing the flag reorders the queue: only a real change may write it.
     const QString value = on ? QStringLiteral("yes") : QStringLiteral("no");
     if (core()->propertyText(QStringLiteral("shuffle")) != value)
         core()->setMpvProperty(QStringLiteral("shuffle"), value);
-    if (musicView_)
-        musicView_->setShuffle(on);
-    if (compactPlayer_)
-        compactPlayer_->setShuffle(on);
 }
 
 void MainWindow::setEngineRepeat(bool on)
 {
     core()->setMpvProperty(QStringLiteral("loop-file"), on ? QStringLiteral("inf") : QStringLiteral("no"));
-    if (musicView_)
-        musicView_->setRepeat(on);
-    if (compactPlayer_)
-        compactPlayer_->setRepeat(on);
+}
+
+void MainWindow::showMessage(const QString &text, int ms)
+{
+    // The video's display is hidden with the video: the message goes over whatever is in view.
+    QWidget *shown = nullptr;
+    if (compactPlayer_ && compactPlayer_->isVisible())
+        shown = compactPlayer_;
+    else if (miniPlayer_ && miniPlayer_->isVisible())
+        shown = miniPlayer_;
+    else if (musicMode_)
+        shown = musicView_;
+    if (!shown) {
+        osd_->showMessage(text, ms);
+        return;
+    }
+    auto *display = shown->findChild<OsdWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!display)
+        display = new OsdWidget(shown);
+    display->showMessage(text, ms);
 }
 
 void MainWindow::refreshTrackInfo()
@@ -205,21 +248,57 @@ void MainWindow::showMusicOutput()
 {
     if (!musicMode_ || !musicView_)
         return;
-    const int rate = core()->getMpvProperty(QStringLiteral("audio-out-params/samplerate")).toInt();
-    if (rate > 0)
-        musicView_->setOutputInfo(rate, core()->propertyText(QStringLiteral("audio-out-params/format")),
-                                  core()->isDirectHardwareOutput());
+    MpvCore *core = this->core();
+    // The format may come long after the file has loaded (a slow start, a track switch): the
+    // badges follow each report, once it names a format.
+    if (currentFile == musicView_->track().filePath) {
+        const TrackInfo format = TrackInfoReader::readFormat(*core, currentFile);
+        if (format.sampleRate > 0 && !format.codec.isEmpty())
+            musicView_->setTrackFormat(format);
+    }
+    const int rate = core->getMpvProperty(QStringLiteral("audio-out-params/samplerate")).toInt();
+    if (rate <= 0)
+        return;
+    MusicView::OutputPath output;
+    output.rate = rate;
+    output.format = core->propertyText(QStringLiteral("audio-out-params/format"));
+    output.directHardware = core->isDirectHardwareOutput();
+    output.volume = core->volume();
+    output.muted = core->propertyText(QStringLiteral("mute")) == QLatin1String("yes");
+    output.speed = core->getMpvProperty(QStringLiteral("speed")).toDouble();
+    output.replayGainApplied = replayGainApplied();
+    output.filtered = !core->getMpvProperty(QStringLiteral("af")).toList().isEmpty();
+    musicView_->setOutputInfo(output);
+    bitPerfect_ = MusicView::isBitPerfectOutput(musicView_->track(), output);
+}
+
+// Whether ReplayGain changes this file's level: on, and with a gain to apply (the file's own,
+// or the fallback for files without one).
+bool MainWindow::replayGainApplied() const
+{
+    MpvCore *core = this->core();
+    if (core->propertyText(QStringLiteral("replaygain")) == QLatin1String("no"))
+        return false;
+    const QVariantMap audio = core->getMpvProperty(QStringLiteral("current-tracks/audio")).toMap();
+    const bool tagged = audio.contains(QStringLiteral("replaygain-track-gain"))
+        || audio.contains(QStringLiteral("replaygain-album-gain"));
+    return tagged || core->getMpvProperty(QStringLiteral("replaygain-fallback")).toDouble() != 0.0
+        || core->getMpvProperty(QStringLiteral("replaygain-preamp")).toDouble() != 0.0;
 }
 
 void MainWindow::refreshMusicPlaylist()
 {
     if (!musicView_)
         return;
-    const int count = core()->getMpvProperty(QStringLiteral("playlist-count")).toInt();
-    const int current = core()->getMpvProperty(QStringLiteral("playlist-pos")).toInt();
+    // One read of the whole queue: a long one is not asked for entry by entry.
     QStringList names;
-    for (int i = 0; i < count; ++i)
-        names << QFileInfo(core()->propertyText(QStringLiteral("playlist/%1/filename").arg(i))).fileName();
+    int current = -1;
+    for (const QVariant &entry : core()->getMpvProperty(QStringLiteral("playlist")).toList()) {
+        const QVariantMap fields = entry.toMap();
+        if (fields.value(QStringLiteral("current")).toBool())
+            current = int(names.size());
+        names << QFileInfo(fields.value(QStringLiteral("filename")).toString()).fileName();
+    }
     musicView_->playlistPanel()->setTracks(names);
     musicView_->playlistPanel()->setCurrentIndex(current);
     if (compactPlayer_)
@@ -294,9 +373,8 @@ void MainWindow::fillSmallPlayers()
         miniPlayer_->setPlaying(playing_);
     }
     if (compactPlayer_) {
-        // No Linux output is exclusive, so the small player never claims bit-perfect output.
         compactPlayer_->setTrack(track.title, track.artist, track.album, track.cover, track.codec, track.sampleRate,
-                                 track.bitDepth, track.channels, false);
+                                 track.bitDepth, track.channels, bitPerfect_);
         compactPlayer_->updatePosition(position_, duration_);
         compactPlayer_->setPlaying(playing_);
         compactPlayer_->setVolume(core()->volume());

@@ -1,5 +1,7 @@
 #include "music/CompactPlayerWidget.h"
 
+#include "music/MusicLook.h"
+#include "music/MusicSeekBar.h"
 #include "music/MusicViewHelpers.h"
 #include "music/SmallPlayerParts.h"
 #include "music/TrackInfo.h"
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 
+using namespace MusicLook;
 using namespace SmallPlayer;
 
 namespace {
@@ -40,19 +43,6 @@ const QString kToggleStyle = QStringLiteral(
     "QPushButton { background: transparent; color: #888888; border: none; border-radius: 15px; font-size: 16px; }"
     "QPushButton:hover { background: rgba(255, 255, 255, 0.08); }"
     "QPushButton:checked { color: %1; }")
-                                 .arg(kTeal);
-const QString kTransportStyle = QStringLiteral(
-    "QPushButton { background: transparent; color: #dddddd; border: none; border-radius: 18px; font-size: 16px; }"
-    "QPushButton:hover { background: rgba(255, 255, 255, 0.08); }");
-const QString kPlayStyle = QStringLiteral(
-    "QPushButton { background: %1; color: #000000; border: none; border-radius: 24px; font-size: 20px; }"
-    "QPushButton:hover { background: #1ee0cc; }")
-                               .arg(kTeal);
-const QString kSliderStyle = QStringLiteral(
-    "QSlider::groove:horizontal { height: 4px; background: rgba(255, 255, 255, 0.15); border-radius: 2px; }"
-    "QSlider::sub-page:horizontal { background: %1; border-radius: 2px; }"
-    "QSlider::handle:horizontal { background: #ffffff; width: 10px; height: 10px; margin: -3px 0px;"
-    " border-radius: 5px; }")
                                  .arg(kTeal);
 const QString kListStyle = QStringLiteral(
     "QListWidget { background: transparent; color: #cccccc; border: none; outline: none; font-size: 12px;"
@@ -103,7 +93,7 @@ QLabel *makeClock(QWidget *parent)
 {
     auto *clock = new QLabel(QStringLiteral("0:00"), parent);
     clock->setFixedWidth(32);
-    clock->setStyleSheet(kClockStyle);
+    clock->setStyleSheet(clockStyle());
     return clock;
 }
 
@@ -147,7 +137,7 @@ CompactPlayerWidget::CompactPlayerWidget(QWidget *parent)
     volumeSlider_->setFixedWidth(72);
     volumeSlider_->setFocusPolicy(Qt::NoFocus);
     volumeSlider_->setToolTip(QStringLiteral("볼륨"));
-    volumeSlider_->setStyleSheet(kSliderStyle);
+    volumeSlider_->setStyleSheet(sliderStyle(10));
     auto *expand = makeButton(QStringLiteral("⊞"), QStringLiteral("전체 플레이어로 돌아가기"), 22, kPillStyle, this);
     auto *close = makeButton(QStringLiteral("✕"), QStringLiteral("닫기"), 22, kPillStyle, this);
     top->addWidget(pinButton_);
@@ -187,8 +177,8 @@ CompactPlayerWidget::CompactPlayerWidget(QWidget *parent)
     auto *seekRow = new QHBoxLayout;
     seekRow->setSpacing(6);
     positionLabel_ = makeClock(this);
-    seekSlider_ = new SeekBar(this);
-    seekSlider_->setStyleSheet(kSliderStyle);
+    seekSlider_ = new MusicSeekBar(this);
+    seekSlider_->setStyleSheet(sliderStyle(10));
     durationLabel_ = makeClock(this);
     durationLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     seekRow->addWidget(positionLabel_);
@@ -201,9 +191,10 @@ CompactPlayerWidget::CompactPlayerWidget(QWidget *parent)
     transport->setSpacing(8);
     shuffleButton_ = makeButton(QStringLiteral("⇌"), QStringLiteral("셔플"), 30, kToggleStyle, this);
     shuffleButton_->setCheckable(true);
-    auto *prev = makeButton(QStringLiteral("⏮"), QStringLiteral("이전 트랙"), 36, kTransportStyle, this);
-    playButton_ = makeButton(QStringLiteral("▶"), QStringLiteral("재생/일시정지"), 48, kPlayStyle, this);
-    auto *next = makeButton(QStringLiteral("⏭"), QStringLiteral("다음 트랙"), 36, kTransportStyle, this);
+    const QString transportLook = transportStyle(QLatin1StringView("#dddddd"), 18, 16);
+    auto *prev = makeButton(QStringLiteral("⏮"), QStringLiteral("이전 트랙"), 36, transportLook, this);
+    playButton_ = makeButton(QStringLiteral("▶"), QStringLiteral("재생/일시정지"), 48, playStyle(24, 20), this);
+    auto *next = makeButton(QStringLiteral("⏭"), QStringLiteral("다음 트랙"), 36, transportLook, this);
     repeatButton_ = makeButton(QStringLiteral("↺"), QStringLiteral("반복 재생"), 30, kToggleStyle, this);
     repeatButton_->setCheckable(true);
     transport->addStretch(1);
@@ -243,7 +234,7 @@ CompactPlayerWidget::CompactPlayerWidget(QWidget *parent)
         volumeIcon_->setText(volume > 0 ? QStringLiteral("🔊") : QStringLiteral("🔇"));
         emit volumeChanged(volume);
     });
-    connect(seekSlider_, &SeekBar::seekRequested, this, &CompactPlayerWidget::seekRequested);
+    connect(seekSlider_, &MusicSeekBar::seekRequested, this, &CompactPlayerWidget::seekRequested);
     connect(playlist_, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem *item) { emit trackSelected(playlist_->row(item)); });
 }
@@ -329,6 +320,14 @@ int CompactPlayerWidget::seekValue() const { return seekSlider_->value(); }
 int CompactPlayerWidget::volume() const { return volumeSlider_->value(); }
 int CompactPlayerWidget::playlistCount() const { return playlist_->count(); }
 int CompactPlayerWidget::currentRow() const { return playlist_->currentRow(); }
+
+QStringList CompactPlayerWidget::tracks() const
+{
+    QStringList texts;
+    for (int row = 0; row < playlist_->count(); ++row)
+        texts << playlist_->item(row)->text();
+    return texts;
+}
 bool CompactPlayerWidget::isPinned() const { return pinButton_->isChecked(); }
 
 QString CompactPlayerWidget::playlistHeadingText() const
@@ -422,13 +421,12 @@ void CompactPlayerWidget::paintSpectrum(QPainter &painter)
     const double gap = slot >= 4 ? 1.0 : 0.0;
     painter.save();
     painter.setPen(Qt::NoPen);
-    const QColor teal(kTeal);
     for (qsizetype i = 0; i < count; ++i) {
         const double level = std::clamp(double(levels_[i]), 0.0, 1.0);
         if (level <= kSilent)
             continue;
         const double height = level * area.height();
-        QColor bar = teal;
+        QColor bar = kTealColour;
         bar.setAlphaF(0.35 + 0.65 * level);
         painter.setBrush(bar);
         painter.drawRect(QRectF(area.left() + i * slot, area.bottom() + 1 - height, std::max(slot - gap, 0.5), height));

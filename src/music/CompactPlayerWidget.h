@@ -11,9 +11,7 @@ class QListWidget;
 class QPushButton;
 class QSlider;
 class QTimer;
-namespace SmallPlayer {
-class SeekBar;
-}
+class MusicSeekBar;
 
 // The tall 340 × 620 panel that stands in for the main window while music plays: cover, track
 // texts and format, seek bar, transport and volume, the playlist and a small spectrum. It stays
@@ -49,6 +47,8 @@ public:
     int seekValue() const;
     int volume() const;
     int playlistCount() const;
+    // The rows' texts, top to bottom.
+    QStringList tracks() const;
     int currentRow() const;
     QString playlistHeadingText() const;
     bool isPinned() const;
@@ -87,7 +87,7 @@ private:
     QLabel *artistLabel_ = nullptr;
     QLabel *formatLabel_ = nullptr;
     QLabel *positionLabel_ = nullptr;
-    SmallPlayer::SeekBar *seekSlider_ = nullptr;
+    MusicSeekBar *seekSlider_ = nullptr;
     QLabel *durationLabel_ = nullptr;
     QPushButton *shuffleButton_ = nullptr;
     QPushButton *playButton_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
+#include "music/MusicLook.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -22,8 +24,11 @@ constexpr int kSliderRange = 120; // ±12.0 dB in tenths
 constexpr int kSavedFeedbackMs = 1500;
 const QString kSaveText = QStringLiteral("프리셋 저장");
 
-constexpr const char *kBandLabels[EqPanel::kBandCount] = {"31Hz", "63Hz", "125Hz", "250Hz", "500Hz",
-                                                          "1kHz", "2kHz", "4kHz",  "8kHz",  "16kHz"};
+// "31Hz", "1kHz", "16kHz"
+QString bandLabel(int hz)
+{
+    return hz < 1000 ? QStringLiteral("%1Hz").arg(hz) : QStringLiteral("%1kHz").arg(hz / 1000);
+}
 
 struct Preset {
     const char *name;
@@ -72,19 +77,22 @@ std::optional<double> storedNumber(const QVariant &entry)
     return value;
 }
 
+// %1 the accent, %2 the read-out font. Bypassed, the bands keep their places in grey.
 const char *kStyle = R"(
 EqPanel { background: #141414; }
 QLabel#title { color: #e0e0e0; font-weight: bold; font-size: 12px; }
-QLabel[role="value"] { color: #00c8b4; font-family: "Consolas", monospace; font-size: 9px; }
+QLabel[role="value"] { color: %1; font-family: %2; font-size: 9px; }
+QLabel[role="value"][bypassed="true"] { color: #555; }
 QLabel[role="band"] { color: #777; font-size: 8px; }
 QPushButton { background: #242424; color: #aaa; border: 1px solid #333; border-radius: 3px;
               padding: 3px 6px; font-size: 10px; }
 QPushButton:hover { color: #fff; border-color: #555; }
-QPushButton:checked { background: #00c8b4; color: #000; border-color: #00c8b4; }
+QPushButton:checked { background: %1; color: #000; border-color: %1; }
 QPushButton[role="preset"] { padding: 3px 0px; font-size: 10px; }
 QSlider::groove:vertical { background: #2a2a2a; width: 4px; border-radius: 2px; }
 QSlider::sub-page:vertical { background: #2a2a2a; width: 4px; border-radius: 2px; }
-QSlider::add-page:vertical { background: #00c8b4; width: 4px; border-radius: 2px; }
+QSlider::add-page:vertical { background: %1; width: 4px; border-radius: 2px; }
+QSlider[bypassed="true"]::add-page:vertical { background: #4a4a4a; }
 QSlider::handle:vertical { background: #e8e8e8; height: 10px; margin: 0 -5px; border-radius: 5px; }
 )";
 } // namespace
@@ -92,7 +100,7 @@ QSlider::handle:vertical { background: #e8e8e8; height: 10px; margin: 0 -5px; bo
 EqPanel::EqPanel(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(QLatin1String(kStyle));
+    setStyleSheet(QLatin1String(kStyle).arg(MusicLook::kTeal, MusicLook::kMonoFont));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 12, 16, 12);
     layout->setSpacing(8);
@@ -102,10 +110,14 @@ EqPanel::EqPanel(QWidget *parent) : QWidget(parent)
     title->setObjectName(QStringLiteral("title"));
     header->addWidget(title);
     header->addStretch();
-    auto *onButton = new QPushButton(QStringLiteral("ON"), this);
-    onButton->setCheckable(true);
-    onButton->setChecked(true);
-    header->addWidget(onButton);
+    onButton_ = new QPushButton(QStringLiteral("ON"), this);
+    onButton_->setCheckable(true);
+    onButton_->setChecked(true);
+    connect(onButton_, &QPushButton::toggled, this, [this](bool on) {
+        showBypass(!on);
+        emit switchedOn(on);
+    });
+    header->addWidget(onButton_);
     layout->addLayout(header);
 
     // Two rows: seven names side by side do not fit the music view's side column.
@@ -145,7 +157,7 @@ EqPanel::EqPanel(QWidget *parent) : QWidget(parent)
         slider->setFixedWidth(24);
         slider->setMinimumHeight(100);
         slider->setFocusPolicy(Qt::NoFocus);
-        auto *label = new QLabel(QLatin1String(kBandLabels[band]), this);
+        auto *label = new QLabel(bandLabel(kEqualizerBandsHz[band]), this);
         label->setProperty("role", QStringLiteral("band"));
         label->setMaximumWidth(36);
         label->setAlignment(Qt::AlignCenter);
@@ -192,6 +204,28 @@ QList<double> EqPanel::gains() const
     for (const QSlider *slider : sliders_)
         gains << slider->value() / 10.0;
     return gains;
+}
+
+bool EqPanel::isOn() const
+{
+    return onButton_->isChecked();
+}
+
+QString EqPanel::engineFilter() const
+{
+    return isOn() ? filterString(gains()) : QString();
+}
+
+void EqPanel::showBypass(bool bypassed)
+{
+    for (int band = 0; band < kBandCount; ++band) {
+        for (QWidget *shown : {static_cast<QWidget *>(sliders_.at(band)), static_cast<QWidget *>(valueLabels_.at(band))}) {
+            shown->setProperty("bypassed", bypassed);
+            // Style sheets read dynamic properties only when the widget is polished again.
+            shown->style()->unpolish(shown);
+            shown->style()->polish(shown);
+        }
+    }
 }
 
 QString EqPanel::filterString(const QList<double> &gains)

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "engine/EngineDialect.h"
+
 #include <QList>
 #include <QVariant>
 #include <QWidget>
+
+#include <iterator>
 
 #include <optional>
 
@@ -12,16 +16,14 @@ class QPushButton;
 class QSlider;
 
 // The ten-band graphic equalizer of the music view: sliders in tenths of a decibel (±12 dB),
-// seven presets and one user preset kept in the settings. It only reports gains; the music view
-// hands them to the engine:
-//   connect(eqPanel, &EqPanel::eqChanged, core, [core](const QList<double> &gains) {
-//       core->setAudioFilter(AudioFilterSlot::GraphicEq, EqPanel::filterString(gains));
-//   });
+// seven presets, one user preset kept in the settings, and the "ON" switch that bypasses it. It
+// only reports; its owner hands engineFilter() to the engine whenever either signal comes:
+//   core->setAudioFilter(AudioFilterSlot::GraphicEq, eqPanel->engineFilter());
 class EqPanel : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kBandCount = 10;
+    static constexpr int kBandCount = int(std::size(kEqualizerBandsHz));
 
     explicit EqPanel(QWidget *parent = nullptr);
 
@@ -29,6 +31,10 @@ public:
     void applyPreset(int index);
     // The sliders' gains in dB, in band order.
     QList<double> gains() const;
+    // Whether "ON" is on; off, the equalizer is bypassed and its sliders keep their places.
+    bool isOn() const;
+    // What the engine should run: the sliders' equalizer, or nothing while bypassed.
+    QString engineFilter() const;
 
     // The equalizer for these gains in the player's filter notation,
     // "equalizer=f0=2.0:f1=1.0:…:f9=1.5"; flat gains still give all ten terms.
@@ -39,6 +45,7 @@ public:
 
 signals:
     void eqChanged(const QList<double> &gains);
+    void switchedOn(bool on);
 
 public slots:
     void saveUserPreset();
@@ -46,10 +53,12 @@ public slots:
 
 private:
     void onBandMoved(int band, int value);
+    void showBypass(bool bypassed);
     void setSliderValues(const QList<int> &values);
 
     QList<QSlider *> sliders_;
     QList<QLabel *> valueLabels_;
     QButtonGroup *presetButtons_ = nullptr;
+    QPushButton *onButton_ = nullptr;
     QPushButton *saveButton_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "music/HiFiEngine.h"
 
 #include "app/CommandLine.h"
+#include "engine/EngineDialect.h"
 #include "engine/MpvCore.h"
 
 #include <QStringList>
@@ -9,7 +10,6 @@
 #include <cmath>
 
 namespace {
-constexpr double kBandsHz[] = {31, 63, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
 constexpr double kBandQ = 1.41;
 // Gains this small count as flat: the chain is not worth a filter for them.
 constexpr double kFlatGainDb = 0.01;
@@ -28,8 +28,8 @@ const QStringList &audioSuffixes()
 
 HiFiEngine::HiFiEngine(MpvCore *engine, QObject *parent) : QObject(parent), engine_(engine)
 {
-    for (const double hz : kBandsHz)
-        bands_ << Band{hz, 0.0, kBandQ};
+    for (const int hz : kEqualizerBandsHz)
+        bands_ << Band{double(hz), 0.0, kBandQ};
 }
 
 bool HiFiEngine::isAudioFile(const QString &path)

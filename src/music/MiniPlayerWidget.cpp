@@ -1,5 +1,7 @@
 #include "music/MiniPlayerWidget.h"
 
+#include "music/MusicLook.h"
+#include "music/MusicSeekBar.h"
 #include "music/MusicViewHelpers.h"
 #include "music/SmallPlayerParts.h"
 #include "music/TrackInfo.h"
@@ -11,6 +13,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+using namespace MusicLook;
 using namespace SmallPlayer;
 
 namespace {
@@ -21,26 +24,6 @@ constexpr qreal kBodyRadius = 10.0;
 
 const QString kCoverStyle = QStringLiteral(
     "QLabel { background: #1e1e1e; color: #555555; border-radius: 6px; font-size: 24px; }");
-const QString kBadgeStyle = QStringLiteral(
-    "QLabel { color: %1; border: 1px solid %1; border-radius: 3px; padding: 0px 4px;"
-    " font-size: 9px; font-weight: bold; font-family: %2; }")
-                                .arg(kTeal, kMonoFont);
-const QString kSliderStyle = QStringLiteral(
-    "QSlider::groove:horizontal { height: 4px; background: rgba(255, 255, 255, 0.15); border-radius: 2px; }"
-    "QSlider::sub-page:horizontal { background: %1; border-radius: 2px; }"
-    "QSlider::handle:horizontal { background: #ffffff; width: 6px; border-radius: 2px; }")
-                                 .arg(kTeal);
-const QString kTransportStyle = QStringLiteral(
-    "QPushButton { background: transparent; color: #dddddd; border: none; border-radius: 12px; font-size: 13px; }"
-    "QPushButton:hover { background: rgba(255, 255, 255, 0.1); }");
-const QString kPlayStyle = QStringLiteral(
-    "QPushButton { background: %1; color: #000000; border: none; border-radius: 16px; font-size: 14px; }"
-    "QPushButton:hover { background: #1ee0cc; }")
-                               .arg(kTeal);
-const QString kSmallButtonStyle = QStringLiteral(
-    "QPushButton { background: transparent; color: #888888; border: none; border-radius: 4px; font-size: 12px; }"
-    "QPushButton:hover { background: rgba(255, 255, 255, 0.1); color: #ffffff; }");
-
 } // namespace
 
 MiniPlayerWidget::MiniPlayerWidget(QWidget *parent)
@@ -73,7 +56,7 @@ MiniPlayerWidget::MiniPlayerWidget(QWidget *parent)
     titleLabel_->setStyleSheet(
         QStringLiteral("QLabel { color: #ffffff; font-size: 13px; font-weight: bold; font-family: %1; }").arg(kSansFont));
     codecBadge_ = new QLabel(QStringLiteral("FLAC"), this);
-    codecBadge_->setStyleSheet(kBadgeStyle);
+    codecBadge_->setStyleSheet(badgeStyle(kTeal, 9, 0, 4));
     titleRow->addWidget(titleLabel_, 1);
     titleRow->addWidget(codecBadge_);
     info->addLayout(titleRow);
@@ -88,13 +71,13 @@ MiniPlayerWidget::MiniPlayerWidget(QWidget *parent)
 
     auto *seekRow = new QHBoxLayout;
     seekRow->setSpacing(6);
-    seekSlider_ = new SeekBar(this);
+    seekSlider_ = new MusicSeekBar(this);
     seekSlider_->setFixedHeight(4);
-    seekSlider_->setStyleSheet(kSliderStyle);
+    seekSlider_->setStyleSheet(sliderStyle(4));
     timeLabel_ = new QLabel(QStringLiteral("00:00"), this);
     timeLabel_->setFixedWidth(38);
     timeLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    timeLabel_->setStyleSheet(kClockStyle);
+    timeLabel_->setStyleSheet(clockStyle());
     seekRow->addWidget(seekSlider_, 1, Qt::AlignVCenter);
     seekRow->addWidget(timeLabel_);
     info->addLayout(seekRow);
@@ -102,9 +85,10 @@ MiniPlayerWidget::MiniPlayerWidget(QWidget *parent)
 
     auto *transport = new QHBoxLayout;
     transport->setSpacing(4);
-    auto *prev = makeButton(QStringLiteral("⏮"), QStringLiteral("이전 트랙"), 24, kTransportStyle, this);
-    playButton_ = makeButton(QStringLiteral("▶"), QStringLiteral("재생/일시정지"), 32, kPlayStyle, this);
-    auto *next = makeButton(QStringLiteral("⏭"), QStringLiteral("다음 트랙"), 24, kTransportStyle, this);
+    const QString transportLook = transportStyle(QLatin1StringView("#dddddd"), 12, 13);
+    auto *prev = makeButton(QStringLiteral("⏮"), QStringLiteral("이전 트랙"), 24, transportLook, this);
+    playButton_ = makeButton(QStringLiteral("▶"), QStringLiteral("재생/일시정지"), 32, playStyle(16, 14), this);
+    auto *next = makeButton(QStringLiteral("⏭"), QStringLiteral("다음 트랙"), 24, transportLook, this);
     transport->addWidget(prev);
     transport->addWidget(playButton_);
     transport->addWidget(next);
@@ -112,8 +96,9 @@ MiniPlayerWidget::MiniPlayerWidget(QWidget *parent)
 
     auto *window = new QVBoxLayout;
     window->setSpacing(0);
-    auto *close = makeButton(QStringLiteral("✕"), QStringLiteral("닫기"), 20, kSmallButtonStyle, this);
-    auto *expand = makeButton(QStringLiteral("⊞"), QStringLiteral("메인 플레이어로 돌아가기"), 20, kSmallButtonStyle, this);
+    const QString windowLook = smallButtonStyle(QLatin1StringView("#888888"), 12);
+    auto *close = makeButton(QStringLiteral("✕"), QStringLiteral("닫기"), 20, windowLook, this);
+    auto *expand = makeButton(QStringLiteral("⊞"), QStringLiteral("메인 플레이어로 돌아가기"), 20, windowLook, this);
     window->addWidget(close);
     window->addStretch(1);
     window->addWidget(expand);
@@ -125,7 +110,7 @@ MiniPlayerWidget::MiniPlayerWidget(QWidget *parent)
     connect(expand, &QPushButton::clicked, this, &MiniPlayerWidget::expandRequested);
     // The same path as the window manager's close, so both leave the strip in the same state.
     connect(close, &QPushButton::clicked, this, &QWidget::close);
-    connect(seekSlider_, &SeekBar::seekRequested, this, &MiniPlayerWidget::seekRequested);
+    connect(seekSlider_, &MusicSeekBar::seekRequested, this, &MiniPlayerWidget::seekRequested);
 }
 
 void MiniPlayerWidget::setTrack(const TrackInfo &track)

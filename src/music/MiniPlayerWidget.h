@@ -4,10 +4,8 @@
 
 struct TrackInfo;
 class QLabel;
+class MusicSeekBar;
 class QPushButton;
-namespace SmallPlayer {
-class SeekBar;
-}
 
 // The 420 × 80 strip that stands in for the main window while music plays: cover, title,
 // artist, codec, a thin seek bar and the transport, always on top and moved by dragging its
@@ -47,7 +45,7 @@ private:
     QLabel *titleLabel_ = nullptr;
     QLabel *artistLabel_ = nullptr;
     QLabel *codecBadge_ = nullptr;
-    SmallPlayer::SeekBar *seekSlider_ = nullptr;
+    MusicSeekBar *seekSlider_ = nullptr;
     QLabel *timeLabel_ = nullptr;
     QPushButton *playButton_ = nullptr;
 };

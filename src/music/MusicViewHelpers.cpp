@@ -71,19 +71,20 @@ QString decodeStatusText(const TrackInfo &track)
     return text;
 }
 
-bool isBitPerfectOutput(const TrackInfo &track, int outputRate, bool exclusive)
+bool isBitPerfectOutput(const TrackInfo &track, const OutputPath &output)
 {
-    return exclusive && track.sampleRate >= 1 && track.sampleRate == outputRate;
+    return output.directHardware && track.sampleRate >= 1 && track.sampleRate == output.rate && output.volume == 100
+        && !output.muted && output.speed == 1.0 && !output.replayGainApplied && !output.filtered;
 }
 
-QString outputStatusText(const TrackInfo &track, int outputRate, const QString &outputFormat, bool exclusive)
+QString outputStatusText(const TrackInfo &track, const OutputPath &output)
 {
-    const QString output = QStringLiteral("OUT: %1 %2 %3")
-                               .arg(sampleRateText(outputRate), outputFormat.toUpper(),
-                                    exclusive ? QStringLiteral("EXCLUSIVE") : QStringLiteral("SHARED"));
-    QString text = QStringList{track.codec.toUpper(), QStringLiteral("DECODE"), statusChannelText(track.channels), output}
+    const QString out = QStringLiteral("OUT: %1 %2 %3")
+                            .arg(sampleRateText(output.rate), output.format.toUpper(),
+                                 output.directHardware ? QStringLiteral("EXCLUSIVE") : QStringLiteral("SHARED"));
+    QString text = QStringList{track.codec.toUpper(), QStringLiteral("DECODE"), statusChannelText(track.channels), out}
                        .join(kSeparator);
-    if (isBitPerfectOutput(track, outputRate, exclusive))
+    if (isBitPerfectOutput(track, output))
         text += kSeparator + QStringLiteral("BIT-PERFECT");
     return text;
 }

@@ -27,10 +27,23 @@ QString statusChannelText(int channels);
 
 // The technical line under the view before the real output is known.
 QString decodeStatusText(const TrackInfo &track);
-// The same line once the output is known; bit-perfect only when the output is exclusive and
-// runs at the track's own rate.
-bool isBitPerfectOutput(const TrackInfo &track, int outputRate, bool exclusive);
-QString outputStatusText(const TrackInfo &track, int outputRate, const QString &outputFormat, bool exclusive);
+
+// The way from the decoder to the device, and everything on it that may change a sample.
+struct OutputPath {
+    int rate = 0;                 // Hz, the output's
+    QString format;               // the output's sample format, as the engine names it
+    bool directHardware = false;  // a raw hw: device, no sound server or plug-in in between
+    int volume = 100;
+    bool muted = false;
+    double speed = 1.0;
+    bool replayGainApplied = false;
+    bool filtered = false;        // any filter in the engine's audio chain (equalizers included)
+};
+// Bit-perfect only when nothing alters the samples: a raw device at the track's own rate, full
+// volume, normal speed, no ReplayGain change and no filter.
+bool isBitPerfectOutput(const TrackInfo &track, const OutputPath &output);
+// The same line once the output is known.
+QString outputStatusText(const TrackInfo &track, const OutputPath &output);
 
 // The "파일 정보" message; reads the file's size from disk.
 QString fileInfoText(const TrackInfo &track);

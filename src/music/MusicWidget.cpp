@@ -1,95 +1,39 @@
 #include "music/MusicWidget.h"
 
-#include "engine/MpvCore.h"
 #include "music/LyricsWidget.h"
-#include "music/MusicViewHelpers.h"
+#include "music/MusicLook.h"
+#include "music/MusicSeekBar.h"
 #include "music/PlaylistPanel.h"
-#include "ui/controls/ClickSeekSlider.h"
 
-#include <QContextMenuEvent>
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMenu>
-#include <QMessageBox>
-#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <cmath>
+#include <utility>
 
-int MusicWidget::preMuteVolume_ = 100;
+using namespace MusicLook;
 
 namespace {
 
-const QColor kDefaultAccent(0x00, 0xc8, 0xb4);
-const QString kTeal = QStringLiteral("#00c8b4");
-
-// The disc and the spectrum are painted; the layout keeps room for them at these places.
-constexpr int kColumnLeft = 20;
-constexpr int kColumnTop = 16;
-constexpr int kColumnWidth = 320;
-const QRect kDiscRect(40, 16, 280, 280);
-// The texts and badges between disc and spectrum.
-constexpr int kInfoHeight = 148;
-const QRect kSpectrumRect(kColumnLeft, kDiscRect.bottom() + 1 + kInfoHeight, kColumnWidth, 60);
+// The left column holds the canvas's disc and spectrum; the layout keeps room for them.
+constexpr int kColumnLeft = MusicCanvas::kSpectrumRect.left();
+constexpr int kColumnTop = MusicCanvas::kDiscRect.top();
+constexpr int kColumnWidth = MusicCanvas::kSpectrumRect.width();
 constexpr int kRightColumnWidth = 320;
-
-constexpr int kPeakCount = 64;
-constexpr float kPeakFloor = 0.002f;
-constexpr float kPeakFall = 0.92f;
-constexpr float kPeakShown = 0.01f;
 constexpr double kDegreesPerTick = 0.3;
-constexpr int kSeekRange = 1000;
-// Two clicks closer than this make no loop the engine can play.
-constexpr double kShortestLoop = 0.05;
 
-const QString kSansFont = QStringLiteral("'Malgun Gothic', 'Segoe UI', 'Noto Sans CJK KR', sans-serif");
-const QString kMonoFont = QStringLiteral("Consolas, 'DejaVu Sans Mono', monospace");
-
-const QString kTransportStyle = QStringLiteral(
-    "QPushButton { background: transparent; color: %1; border: none; border-radius: %2px; font-size: %3px; }"
-    "QPushButton:hover { background: rgba(255, 255, 255, 0.08); }");
-const QString kPlayStyle = QStringLiteral(
-    "QPushButton { background: #00c8b4; color: #000000; border: none; border-radius: 24px; font-size: 20px; }"
-    "QPushButton:hover { background: #1ee0cc; }");
-const QString kSmallButtonStyle = QStringLiteral(
-    "QPushButton { background: transparent; color: #aaaaaa; border: none; border-radius: 4px; font-size: 14px; }"
-    "QPushButton:hover { background: rgba(255, 255, 255, 0.08); color: #ffffff; }");
 const QString kTabStyle = QStringLiteral(
     "QPushButton { background: transparent; color: #888888; border: none; border-bottom: 2px solid transparent;"
     " padding: 6px 12px; font-size: 12px; font-family: %1; }"
-    "QPushButton:checked { color: #00c8b4; border-bottom: 2px solid #00c8b4; }"
+    "QPushButton:checked { color: %2; border-bottom: 2px solid %2; }"
     "QPushButton:hover { color: #ffffff; }")
-                             .arg(kSansFont);
-const QString kAbIdleStyle = QStringLiteral(
-    "QPushButton { background: transparent; color: #888888; border: 1px solid #555555; border-radius: 4px;"
-    " font-size: 11px; font-weight: bold; }");
-const QString kAbASetStyle = QStringLiteral(
-    "QPushButton { background: rgba(0, 200, 180, 0.2); color: #00c8b4; border: 1px solid #00c8b4; border-radius: 4px;"
-    " font-size: 11px; font-weight: bold; }");
-const QString kAbLoopingStyle = QStringLiteral(
-    "QPushButton { background: #00c8b4; color: #000000; border: 1px solid #00c8b4; border-radius: 4px;"
-    " font-size: 11px; font-weight: bold; }");
-const QString kSliderStyle = QStringLiteral(
-    "QSlider::groove:horizontal { height: 4px; background: rgba(255, 255, 255, 0.15); border-radius: 2px; }"
-    "QSlider::sub-page:horizontal { background: #00c8b4; border-radius: 2px; }"
-    "QSlider::handle:horizontal { background: #ffffff; width: 12px; height: 12px; margin: -4px 0px;"
-    " border-radius: 6px; }");
-const QString kMenuStyle = QStringLiteral(
-    "QMenu { background: #1e1e1e; color: #e0e0e0; border: 1px solid #333333; padding: 4px; }"
-    "QMenu::item { padding: 6px 20px; border-radius: 3px; }"
-    "QMenu::item:selected { background: #00c8b4; color: #000000; }"
-    "QMenu::separator { height: 1px; background: #333333; margin: 4px 8px; }");
-
-const QString kAbIdleToolTip = QStringLiteral(
-    "A-B 구간 반복\n첫 클릭: A 지점 설정\n두 번째 클릭: B 지점 설정 후 반복 시작\n세 번째 클릭: 해제");
+                             .arg(kSansFont, kTeal);
 
 QLabel *makeLabel(const QString &text, const QString &style, QWidget *parent)
 {
@@ -100,13 +44,11 @@ QLabel *makeLabel(const QString &text, const QString &style, QWidget *parent)
     return label;
 }
 
-QLabel *makeBadge(const QString &colour, QWidget *parent)
+QLabel *makeBadge(QLatin1StringView colour, QWidget *parent)
 {
     auto *badge = new QLabel(parent);
     badge->setTextFormat(Qt::PlainText);
-    badge->setStyleSheet(QStringLiteral("QLabel { color: %1; border: 1px solid %1; border-radius: 3px;"
-                                        " padding: 1px 6px; font-size: 10px; font-weight: bold; font-family: %2; }")
-                             .arg(colour, kMonoFont));
+    badge->setStyleSheet(badgeStyle(colour, 10, 1, 6));
     return badge;
 }
 
@@ -114,8 +56,6 @@ QLabel *makeBadge(const QString &colour, QWidget *parent)
 
 MusicWidget::MusicWidget(QWidget *parent)
     : QWidget(parent)
-    , accent_(kDefaultAccent)
-    , peaks_(kPeakCount, 0.0f)
 {
     setObjectName(QStringLiteral("MusicWidget"));
     setMouseTracking(true);
@@ -163,10 +103,10 @@ QWidget *MusicWidget::buildLeftColumn()
     auto *layout = new QVBoxLayout(column);
     layout->setContentsMargins(kColumnLeft, kColumnTop, kColumnLeft, 8);
     layout->setSpacing(0);
-    layout->addSpacing(kDiscRect.height());
+    layout->addSpacing(MusicCanvas::kDiscRect.height());
 
     auto *info = new QWidget(column);
-    info->setFixedHeight(kInfoHeight);
+    info->setFixedHeight(MusicCanvas::kInfoHeight);
     auto *infoLayout = new QVBoxLayout(info);
     infoLayout->setContentsMargins(0, 0, 0, 0);
     infoLayout->setSpacing(4);
@@ -193,12 +133,13 @@ QWidget *MusicWidget::buildLeftColumn()
     badges->setSpacing(6);
     badges->addStretch(1);
     codecBadge_ = makeBadge(kTeal, info);
-    bitDepthBadge_ = makeBadge(QStringLiteral("#4488ff"), info);
-    sampleRateBadge_ = makeBadge(QStringLiteral("#aa44ff"), info);
-    channelBadge_ = makeBadge(QStringLiteral("#888"), info);
-    bitPerfectBadge_ = makeBadge(QStringLiteral("#00cc44"), info);
+    bitDepthBadge_ = makeBadge(QLatin1StringView("#4488ff"), info);
+    sampleRateBadge_ = makeBadge(QLatin1StringView("#aa44ff"), info);
+    channelBadge_ = makeBadge(QLatin1StringView("#888"), info);
+    bitPerfectBadge_ = makeBadge(QLatin1StringView("#00cc44"), info);
+    bitPerfectBadge_->setObjectName(QStringLiteral("bitPerfectBadge"));
     bitPerfectBadge_->setText(QStringLiteral("BIT-PERFECT"));
-    // No Linux output is exclusive; the badge only shows when the status line proves bit-perfect.
+    // Shown only while the status line proves the output bit-perfect.
     bitPerfectBadge_->hide();
     for (QLabel *badge : {codecBadge_, bitDepthBadge_, sampleRateBadge_, channelBadge_, bitPerfectBadge_})
         badges->addWidget(badge);
@@ -208,7 +149,7 @@ QWidget *MusicWidget::buildLeftColumn()
     infoLayout->addStretch(1);
     layout->addWidget(info);
 
-    layout->addSpacing(kSpectrumRect.height());
+    layout->addSpacing(MusicCanvas::kSpectrumRect.height());
     layout->addSpacing(10);
 
     auto *transport = new QHBoxLayout;
@@ -220,10 +161,10 @@ QWidget *MusicWidget::buildLeftColumn()
     playButton_->setToolTip(QStringLiteral("재생/일시정지 (Space)"));
     playButton_->setFixedSize(48, 48);
     playButton_->setFocusPolicy(Qt::NoFocus);
-    playButton_->setStyleSheet(kPlayStyle);
+    playButton_->setStyleSheet(playStyle(24, 20));
     auto *next = makeRoundButton(QStringLiteral("⏭"), QStringLiteral("다음 트랙 (→)"), 32, 32);
     for (QPushButton *button : {prev, next})
-        button->setStyleSheet(kTransportStyle.arg(QStringLiteral("#dddddd")).arg(16).arg(16));
+        button->setStyleSheet(transportStyle(QLatin1StringView("#dddddd"), 16, 16));
     repeatButton_ = makeRoundButton(QStringLiteral("↺"), QStringLiteral("반복 재생 (R)"), 32, 32);
     abButton_ = new QPushButton(QStringLiteral("A-B"), column);
     abButton_->setFixedSize(36, 28);
@@ -237,8 +178,8 @@ QWidget *MusicWidget::buildLeftColumn()
     connect(playButton_, &QPushButton::clicked, this, &MusicWidget::playPauseRequested);
     connect(prev, &QPushButton::clicked, this, &MusicWidget::prevRequested);
     connect(next, &QPushButton::clicked, this, &MusicWidget::nextRequested);
-    connect(shuffleButton_, &QPushButton::clicked, this, [this] { setShuffle(!shuffle_); });
-    connect(repeatButton_, &QPushButton::clicked, this, [this] { setRepeat(!repeat_); });
+    connect(shuffleButton_, &QPushButton::clicked, this, &MusicWidget::toggleShuffle);
+    connect(repeatButton_, &QPushButton::clicked, this, &MusicWidget::toggleRepeat);
     connect(abButton_, &QPushButton::clicked, this, &MusicWidget::onAbRepeatClicked);
     setShuffle(false);
     setRepeat(false);
@@ -294,30 +235,29 @@ QWidget *MusicWidget::buildBottomRow()
     positionLabel_ = makeLabel(QStringLiteral("00:00"), timeStyle, row);
     positionLabel_->setObjectName(QStringLiteral("positionLabel"));
     positionLabel_->setFixedWidth(42);
-    seekSlider_ = new ClickSeekSlider(Qt::Horizontal, row);
-    seekSlider_->setRange(0, kSeekRange);
-    seekSlider_->setFocusPolicy(Qt::NoFocus);
-    seekSlider_->setStyleSheet(kSliderStyle);
+    seekSlider_ = new MusicSeekBar(row);
+    seekSlider_->setStyleSheet(sliderStyle(12));
     durationLabel_ = makeLabel(QStringLiteral("00:00"), timeStyle, row);
     durationLabel_->setObjectName(QStringLiteral("durationLabel"));
     durationLabel_->setFixedWidth(42);
     durationLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     muteButton_ = makeRoundButton(QStringLiteral("🔊"), QStringLiteral("음소거 (M)"), 28, 28);
-    muteButton_->setStyleSheet(kSmallButtonStyle);
+    const QString smallLook = smallButtonStyle(QLatin1StringView("#aaaaaa"), 14);
+    muteButton_->setStyleSheet(smallLook);
     volumeSlider_ = new QSlider(Qt::Horizontal, row);
     volumeSlider_->setRange(0, 100);
     volumeSlider_->setValue(100);
     volumeSlider_->setFixedWidth(90);
     volumeSlider_->setFocusPolicy(Qt::NoFocus);
     volumeSlider_->setToolTip(QStringLiteral("볼륨"));
-    volumeSlider_->setStyleSheet(kSliderStyle);
+    volumeSlider_->setStyleSheet(sliderStyle(12));
     speedLabel_ = makeLabel(QStringLiteral("1.0x"), timeStyle, row);
     auto *mini = makeRoundButton(QStringLiteral("⊟"), QStringLiteral("미니 플레이어 (M)"), 28, 28);
     auto *compact = makeRoundButton(QStringLiteral("◫"), QStringLiteral("소형 모드 전환"), 28, 28);
     auto *settings = makeRoundButton(QStringLiteral("⚙"), QStringLiteral("설정"), 28, 28);
     for (QPushButton *button : {mini, compact, settings})
-        button->setStyleSheet(kSmallButtonStyle);
+        button->setStyleSheet(smallLook);
 
     layout->addWidget(positionLabel_);
     layout->addWidget(seekSlider_, 1);
@@ -326,9 +266,8 @@ QWidget *MusicWidget::buildBottomRow()
     for (QWidget *widget : std::initializer_list<QWidget *>{muteButton_, volumeSlider_, speedLabel_, mini, compact, settings})
         layout->addWidget(widget);
 
-    // The slider reports pressing, every drag step and releasing as one sliderMoved each, so the
-    // view seeks continuously while dragged.
-    connect(seekSlider_, &QSlider::sliderMoved, this, &MusicWidget::onSeekSliderEvent);
+    // Pressing, every drag step, releasing and the wheel: the view seeks continuously while dragged.
+    connect(seekSlider_, &MusicSeekBar::seekRequested, this, &MusicWidget::seekRequested);
     connect(volumeSlider_, &QSlider::valueChanged, this, [this](int volume) {
         muteButton_->setText(volume > 0 ? QStringLiteral("🔊") : QStringLiteral("🔇"));
         emit volumeChanged(volume);
@@ -417,19 +356,28 @@ void MusicWidget::setTrack(const TrackInfo &info)
     albumLabel_->setText(albumParts.join(QStringLiteral("  ·  ")));
     updateBadges();
 
-    blurred_ = MusicView::blurredCover(info.cover.toImage());
-    accent_ = info.cover.isNull() ? kDefaultAccent : MusicView::accentColourOf(info.cover.toImage());
-    rebuildBackground();
-
+    canvas_.setCover(info.cover);
     setStatusLine(MusicView::decodeStatusText(info), false);
     lyrics_->loadTrack(info.title, info.artist, info.filePath, duration_, info.album);
     update();
 }
 
-void MusicWidget::setOutputInfo(int outputRate, const QString &outputFormat, bool exclusive)
+void MusicWidget::setTrackFormat(const TrackInfo &format)
 {
-    setStatusLine(MusicView::outputStatusText(track_, outputRate, outputFormat, exclusive),
-                  MusicView::isBitPerfectOutput(track_, outputRate, exclusive));
+    if (format.codec == track_.codec && format.sampleRate == track_.sampleRate && format.bitDepth == track_.bitDepth
+        && format.channels == track_.channels)
+        return;
+    track_.codec = format.codec;
+    track_.sampleRate = format.sampleRate;
+    track_.bitDepth = format.bitDepth;
+    track_.channels = format.channels;
+    updateBadges();
+    setStatusLine(MusicView::decodeStatusText(track_), false);
+}
+
+void MusicWidget::setOutputInfo(const MusicView::OutputPath &output)
+{
+    setStatusLine(MusicView::outputStatusText(track_, output), MusicView::isBitPerfectOutput(track_, output));
 }
 
 void MusicWidget::updateBadges()
@@ -476,14 +424,12 @@ void MusicWidget::setPlaying(bool playing)
     playing_ = playing;
     playButton_->setText(playing ? QStringLiteral("⏸") : QStringLiteral("▶"));
     updateAnimationTimers();
-    update();
 }
 
 void MusicWidget::updatePosition(double position, double duration)
 {
     duration_ = duration;
-    if (!seekSlider_->isSliderDown())
-        seekSlider_->setValue(duration > 0 ? int(std::round(position / duration * kSeekRange)) : 0);
+    seekSlider_->setPosition(position, duration);
     positionLabel_->setText(MusicView::timeText(position));
     durationLabel_->setText(MusicView::timeText(duration));
     lyrics_->setPlaybackPosition(position);
@@ -491,12 +437,19 @@ void MusicWidget::updatePosition(double position, double duration)
 
 void MusicWidget::setSpectrum(const QList<float> &bins)
 {
-    levels_ = bins;
-    const qsizetype marked = std::min<qsizetype>(bins.size(), kPeakCount);
-    for (qsizetype i = 0; i < marked; ++i)
-        peaks_[i] = std::max(peaks_[i], bins[i]);
+    canvas_.setLevels(bins);
     updateAnimationTimers();
-    update();
+    showSpectrumChange();
+}
+
+// Every repaint of the window is composed whole with the video surface's OpenGL: while the disc
+// turns, new bars wait for its next turn, so both change in one repaint instead of two.
+void MusicWidget::showSpectrumChange()
+{
+    if (rotationTimer_->isActive())
+        spectrumChanged_ = true;
+    else
+        update(MusicCanvas::kSpectrumRect);
 }
 
 void MusicWidget::setVolume(int volume)
@@ -511,6 +464,18 @@ void MusicWidget::setSpeed(double speed)
     speedLabel_->setText(QStringLiteral("%1x").arg(speed, 0, 'f', 1));
 }
 
+void MusicWidget::setShuffle(bool on)
+{
+    shuffle_ = on;
+    shuffleButton_->setStyleSheet(transportStyle(on ? kTeal : QLatin1StringView("#888888"), 16, 16));
+}
+
+void MusicWidget::setRepeat(bool on)
+{
+    repeat_ = on;
+    repeatButton_->setStyleSheet(transportStyle(on ? kTeal : QLatin1StringView("#888888"), 16, 18));
+}
+
 // Both timers only animate what is on screen: hidden, they would repaint nothing 50 times a second.
 void MusicWidget::updateAnimationTimers()
 {
@@ -521,8 +486,7 @@ void MusicWidget::updateAnimationTimers()
     } else {
         rotationTimer_->stop();
     }
-    const bool falling = std::any_of(peaks_.cbegin(), peaks_.cend(), [](float peak) { return peak > kPeakFloor; });
-    if (shown && falling) {
+    if (shown && canvas_.peaksFalling()) {
         if (!peakTimer_->isActive())
             peakTimer_->start();
     } else {
@@ -532,23 +496,16 @@ void MusicWidget::updateAnimationTimers()
 
 void MusicWidget::onRotationTick()
 {
-    angle_ += kDegreesPerTick;
-    if (angle_ >= 360.0)
-        angle_ -= 360.0;
-    update(kDiscRect);
+    canvas_.turn(kDegreesPerTick);
+    update(MusicCanvas::kDiscRect);
+    if (std::exchange(spectrumChanged_, false))
+        update(MusicCanvas::kSpectrumRect);
 }
 
 void MusicWidget::onPeakTick()
 {
-    bool changed = false;
-    for (float &peak : peaks_) {
-        if (peak > kPeakFloor) {
-            peak *= kPeakFall;
-            changed = true;
-        }
-    }
-    if (changed)
-        update(kSpectrumRect);
+    if (canvas_.fallPeaks())
+        showSpectrumChange();
     else
         peakTimer_->stop();
 }
@@ -565,242 +522,16 @@ void MusicWidget::hideEvent(QHideEvent *event)
     updateAnimationTimers();
 }
 
-// ----- Controls -----
-
-void MusicWidget::onSeekSliderEvent()
-{
-    if (duration_ > 0)
-        emit seekRequested(seekSlider_->sliderPosition() * duration_ / kSeekRange);
-}
-
-void MusicWidget::onMuteClicked()
-{
-    if (volumeSlider_->value() > 0) {
-        preMuteVolume_ = volumeSlider_->value();
-        volumeSlider_->setValue(0);
-    } else {
-        volumeSlider_->setValue(preMuteVolume_ < 1 ? 100 : preMuteVolume_);
-    }
-}
-
-void MusicWidget::setShuffle(bool on)
-{
-    const bool changed = shuffle_ != on;
-    shuffle_ = on;
-    shuffleButton_->setStyleSheet(kTransportStyle.arg(on ? kTeal : QStringLiteral("#888888")).arg(16).arg(16));
-    if (changed)
-        emit shuffleToggled(on);
-}
-
-void MusicWidget::setRepeat(bool on)
-{
-    const bool changed = repeat_ != on;
-    repeat_ = on;
-    repeatButton_->setStyleSheet(kTransportStyle.arg(on ? kTeal : QStringLiteral("#888888")).arg(16).arg(18));
-    if (changed)
-        emit repeatToggled(on);
-}
-
-void MusicWidget::onAbRepeatClicked()
-{
-    if (!engine_ || !engine_->isInitialized())
-        return;
-    const double t = engine_->position();
-    switch (abState_) {
-    case AbIdle:
-        abA_ = t;
-        abState_ = AbASet;
-        engine_->setMpvProperty(QStringLiteral("ab-loop-a"), abA_);
-        break;
-    case AbASet:
-        // A second click at the first point (a paused track, a double click) has nothing to
-        // loop; the engine would be handed an empty range. A stays set for the next click.
-        if (std::abs(t - abA_) < kShortestLoop)
-            break;
-        abB_ = t;
-        if (abA_ > abB_)
-            std::swap(abA_, abB_);
-        abState_ = AbLooping;
-        engine_->setMpvProperty(QStringLiteral("ab-loop-a"), abA_);
-        engine_->setMpvProperty(QStringLiteral("ab-loop-b"), abB_);
-        break;
-    case AbLooping:
-        resetAbLoop();
-        return;
-    }
-    showAbState();
-}
-
-void MusicWidget::resetAbLoop()
-{
-    abA_ = abB_ = -1.0;
-    abState_ = AbIdle;
-    if (engine_) {
-        engine_->setMpvProperty(QStringLiteral("ab-loop-a"), QStringLiteral("no"));
-        engine_->setMpvProperty(QStringLiteral("ab-loop-b"), QStringLiteral("no"));
-    }
-    showAbState();
-}
-
-void MusicWidget::showAbState()
-{
-    switch (abState_) {
-    case AbIdle:
-        abButton_->setToolTip(kAbIdleToolTip);
-        abButton_->setStyleSheet(kAbIdleStyle);
-        break;
-    case AbASet:
-        abButton_->setToolTip(
-            QStringLiteral("B 지점을 클릭하여 구간 반복 시작\nA: %1").arg(MusicView::timeText(abA_)));
-        abButton_->setStyleSheet(kAbASetStyle);
-        break;
-    case AbLooping:
-        abButton_->setToolTip(QStringLiteral("A-B 구간 반복 중\nA: %1  B: %2\n클릭하여 해제")
-                                  .arg(MusicView::timeText(abA_), MusicView::timeText(abB_)));
-        abButton_->setStyleSheet(kAbLoopingStyle);
-        break;
-    }
-}
-
 // ----- Painting -----
-
-void MusicWidget::rebuildBackground()
-{
-    if (blurred_.isNull()) {
-        background_ = QPixmap();
-        return;
-    }
-    background_ = QPixmap::fromImage(blurred_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    QPainter painter(&background_);
-    painter.fillRect(background_.rect(), QColor(0, 0, 0, 160));
-}
 
 void MusicWidget::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    rebuildBackground();
+    canvas_.resize(size());
 }
 
-void MusicWidget::paintEvent(QPaintEvent *)
+void MusicWidget::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    if (background_.isNull()) {
-        painter.fillRect(rect(), QColor(0x0e, 0x0e, 0x0e));
-    } else {
-        painter.drawPixmap(rect(), background_);
-        painter.fillRect(rect(), QColor(0, 0, 0, 60));
-    }
-    paintDisc(painter);
-    paintSpectrum(painter);
-}
-
-void MusicWidget::paintDisc(QPainter &painter)
-{
-    painter.save();
-    QPainterPath circle;
-    circle.addEllipse(QRectF(kDiscRect));
-    painter.setClipPath(circle);
-    const QPointF centre = QRectF(kDiscRect).center();
-    if (track_.cover.isNull()) {
-        painter.fillRect(kDiscRect, QColor(30, 30, 30));
-        QFont font(QStringLiteral("Segoe UI"));
-        font.setPointSize(48);
-        painter.setFont(font);
-        painter.setPen(QColor(60, 60, 60));
-        painter.drawText(kDiscRect, Qt::AlignCenter, QStringLiteral("♪"));
-    } else {
-        painter.translate(centre);
-        painter.rotate(angle_);
-        painter.translate(-centre);
-        const QSize scaled = track_.cover.size().scaled(kDiscRect.size(), Qt::KeepAspectRatioByExpanding);
-        QRectF target(QPointF(0, 0), QSizeF(scaled));
-        target.moveCenter(centre);
-        painter.drawPixmap(target, track_.cover, QRectF(track_.cover.rect()));
-    }
-    painter.restore();
-
-    painter.setPen(QPen(accent_, 2.5));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawEllipse(QRectF(kDiscRect).adjusted(1, 1, -1, -1));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(20, 20, 20));
-    painter.drawEllipse(centre, 6.0, 6.0);
-    painter.setBrush(accent_);
-    painter.drawEllipse(centre, 3.0, 3.0);
-}
-
-void MusicWidget::paintSpectrum(QPainter &painter)
-{
-    const qsizetype n = levels_.size();
-    if (n == 0)
-        return;
-    const QRectF area(kSpectrumRect);
-    const double barWidth = area.width() / double(n);
-    painter.setPen(Qt::NoPen);
-    for (qsizetype i = 0; i < n; ++i) {
-        const double level = std::clamp(double(levels_[i]), 0.0, 1.0);
-        const double height = level * area.height();
-        const double x = area.left() + i * barWidth + 1;
-        const double fraction = double(i) / double(n);
-        painter.setBrush(QColor(0, int(std::round(120 + 80 * fraction)), int(std::round(200 - 20 * fraction)), 180));
-        painter.drawRect(QRectF(x, area.bottom() - height, std::max(barWidth - 2, 0.5), height));
-        if (i < kPeakCount && peaks_[i] > kPeakShown) {
-            QColor mark = accent_;
-            mark.setAlpha(200);
-            painter.setBrush(mark);
-            const double peakY = area.bottom() - std::min(double(peaks_[i]), 1.0) * area.height();
-            painter.drawRect(QRectF(x, peakY - 2, std::max(barWidth - 2, 0.5), 2));
-        }
-    }
-}
-
-// ----- Mouse -----
-
-void MusicWidget::mouseMoveEvent(QMouseEvent *event)
-{
-    // The main window watches the pointer for its frameless border and cursor hiding.
-    if (QWidget *host = parentWidget()) {
-        const QPointF local = event->position() + QPointF(mapTo(host, QPoint(0, 0)));
-        QCoreApplication::postEvent(host, new QMouseEvent(event->type(), local, event->scenePosition(),
-                                                          event->globalPosition(), event->button(), event->buttons(),
-                                                          event->modifiers(), event->pointingDevice()));
-    }
-    // The copy stands for the original; letting it propagate as well would deliver it twice.
-    event->accept();
-}
-
-void MusicWidget::contextMenuEvent(QContextMenuEvent *event)
-{
-    QMenu menu(this);
-    menu.setStyleSheet(kMenuStyle);
-    menu.addAction(playing_ ? QStringLiteral("⏸  일시정지") : QStringLiteral("▶  재생"), this,
-                   &MusicWidget::playPauseRequested);
-    menu.addAction(QStringLiteral("⏮  이전 트랙"), this, &MusicWidget::prevRequested);
-    menu.addAction(QStringLiteral("⏭  다음 트랙"), this, &MusicWidget::nextRequested);
-    menu.addSeparator();
-    menu.addAction(shuffle_ ? QStringLiteral("✓  셔플 켜짐") : QStringLiteral("⇌  셔플"), this,
-                   [this] { setShuffle(!shuffle_); });
-    menu.addAction(repeat_ ? QStringLiteral("✓  반복 켜짐") : QStringLiteral("↺  반복"), this,
-                   [this] { setRepeat(!repeat_); });
-    menu.addSeparator();
-    menu.addAction(QStringLiteral("☰  재생목록 보기"), this, [this] { onRightPanelToggle(PlaylistPage); });
-    menu.addAction(QStringLiteral("♪  가사 보기"), this, [this] { onRightPanelToggle(LyricsPage); });
-    if (equalizer_)
-        menu.addAction(QStringLiteral("🎚  이퀄라이저"), this, [this] { onRightPanelToggle(EqualizerPage); });
-    menu.addSeparator();
-    menu.addAction(QStringLiteral("ℹ  파일 정보"), this, &MusicWidget::showFileInfo);
-    menu.addAction(QStringLiteral("➕  재생목록에 추가"), this,
-                   [this] { emit addToPlaylistRequested(track_.filePath); });
-    menu.addSeparator();
-    menu.addAction(QStringLiteral("⚙  설정"), this, &MusicWidget::settingsRequested);
-    menu.exec(event->globalPos());
-}
-
-void MusicWidget::showFileInfo()
-{
-    QMessageBox box(QMessageBox::Information, QStringLiteral("파일 정보"), MusicView::fileInfoText(track_),
-                    QMessageBox::Ok, this);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    canvas_.paint(painter, event->rect());
 }

@@ -1,16 +1,17 @@
 #pragma once
 
+#include "music/MusicCanvas.h"
+#include "music/MusicViewHelpers.h"
 #include "music/TrackInfo.h"
 
 #include <QColor>
 #include <QList>
-#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
-class ClickSeekSlider;
 class LyricsWidget;
 class MpvCore;
+class MusicSeekBar;
 class PlaylistPanel;
 class QLabel;
 class QPushButton;
@@ -22,7 +23,8 @@ class QTimer;
 // track texts and format badges, a spectrum with falling peaks, transport and volume, a
 // technical status line, and a right-hand panel with lyrics, equalizer and playlist pages.
 // The host feeds it the track, output format, positions, play state and spectrum; user intent
-// leaves as signals. The engine is touched only for the A-B loop.
+// leaves as signals. The engine is touched only for the A-B loop. Painting is MusicCanvas's;
+// the A-B loop, the context menu and the mute button live in MusicWidgetCommands.cpp.
 class MusicWidget : public QWidget
 {
     Q_OBJECT
@@ -39,7 +41,10 @@ public:
     void setEqualizerPage(QWidget *page);
 
     void setTrack(const TrackInfo &info);
-    void setOutputInfo(int outputRate, const QString &outputFormat, bool exclusive);
+    // The audio format once the engine knows it, which may be well after the track was set:
+    // the codec, rate, depth and channels of `format` replace the track's; nothing else does.
+    void setTrackFormat(const TrackInfo &format);
+    void setOutputInfo(const MusicView::OutputPath &output);
     // A warning in the status line, until the next track or output report replaces it.
     void showNotice(const QString &text);
     void setPlaying(bool playing);
@@ -48,20 +53,23 @@ public:
     // Neither emits volumeChanged: the values come from the engine or the settings.
     void setVolume(int volume);
     void setSpeed(double speed);
-    // Both emit their toggle signal only when the state really changes.
+    // The engine's modes, shown on the buttons; neither emits. A click on a button (or its menu
+    // entry) asks for the other state with shuffleToggled / repeatToggled.
     void setShuffle(bool on);
     void setRepeat(bool on);
+    bool isShuffleOn() const { return shuffle_; }
+    bool isRepeatOn() const { return repeat_; }
 
     const TrackInfo &track() const { return track_; }
     LyricsWidget *lyricsWidget() const { return lyrics_; }
     PlaylistPanel *playlistPanel() const { return playlist_; }
     int currentPage() const;
-    QColor accentColour() const { return accent_; }
+    QColor accentColour() const { return canvas_.accent(); }
     QString statusText() const;
     // Codec, bit depth, sample rate, channels, in that order.
     QStringList badgeTexts() const;
     AbState abState() const { return abState_; }
-    double rotationAngle() const { return angle_; }
+    double rotationAngle() const { return canvas_.angle(); }
 
 signals:
     void seekRequested(double seconds);
@@ -95,16 +103,15 @@ private:
     QWidget *buildBottomRow();
     QPushButton *makeRoundButton(const QString &text, const QString &toolTip, int width, int height);
 
-    void paintDisc(QPainter &painter);
-    void paintSpectrum(QPainter &painter);
-    void rebuildBackground();
     void updateBadges();
     void setStatusLine(const QString &text, bool bitPerfect);
     void paintStatusLine(const QString &text, const QString &colour);
     void updateAnimationTimers();
     void onPeakTick();
-    void onSeekSliderEvent();
+    void showSpectrumChange();
     void onMuteClicked();
+    void toggleShuffle();
+    void toggleRepeat();
     void resetAbLoop();
     void showAbState();
     void showFileInfo();
@@ -119,12 +126,8 @@ private:
     AbState abState_ = AbIdle;
     double abA_ = -1.0;
     double abB_ = -1.0;
-    double angle_ = 0.0;
-    QColor accent_;
-    QImage blurred_;   // the cover's blur, kept so a resize only rescales it
-    QPixmap background_;
-    QList<float> levels_;
-    QList<float> peaks_;
+    MusicCanvas canvas_;
+    bool spectrumChanged_ = false; // new bars wait for the disc's next turn
     // Shared by every music view, so unmuting in the mini player restores what the full view muted.
     static int preMuteVolume_;
 
@@ -149,7 +152,7 @@ private:
     QPointer<QWidget> equalizer_;
     PlaylistPanel *playlist_ = nullptr;
     QLabel *positionLabel_ = nullptr;
-    ClickSeekSlider *seekSlider_ = nullptr;
+    MusicSeekBar *seekSlider_ = nullptr;
     QLabel *durationLabel_ = nullptr;
     QPushButton *muteButton_ = nullptr;
     QSlider *volumeSlider_ = nullptr;

@@ -1,5 +1,7 @@
 #include "music/PlaylistPanel.h"
 
+#include "music/MusicLook.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,7 +19,8 @@ const QString kPanelStyle = QStringLiteral(
     "#PlaylistPanel QListWidget::item { padding: 4px 6px; border-bottom: 1px solid #1c1c1c; }"
     "#PlaylistPanel QListWidget::item:hover { background: #1e1e1e; }"
     "#PlaylistPanel QListWidget::item:selected { background: #1a3030; color: #ffffff;"
-    " border-left: 3px solid #00c8b4; }");
+    " border-left: 3px solid %1; }")
+                                  .arg(MusicLook::kTeal);
 
 } // namespace
 
@@ -76,6 +79,14 @@ void PlaylistPanel::setCurrentIndex(int index)
 int PlaylistPanel::count() const
 {
     return list_->count();
+}
+
+QStringList PlaylistPanel::tracks() const
+{
+    QStringList texts;
+    for (int row = 0; row < list_->count(); ++row)
+        texts << list_->item(row)->text();
+    return texts;
 }
 
 bool PlaylistPanel::isRowShown(int index) const

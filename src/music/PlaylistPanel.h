@@ -21,6 +21,8 @@ public:
     // Marks the playing row (-1 for none) without emitting anything.
     void setCurrentIndex(int index);
     int count() const;
+    // The rows' texts, top to bottom, hidden ones too.
+    QStringList tracks() const;
     bool isRowShown(int index) const;
 
 signals:

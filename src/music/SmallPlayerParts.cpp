@@ -6,14 +6,11 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include <algorithm>
 #include <cmath>
 
 namespace SmallPlayer {
 
 namespace {
-
-constexpr int kSeekRange = 1000;
 
 QPixmap roundedCover(const QPixmap &cover, int side, int radius, qreal ratio)
 {
@@ -84,35 +81,6 @@ void paintBody(QPainter &painter, const QRect &rect, qreal radius, int alpha)
     painter.setBrush(QColor(18, 18, 18, alpha));
     // Half a pixel in, so the outline falls on whole pixels instead of blurring across two.
     painter.drawRoundedRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
-}
-
-SeekBar::SeekBar(QWidget *parent)
-    : ClickSeekSlider(Qt::Horizontal, parent)
-{
-    setRange(0, kSeekRange);
-    setFocusPolicy(Qt::NoFocus);
-    // Pressing, every drag step and releasing each arrive as one sliderMoved.
-    connect(this, &QSlider::sliderMoved, this, &SeekBar::requestSeek);
-    // The wheel moves the handle without pressing it; that is a seek too.
-    connect(this, &QSlider::actionTriggered, this, [this] {
-        if (!isSliderDown())
-            requestSeek();
-    });
-}
-
-void SeekBar::setPosition(double position, double duration)
-{
-    duration_ = std::isfinite(duration) ? duration : 0.0;
-    if (isSliderDown())
-        return;
-    const double fraction = duration_ > 0 && std::isfinite(position) ? std::clamp(position / duration_, 0.0, 1.0) : 0.0;
-    setValue(int(std::round(fraction * kSeekRange)));
-}
-
-void SeekBar::requestSeek()
-{
-    if (duration_ > 0)
-        emit seekRequested(sliderPosition() * duration_ / kSeekRange);
 }
 
 WindowDragger::WindowDragger(QWidget *window)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/controls/ClickSeekSlider.h"
-
 #include <QLabel>
 #include <QObject>
 #include <QPoint>
@@ -14,13 +12,6 @@ class QPushButton;
 // What the mini strip and the compact panel have in common, so the two stand-ins for the main
 // window look and behave alike.
 namespace SmallPlayer {
-
-// The accent of the music views; a name rather than a QColor, as most of its uses are style sheets.
-inline const QString kTeal = QStringLiteral("#00c8b4");
-inline const QString kSansFont = QStringLiteral("'Malgun Gothic', 'Segoe UI', 'Noto Sans CJK KR', sans-serif");
-inline const QString kMonoFont = QStringLiteral("Consolas, 'DejaVu Sans Mono', monospace");
-inline const QString kClockStyle =
-    QStringLiteral("QLabel { color: #888888; font-size: 10px; font-family: %1; }").arg(kMonoFont);
 
 // Minutes unpadded: the clocks are narrow, and "3:07" reads at a glance. Whole seconds passed;
 // anything not a finite positive time reads as "0:00".
@@ -45,26 +36,6 @@ QPushButton *makeButton(const QString &text, const QString &toolTip, int side, c
 
 // The dark rounded body behind a translucent frameless window; alpha is its opacity.
 void paintBody(QPainter &painter, const QRect &rect, qreal radius, int alpha);
-
-// A seek bar on a fixed 0..1000 scale, so its value does not depend on the track's length.
-class SeekBar : public ClickSeekSlider
-{
-    Q_OBJECT
-public:
-    explicit SeekBar(QWidget *parent = nullptr);
-
-    // Leaves the handle alone while the user holds it.
-    void setPosition(double position, double duration);
-
-signals:
-    // Every move the user makes: pressing, each drag step, releasing and the wheel.
-    void seekRequested(double seconds);
-
-private:
-    void requestSeek();
-
-    double duration_ = 0.0;
-};
 
 // Lets a frameless window be moved by dragging its body with the left button. It watches the
 // window's own mouse events, so a press that a button or slider takes never starts a drag.

@@ -47,7 +47,7 @@ QPixmap coverOf(const QString &path)
 
 } // namespace
 
-TrackInfo read(const MpvCore &engine, const QString &path)
+TrackInfo readFormat(const MpvCore &engine, const QString &path)
 {
     TrackInfo track;
     track.filePath = path;
@@ -57,6 +57,12 @@ TrackInfo read(const MpvCore &engine, const QString &path)
     track.bitDepth = AudioHeader::bitDepth(path);
     if (track.bitDepth == 0)
         track.bitDepth = bitDepthFromEngineFormat(engine.propertyText(QStringLiteral("audio-params/format")));
+    return track;
+}
+
+TrackInfo read(const MpvCore &engine, const QString &path)
+{
+    TrackInfo track = readFormat(engine, path);
     track.title = engine.propertyText(QStringLiteral("media-title"));
     track.artist = engine.propertyText(QStringLiteral("metadata/by-key/artist"));
     track.album = engine.propertyText(QStringLiteral("metadata/by-key/album"));

@@ -9,6 +9,9 @@ class MpvCore;
 namespace TrackInfoReader {
 
 TrackInfo read(const MpvCore &engine, const QString &path);
+// Only the audio format of the record (codec, rate, depth, channels), which the engine may
+// know only some time after the file has loaded.
+TrackInfo readFormat(const MpvCore &engine, const QString &path);
 
 // The first of cover.jpg, cover.png, folder.jpg, albumart.jpg and front.jpg in the audio file's
 // folder, whatever the case of its name ("Folder.JPG" too); empty when there is none.

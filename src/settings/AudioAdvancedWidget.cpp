@@ -1,98 +1,40 @@
 #include "settings/AudioAdvancedWidget.h"
 
-#include "app/AppIdentity.h"
-#include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
+#include "settings/AudioAdvancedSettings.h"
 #include "settings/ImpulseResponse.h"
-#include "ui/controls/PanelParts.h"
+#include "settings/PageStyle.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSettings>
 #include <QSlider>
+#include <QStyle>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <utility>
 
 namespace {
-#define VELMORAN_AUDIO_FONTS "font-family: 'Malgun Gothic', 'Segoe UI', 'Noto Sans CJK KR', sans-serif;"
-const QString kPageStyle = QStringLiteral(
-    "#AudioAdvancedWidget, #AudioAdvancedPage { background: #141414; }"
-    "QTabWidget::pane { border: none; border-top: 1px solid #2a2a2a; }"
-    "QTabBar::tab { background: #1a1a1a; color: #9e9e9e; padding: 4px 12px; border: none; font-size: 11px; "
-    VELMORAN_AUDIO_FONTS " }"
-    "QTabBar::tab:selected { color: #00c8b4; border-bottom: 2px solid #00c8b4; }"
-    "QLabel { color: #bdbdbd; font-size: 11px; background: transparent; " VELMORAN_AUDIO_FONTS " }"
-    "QLabel[role=\"caption\"] { color: #9e9e9e; font-weight: 700; }"
-    "QLabel[role=\"note\"] { color: #808080; font-size: 10px; }"
-    "#irFileLabel { color: #ddd; background: #1a1a1a; border: 1px solid #2a2a2a; border-radius: 3px;"
-    "  padding: 4px 8px; }"
-    "#gainValueLabel { color: #00c8b4; font-family: Consolas, 'DejaVu Sans Mono', monospace; }"
-    "QLabel[state=\"ok\"] { color: #4caf50; }"
-    "QLabel[state=\"off\"] { color: #666666; }"
-    "QLabel[state=\"error\"] { color: #ef5350; }"
-    "QLineEdit { background: #1e1e1e; color: #dcdcdc; border: 1px solid #333333; border-radius: 3px;"
-    "  padding: 0px 6px; font-size: 11px; }"
-    "QLineEdit:focus { border-color: #00c8b4; }"
-    "QCheckBox { color: #bdbdbd; font-size: 11px; spacing: 5px; " VELMORAN_AUDIO_FONTS " }"
-    "QCheckBox:disabled { color: #5a5a5a; }"
-    "QCheckBox::indicator { width: 10px; height: 10px; border: 1px solid #4a4a4a; border-radius: 2px;"
-    "  background: #1e1e1e; }"
-    "QCheckBox::indicator:checked { background: #00c8b4; border-color: #00c8b4; }"
-    "QPushButton { background: #1e1e1e; color: #dcdcdc; border: 1px solid #333333; border-radius: 3px;"
-    "  padding: 0px 8px; font-size: 11px; " VELMORAN_AUDIO_FONTS " }"
-    "QPushButton:hover { border-color: #00c8b4; }"
-    "QPushButton:disabled { color: #5a5a5a; }"
-    "#applyPluginsButton { background: #00c8b4; color: #0d0d0d; border: none; font-weight: 700; }"
-    "QSlider::groove:horizontal { height: 3px; background: #333333; }"
-    "QSlider::handle:horizontal { width: 10px; margin: -4px 0; border-radius: 5px; background: #00c8b4; }"
-    "QListWidget { background: #101010; color: #dcdcdc; border: 1px solid #262626; border-radius: 3px;"
-    "  font-size: 11px; outline: none; " VELMORAN_AUDIO_FONTS " }"
-    "QListWidget::item { padding: 2px 3px; }"
-    "QListWidget::item:selected { background: #1d3d39; }"
-    "QFrame[role=\"rule\"] { background: #2a2a2a; }");
-#undef VELMORAN_AUDIO_FONTS
+const QString kPageStyle = PageStyle::sheet({QStringLiteral("AudioAdvancedWidget"), QStringLiteral("AudioAdvancedPage")})
+    + QStringLiteral("#irFileLabel { color: #ddd; background: #1a1a1a; border: 1px solid #2a2a2a; border-radius: 3px;"
+                     "  padding: 4px 8px; }"
+                     "#gainValueLabel { color: #00c8b4; font-family: Consolas, 'DejaVu Sans Mono', monospace; }"
+                     "#applyPluginsButton { background: #00c8b4; color: #0d0d0d; border: none; font-weight: 700; }");
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kLabelRole = Qt::UserRole + 1;
 constexpr int kControlsRole = Qt::UserRole + 2;
 
-QSettings appSettings()
-{
-    return QSettings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication));
-}
-
 QString gainText(int db)
 {
     return QStringLiteral("%1%2 dB").arg(db > 0 ? QStringLiteral("+") : QString()).arg(db);
-}
-
-QLabel *note(const QString &text)
-{
-    auto *label = new QLabel(text);
-    label->setProperty("role", QStringLiteral("note"));
-    label->setWordWrap(true);
-    return label;
-}
-
-// A tab of the page: its explanation on top, the rest added below by the caller.
-QVBoxLayout *pageColumn(QWidget *page, const QString &explanation)
-{
-    page->setObjectName(QStringLiteral("AudioAdvancedPage"));
-    auto *column = new QVBoxLayout(page);
-    column->setContentsMargins(12, 10, 12, 10);
-    column->setSpacing(6);
-    column->addWidget(note(explanation));
-    return column;
 }
 
 QString pluginItemText(const PluginEntry &entry)
@@ -103,70 +45,11 @@ QString pluginItemText(const PluginEntry &entry)
     return text;
 }
 
-// Plug-ins whose text would reach the engine; the first problem otherwise.
-QString chainProblem(const QList<PluginEntry> &entries)
+QString unreadableAtStart(const QString &what)
 {
-    for (const PluginEntry &entry : entries)
-        if (const QString problem = PluginChain::problem(entry); !problem.isEmpty())
-            return QStringLiteral("%1: %2").arg(QFileInfo(entry.path).fileName(), problem);
-    return {};
-}
-
-// Remembers across starts that the engine refused a saved filter, also when no page exists.
-void forgetRefused(AudioFilterSlot slot)
-{
-    QSettings settings = appSettings();
-    if (slot == AudioFilterSlot::RoomCorrection)
-        writeSetting(settings, SettingsKeys::audioAdvancedConvEnabled, false);
-    else if (slot == AudioFilterSlot::PlugIns)
-        writeSetting(settings, SettingsKeys::audioAdvancedPluginsEnabled, false);
+    return QStringLiteral("오류: %1 — 선택은 유지되며, 파일을 다시 읽을 수 있으면 다음 시작 때 적용됩니다.").arg(what);
 }
 } // namespace
-
-QString AudioAdvancedWidget::roomCorrectionFilter(const QString &irPath, int gainDb, bool normalize, QString *error)
-{
-    const ImpulseResponse ir = ImpulseResponse::readFile(irPath);
-    if (const QString reason = ir.unusableReason(); !reason.isEmpty()) {
-        if (error)
-            *error = reason;
-        return {};
-    }
-    const double gain = std::pow(10.0, gainDb / 20.0) / (normalize ? ir.peak : 1.0);
-    return AudioGraph::roomCorrection(irPath, ir.channels, gain);
-}
-
-void AudioAdvancedWidget::applySaved(MpvCore *engine)
-{
-    if (!engine)
-        return;
-    if (!engine->property("velmoranAudioAdvancedWatched").toBool()) {
-        engine->setProperty("velmoranAudioAdvancedWatched", true);
-        connect(engine, &MpvCore::audioFilterFailed, engine,
-                [](AudioFilterSlot slot, const QString &) { forgetRefused(slot); });
-    }
-    const QSettings settings = appSettings();
-    if (readSetting(settings, SettingsKeys::audioAdvancedConvEnabled)) {
-        QString error;
-        const QString filter = roomCorrectionFilter(readSetting(settings, SettingsKeys::audioAdvancedIrPath),
-                                                    readSetting(settings, SettingsKeys::audioAdvancedGainDb),
-                                                    readSetting(settings, SettingsKeys::audioAdvancedIrNormalize),
-                                                    &error);
-        if (filter.isEmpty() || !engine->setAudioFilter(AudioFilterSlot::RoomCorrection, filter)) {
-            qWarning().noquote() << "[오디오] 저장된 룸 코렉션을 적용하지 못했습니다:" << error;
-            forgetRefused(AudioFilterSlot::RoomCorrection);
-        }
-    }
-    if (readSetting(settings, SettingsKeys::audioAdvancedPluginsEnabled)) {
-        const QList<PluginEntry> entries =
-            PluginChain::fromStored(readSetting(settings, SettingsKeys::audioAdvancedVstPlugins));
-        const QString problem = chainProblem(entries);
-        if (!problem.isEmpty() || entries.isEmpty()
-            || !engine->setAudioFilter(AudioFilterSlot::PlugIns, PluginChain::filterText(entries))) {
-            qWarning().noquote() << "[오디오] 저장된 플러그인 체인을 적용하지 못했습니다:" << problem;
-            forgetRefused(AudioFilterSlot::PlugIns);
-        }
-    }
-}
 
 AudioAdvancedWidget::AudioAdvancedWidget(MpvCore *core, QWidget *parent) : QWidget(parent), core_(core)
 {
@@ -186,137 +69,6 @@ AudioAdvancedWidget::AudioAdvancedWidget(MpvCore *core, QWidget *parent) : QWidg
     loadSettings();
 }
 
-QWidget *AudioAdvancedWidget::buildRoomPage()
-{
-    auto *page = new QWidget;
-    QVBoxLayout *column = pageColumn(page, QStringLiteral("REW(Room EQ Wizard) 등에서 생성한 임펄스 응답(IR) WAV 파일을 로드하여\n"
-                                          "실내 음향 특성을 보정합니다. 스테레오 또는 모노 IR 파일을 지원합니다."));
-
-    column->addWidget(PanelParts::caption(QStringLiteral("임펄스 응답 (IR) 파일")));
-    auto *fileRow = new QHBoxLayout;
-    irFileLabel_ = new QLabel(QStringLiteral("파일을 선택하세요..."));
-    irFileLabel_->setObjectName(QStringLiteral("irFileLabel"));
-    auto *browse = PanelParts::button(QStringLiteral("찾아보기..."), QStringLiteral("IR WAV 파일 선택"), 24);
-    browse->setFixedWidth(80);
-    connect(browse, &QPushButton::clicked, this, &AudioAdvancedWidget::onBrowseIrFile);
-    fileRow->addWidget(irFileLabel_, 1);
-    fileRow->addWidget(browse);
-    column->addLayout(fileRow);
-    irInfoLabel_ = note(QString());
-    column->addWidget(irInfoLabel_);
-
-    convolutionCheck_ = new QCheckBox(QStringLiteral("컨볼루션 룸 코렉션 활성화"));
-    convolutionCheck_->setObjectName(QStringLiteral("convolutionCheck"));
-    convolutionCheck_->setEnabled(false);
-    connect(convolutionCheck_, &QCheckBox::toggled, this, &AudioAdvancedWidget::onConvolutionToggled);
-    normalizeCheck_ = new QCheckBox(QStringLiteral("IR 피크 정규화"));
-    normalizeCheck_->setObjectName(QStringLiteral("normalizeCheck"));
-    normalizeCheck_->setToolTip(QStringLiteral("IR의 최대 샘플이 0 dBFS가 되도록 맞춘 뒤 게인을 적용합니다"));
-    connect(normalizeCheck_, &QCheckBox::toggled, this, [this] {
-        if (!loading_ && convolutionCheck_->isChecked())
-            applyConvolution();
-        saveSettings();
-    });
-    column->addWidget(convolutionCheck_);
-    column->addWidget(normalizeCheck_);
-
-    column->addWidget(PanelParts::rule());
-    column->addWidget(PanelParts::caption(QStringLiteral("출력 게인 보정")));
-    auto *gainRow = new QHBoxLayout;
-    gainSlider_ = new QSlider(Qt::Horizontal);
-    gainSlider_->setObjectName(QStringLiteral("gainSlider"));
-    gainSlider_->setRange(-12, 12);
-    gainSlider_->setTickInterval(3);
-    gainSlider_->setTickPosition(QSlider::TicksBelow);
-    gainSlider_->setFocusPolicy(Qt::NoFocus);
-    gainValueLabel_ = new QLabel(gainText(0));
-    gainValueLabel_->setObjectName(QStringLiteral("gainValueLabel"));
-    gainValueLabel_->setFixedWidth(48);
-    connect(gainSlider_, &QSlider::valueChanged, this, &AudioAdvancedWidget::onGainChanged);
-    gainRow->addWidget(new QLabel(QStringLiteral("게인:")));
-    gainRow->addWidget(gainSlider_, 1);
-    gainRow->addWidget(gainValueLabel_);
-    column->addLayout(gainRow);
-
-    column->addWidget(PanelParts::rule());
-    roomStatus_ = new QLabel;
-    roomStatus_->setObjectName(QStringLiteral("roomStatus"));
-    roomStatus_->setWordWrap(true);
-    setStatus(roomStatus_, QStringLiteral("비활성"), "off");
-    column->addWidget(roomStatus_);
-    column->addStretch(1);
-    return page;
-}
-
-QWidget *AudioAdvancedWidget::buildPluginPage()
-{
-    auto *page = new QWidget;
-    QVBoxLayout *column = pageColumn(page, QStringLiteral("LADSPA 플러그인을 등록하면 재생 시 실시간 오디오 체인에 적용됩니다.\n"
-                                          "Linux: LADSPA 플러그인 .so 파일을 지원합니다 (LV2는 지원하지 않습니다).\n"
-                                          "플러그인 적용 순서는 드래그로 변경할 수 있습니다."));
-
-    column->addWidget(PanelParts::caption(QStringLiteral("등록된 LADSPA 플러그인")));
-    pluginList_ = new QListWidget;
-    pluginList_->setObjectName(QStringLiteral("pluginList"));
-    pluginList_->setMinimumHeight(120);
-    pluginList_->setDragDropMode(QAbstractItemView::InternalMove);
-    pluginList_->setDefaultDropAction(Qt::MoveAction);
-    // A drop reorders by removing and inserting rows: the new order is saved once it settles.
-    connect(pluginList_->model(), &QAbstractItemModel::rowsMoved, this, [this] { saveSettings(); });
-    connect(pluginList_->model(), &QAbstractItemModel::rowsInserted, this, [this] {
-        if (!loading_)
-            QTimer::singleShot(0, this, &AudioAdvancedWidget::saveSettings);
-    });
-    connect(pluginList_, &QListWidget::currentRowChanged, this, &AudioAdvancedWidget::onCurrentPluginChanged);
-    column->addWidget(pluginList_, 1);
-
-    auto *buttons = new QHBoxLayout;
-    auto *add = PanelParts::button(QStringLiteral("+ 플러그인 추가"), QStringLiteral("LADSPA .so 파일 추가"), 24);
-    removeButton_ = PanelParts::button(QStringLiteral("- 제거"), QStringLiteral("선택한 플러그인 제거"), 24);
-    removeButton_->setEnabled(false);
-    connect(add, &QPushButton::clicked, this, &AudioAdvancedWidget::onAddPlugin);
-    connect(removeButton_, &QPushButton::clicked, this, &AudioAdvancedWidget::onRemovePlugin);
-    buttons->addWidget(add);
-    buttons->addWidget(removeButton_);
-    buttons->addStretch(1);
-    column->addLayout(buttons);
-
-    auto *controlsRow = new QHBoxLayout;
-    controlsEdit_ = new QLineEdit;
-    controlsEdit_->setObjectName(QStringLiteral("controlsEdit"));
-    controlsEdit_->setPlaceholderText(QStringLiteral("예: c0=0.5|c1=2 (비우면 기본값)"));
-    controlsEdit_->setEnabled(false);
-    connect(controlsEdit_, &QLineEdit::editingFinished, this, &AudioAdvancedWidget::onControlsEdited);
-    controlsRow->addWidget(new QLabel(QStringLiteral("컨트롤:")));
-    controlsRow->addWidget(controlsEdit_, 1);
-    column->addLayout(controlsRow);
-    controlsHint_ = note(QString());
-    column->addWidget(controlsHint_);
-
-    column->addWidget(note(QStringLiteral("플러그인 적용: MPV af 체인을 통해 실시간 처리됩니다. "
-                                          "재생 중 적용 시 잠시 끊길 수 있습니다.")));
-    pluginsCheck_ = new QCheckBox(QStringLiteral("플러그인 체인 활성화"));
-    pluginsCheck_->setObjectName(QStringLiteral("pluginsCheck"));
-    connect(pluginsCheck_, &QCheckBox::toggled, this, [this] {
-        if (!loading_)
-            saveSettings();
-    });
-    auto *apply = PanelParts::button(QStringLiteral("지금 적용"), QStringLiteral("플러그인 체인을 재생에 적용"), 26);
-    apply->setObjectName(QStringLiteral("applyPluginsButton"));
-    connect(apply, &QPushButton::clicked, this, &AudioAdvancedWidget::applyPlugins);
-    auto *applyRow = new QHBoxLayout;
-    applyRow->addWidget(pluginsCheck_);
-    applyRow->addStretch(1);
-    applyRow->addWidget(apply);
-    column->addLayout(applyRow);
-    pluginStatus_ = new QLabel;
-    pluginStatus_->setObjectName(QStringLiteral("pluginStatus"));
-    pluginStatus_->setWordWrap(true);
-    setStatus(pluginStatus_, QStringLiteral("비활성"), "off");
-    column->addWidget(pluginStatus_);
-    return page;
-}
-
 void AudioAdvancedWidget::setStatus(QLabel *label, const QString &text, const char *state)
 {
     label->setText(text);
@@ -331,14 +83,23 @@ void AudioAdvancedWidget::setConvolutionChecked(bool on)
     convolutionCheck_->setChecked(on);
 }
 
+void AudioAdvancedWidget::setPluginsChecked(bool on)
+{
+    const QSignalBlocker blocker(pluginsCheck_);
+    pluginsCheck_->setChecked(on);
+}
+
 void AudioAdvancedWidget::showIrFile()
 {
     const ImpulseResponse ir = ImpulseResponse::readFile(irPath_);
     irFileLabel_->setText(QFileInfo(irPath_).fileName());
     irFileLabel_->setToolTip(irPath_);
     if (ir.ok()) {
+        const QString layout = ir.channels == 1   ? QStringLiteral("모노")
+                               : ir.channels == 2 ? QStringLiteral("스테레오")
+                                                  : QStringLiteral("%1채널").arg(ir.channels);
         irInfoLabel_->setText(QStringLiteral("%1 · %2 Hz · %3초 · 피크 %4 dBFS")
-                                  .arg(ir.channels == 1 ? QStringLiteral("모노") : ir.channels == 2 ? QStringLiteral("스테레오") : QStringLiteral("%1채널").arg(ir.channels))
+                                  .arg(layout)
                                   .arg(ir.sampleRate)
                                   .arg(ir.seconds(), 0, 'f', 2)
                                   .arg(ir.peak > 0 ? 20.0 * std::log10(ir.peak) : -INFINITY, 0, 'f', 1));
@@ -346,7 +107,8 @@ void AudioAdvancedWidget::showIrFile()
         irInfoLabel_->clear();
     }
     const QString reason = ir.unusableReason();
-    convolutionCheck_->setEnabled(reason.isEmpty());
+    // A box the user ticked stays usable even while its file cannot be read, so it can be undone.
+    convolutionCheck_->setEnabled(reason.isEmpty() || convolutionCheck_->isChecked());
     if (!reason.isEmpty())
         setStatus(roomStatus_, QStringLiteral("오류: ") + reason, "error");
 }
@@ -385,7 +147,7 @@ void AudioAdvancedWidget::applyConvolution()
         return;
     }
     QString error;
-    const QString filter = roomCorrectionFilter(irPath_, gainDb_, normalizeCheck_->isChecked(), &error);
+    const QString filter = AudioAdvanced::roomCorrectionFilter(irPath_, gainDb_, normalizeCheck_->isChecked(), &error);
     if (filter.isEmpty() || !core_->setAudioFilter(AudioFilterSlot::RoomCorrection, filter)) {
         if (error.isEmpty())
             error = QStringLiteral("엔진이 룸 코렉션 필터를 만들지 못했습니다.");
@@ -451,6 +213,30 @@ QList<PluginEntry> AudioAdvancedWidget::plugins() const
     return entries;
 }
 
+void AudioAdvancedWidget::addPluginItem(const PluginEntry &entry)
+{
+    // Not a drop: whoever adds the row applies the chain once it is complete.
+    const bool wasLoading = std::exchange(loading_, true);
+    auto *item = new QListWidgetItem(pluginItemText(entry));
+    item->setData(kPathRole, entry.path);
+    item->setData(kLabelRole, entry.label);
+    item->setData(kControlsRole, entry.controls);
+    item->setToolTip(entry.path);
+    item->setFlags(item->flags() & ~Qt::ItemIsDropEnabled); // drops go between items, never onto one
+    pluginList_->addItem(item);
+    loading_ = wasLoading;
+}
+
+// The list is the chain: while it is on, the engine runs what the list now says.
+void AudioAdvancedWidget::onPluginsChanged()
+{
+    if (loading_)
+        return;
+    if (pluginsCheck_->isChecked())
+        applyPlugins();
+    saveSettings();
+}
+
 QString AudioAdvancedWidget::addPlugin(const QString &path, const QString &label, const QString &controls)
 {
     const LadspaLibrary library = LadspaLibrary::inspect(path);
@@ -462,14 +248,8 @@ QString AudioAdvancedWidget::addPlugin(const QString &path, const QString &label
         setStatus(pluginStatus_, QStringLiteral("오류: ") + problem, "error");
         return problem;
     }
-    auto *item = new QListWidgetItem(pluginItemText(entry));
-    item->setData(kPathRole, entry.path);
-    item->setData(kLabelRole, entry.label);
-    item->setData(kControlsRole, entry.controls);
-    item->setToolTip(entry.path);
-    item->setFlags(item->flags() & ~Qt::ItemIsDropEnabled); // drops go between items, never onto one
-    pluginList_->addItem(item);
-    saveSettings();
+    addPluginItem(entry);
+    onPluginsChanged();
     return {};
 }
 
@@ -503,7 +283,7 @@ void AudioAdvancedWidget::onAddPlugin()
 void AudioAdvancedWidget::onRemovePlugin()
 {
     delete pluginList_->currentItem();
-    saveSettings();
+    onPluginsChanged();
 }
 
 void AudioAdvancedWidget::onCurrentPluginChanged()
@@ -530,6 +310,8 @@ void AudioAdvancedWidget::onControlsEdited()
     if (!item)
         return;
     const QString controls = controlsEdit_->text().trimmed();
+    if (controls == item->data(kControlsRole).toString())
+        return;
     const PluginEntry entry{item->data(kPathRole).toString(), item->data(kLabelRole).toString(), controls};
     if (const QString problem = PluginChain::problem(entry); !problem.isEmpty()) {
         setStatus(pluginStatus_, QStringLiteral("오류: ") + problem, "error");
@@ -537,7 +319,7 @@ void AudioAdvancedWidget::onControlsEdited()
     }
     item->setData(kControlsRole, controls);
     item->setText(pluginItemText(entry));
-    saveSettings();
+    onPluginsChanged();
 }
 
 void AudioAdvancedWidget::applyPlugins()
@@ -550,79 +332,93 @@ void AudioAdvancedWidget::applyPlugins()
         setStatus(pluginStatus_, QStringLiteral("플러그인 체인 비활성화됨."), "off");
         return;
     }
-    QString problem = chainProblem(entries);
+    QString problem = AudioAdvanced::chainProblem(entries);
     if (problem.isEmpty() && !core_->setAudioFilter(AudioFilterSlot::PlugIns, PluginChain::filterText(entries)))
         problem = QStringLiteral("엔진이 플러그인 체인을 만들지 못했습니다.");
     if (!problem.isEmpty()) {
         core_->clearAudioFilter(AudioFilterSlot::PlugIns);
-        pluginsCheck_->setChecked(false);
+        setPluginsChecked(false);
         setStatus(pluginStatus_, QStringLiteral("오류: ") + problem, "error");
         saveSettings();
         return;
     }
-    setStatus(pluginStatus_, QStringLiteral("플러그인 체인 적용됨: %1개 플러그인").arg(entries.size()), "ok");
+    showPluginsActive();
+}
+
+void AudioAdvancedWidget::showPluginsActive()
+{
+    setStatus(pluginStatus_, QStringLiteral("플러그인 체인 적용됨: %1개 플러그인").arg(pluginList_->count()), "ok");
 }
 
 void AudioAdvancedWidget::onFilterFailed(AudioFilterSlot slot, const QString &detail)
 {
-    const QString why = QStringLiteral("오류: %1 (%2)").arg(MpvCore::kAudioFilterFailedMessage.toString(), detail.trimmed());
-    if (slot == AudioFilterSlot::RoomCorrection) {
-        setConvolutionChecked(false);
-        setStatus(roomStatus_, why, "error");
-        emit convolutionChanged(false, QString());
-    } else if (slot == AudioFilterSlot::PlugIns) {
-        const QSignalBlocker blocker(pluginsCheck_);
-        pluginsCheck_->setChecked(false);
-        setStatus(pluginStatus_, why, "error");
-    } else {
+    if (slot != AudioFilterSlot::RoomCorrection && slot != AudioFilterSlot::PlugIns)
         return;
+    const bool room = slot == AudioFilterSlot::RoomCorrection;
+    // A file that went missing (a drive unmounted) keeps the choice for when it is back; a
+    // filter the engine could not build from files it can read is switched off.
+    const QString missing = room ? ImpulseResponse::readFile(irPath_).unusableReason()
+                                 : AudioAdvanced::chainProblem(plugins());
+    QLabel *status = room ? roomStatus_ : pluginStatus_;
+    if (!missing.isEmpty()) {
+        setStatus(status, unreadableAtStart(missing), "error");
+    } else {
+        room ? setConvolutionChecked(false) : setPluginsChecked(false);
+        setStatus(status, QStringLiteral("오류: %1 (%2)").arg(MpvCore::kAudioFilterFailedMessage.toString(), detail.trimmed()),
+                  "error");
+        saveSettings();
     }
-    saveSettings();
+    if (room)
+        emit convolutionChanged(false, QString());
 }
 
 void AudioAdvancedWidget::saveSettings()
 {
     if (loading_)
         return;
-    QSettings settings = appSettings();
-    writeSetting(settings, SettingsKeys::audioAdvancedIrPath, irPath_);
-    writeSetting(settings, SettingsKeys::audioAdvancedGainDb, gainDb_);
-    writeSetting(settings, SettingsKeys::audioAdvancedConvEnabled, convolutionCheck_->isChecked());
-    writeSetting(settings, SettingsKeys::audioAdvancedIrNormalize, normalizeCheck_->isChecked());
-    writeSetting(settings, SettingsKeys::audioAdvancedVstPlugins, PluginChain::toStored(plugins()));
-    writeSetting(settings, SettingsKeys::audioAdvancedPluginsEnabled, pluginsCheck_->isChecked());
+    const AudioAdvancedChoices choices{irPath_,
+                                       gainDb_,
+                                       normalizeCheck_->isChecked(),
+                                       convolutionCheck_->isChecked(),
+                                       plugins(),
+                                       pluginsCheck_->isChecked()};
+    choices.save();
 }
 
 void AudioAdvancedWidget::loadSettings()
 {
-    const QSettings settings = appSettings();
+    const AudioAdvancedChoices choices = AudioAdvancedChoices::load();
     loading_ = true;
-    irPath_ = readSetting(settings, SettingsKeys::audioAdvancedIrPath);
-    gainSlider_->setValue(readSetting(settings, SettingsKeys::audioAdvancedGainDb));
-    normalizeCheck_->setChecked(readSetting(settings, SettingsKeys::audioAdvancedIrNormalize));
+    irPath_ = choices.irPath;
+    gainSlider_->setValue(choices.gainDb);
+    normalizeCheck_->setChecked(choices.irNormalize);
     pluginList_->clear();
-    for (const PluginEntry &entry : PluginChain::fromStored(readSetting(settings, SettingsKeys::audioAdvancedVstPlugins))) {
-        auto *item = new QListWidgetItem(pluginItemText(entry));
-        item->setData(kPathRole, entry.path);
-        item->setData(kLabelRole, entry.label);
-        item->setData(kControlsRole, entry.controls);
-        item->setToolTip(entry.path);
-        item->setFlags(item->flags() & ~Qt::ItemIsDropEnabled);
-        pluginList_->addItem(item);
-    }
-    pluginsCheck_->setChecked(readSetting(settings, SettingsKeys::audioAdvancedPluginsEnabled));
-    const bool convolution = readSetting(settings, SettingsKeys::audioAdvancedConvEnabled);
+    for (const PluginEntry &entry : choices.plugins)
+        addPluginItem(entry);
+    setPluginsChecked(choices.pluginsOn);
+    setConvolutionChecked(choices.roomCorrection);
     if (!irPath_.isEmpty())
         showIrFile();
     loading_ = false;
 
-    // The engine already holds what applySaved gave it at start; only the texts follow it here.
-    const bool usable = convolutionCheck_->isEnabled();
-    setConvolutionChecked(convolution && usable);
-    if (convolution && usable && core_ && !core_->audioFilter(AudioFilterSlot::RoomCorrection).isEmpty())
-        showRoomActive();
-    else if (convolution && usable)
-        applyConvolution();
-    if (pluginsCheck_->isChecked() && core_ && !core_->audioFilter(AudioFilterSlot::PlugIns).isEmpty())
-        setStatus(pluginStatus_, QStringLiteral("플러그인 체인 적용됨: %1개 플러그인").arg(pluginList_->count()), "ok");
+    // The engine holds what was applied at start; the page shows that, applies what is
+    // missing, and keeps a choice whose file cannot be read now.
+    if (choices.roomCorrection) {
+        const QString reason = ImpulseResponse::readFile(irPath_).unusableReason();
+        if (!reason.isEmpty())
+            setStatus(roomStatus_, unreadableAtStart(QStringLiteral("IR 파일을 읽을 수 없습니다 (%1)").arg(reason)), "error");
+        else if (core_ && !core_->audioFilter(AudioFilterSlot::RoomCorrection).isEmpty())
+            showRoomActive();
+        else
+            applyConvolution();
+    }
+    if (choices.pluginsOn && !choices.plugins.isEmpty()) {
+        const QString problem = AudioAdvanced::chainProblem(choices.plugins);
+        if (!problem.isEmpty())
+            setStatus(pluginStatus_, unreadableAtStart(problem), "error");
+        else if (core_ && !core_->audioFilter(AudioFilterSlot::PlugIns).isEmpty())
+            showPluginsActive();
+        else
+            applyPlugins();
+    }
 }

@@ -17,19 +17,13 @@ enum class AudioFilterSlot;
 // impulse response, with a gain trim) and a chain of LADSPA plug-ins. Each owns its slot of the
 // engine's shared audio chain, so neither disturbs the other nor the equalizers. Every input is
 // checked here before the engine sees it, and what the engine refuses is taken back and said.
+// Each check box acts at once and is stored as it stands: what runs now runs after a restart.
+// The stored choices and their replay at start live in AudioAdvancedSettings.
 class AudioAdvancedWidget : public QWidget
 {
     Q_OBJECT
 public:
     explicit AudioAdvancedWidget(MpvCore *core, QWidget *parent = nullptr);
-
-    // Puts the saved room correction and plug-in chain into a freshly started engine, without
-    // the page. What cannot be used any more (file gone, refused by the engine) is switched off
-    // in the settings so that the next start does not try again.
-    static void applySaved(MpvCore *engine);
-
-    // The engine filter text for room correction; empty with `error` set when it cannot be built.
-    static QString roomCorrectionFilter(const QString &irPath, int gainDb, bool normalize, QString *error);
 
     QString irPath() const { return irPath_; }
     int gainDb() const { return gainDb_; }
@@ -56,6 +50,8 @@ public slots:
 private:
     QWidget *buildRoomPage();
     QWidget *buildPluginPage();
+    void addPluginItem(const PluginEntry &entry);
+    void onPluginsChanged();
     void onAddPlugin();
     void onRemovePlugin();
     void onCurrentPluginChanged();
@@ -64,7 +60,9 @@ private:
     void setStatus(QLabel *label, const QString &text, const char *state);
     void showIrFile();
     void showRoomActive();
+    void showPluginsActive();
     void setConvolutionChecked(bool on);
+    void setPluginsChecked(bool on);
 
     MpvCore *core_;
     QString irPath_;

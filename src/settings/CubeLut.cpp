@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QList>
 
+#include <algorithm>
 #include <cmath>
 #include <span>
 
@@ -33,6 +34,16 @@ bool readFloats(const QList<QByteArray> &fields, qsizetype from, std::span<float
         out[i] = float(value);
     }
     return true;
+}
+
+// An upper-case header keyword, never a number ("nan" and "inf" are lower case in data).
+bool isKeyword(const QByteArray &field)
+{
+    if (field.isEmpty() || field.at(0) < 'A' || field.at(0) > 'Z')
+        return false;
+    return std::all_of(field.begin(), field.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
 }
 
 } // namespace
@@ -100,6 +111,10 @@ std::optional<CubeLut> CubeLut::parse(const QByteArray &text, QString *error)
                 return refuse(QStringLiteral("LUT_3D_INPUT_RANGE 값이 잘못되었습니다"));
             lut.domainMin.fill(range[0]);
             lut.domainMax.fill(range[1]);
+        } else if (!inData && isKeyword(key)) {
+            // Other tools' header lines (LUT_IN_VIDEO_RANGE, LUT_OUT_VIDEO_RANGE, …) say nothing
+            // this reader needs; ffmpeg's own reader passes over them too.
+            continue;
         } else {
             std::array<float, 3> entry{};
             if (!readFloats(fields, 0, entry))

@@ -11,9 +11,10 @@
 // changing fastest, mapping input colours between domainMin and domainMax.
 struct CubeLut
 {
-    // A real LUT is 17³–65³; anything larger is no calibration file, and the file is read whole.
+    // A real LUT is 17³–65³ (65 is a common export size); anything larger is no calibration
+    // file, and the file is read whole.
     static constexpr int kMinSize = 2;
-    static constexpr int kMaxSize = 64;
+    static constexpr int kMaxSize = 65;
     static constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
 
     QString title;

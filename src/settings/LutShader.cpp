@@ -94,4 +94,10 @@ QString writeToCache(const CubeLut &lut, QString *error)
     return path;
 }
 
+QString forFile(const QString &path, QString *error)
+{
+    const std::optional<CubeLut> lut = CubeLut::load(path, error);
+    return lut ? writeToCache(*lut, error) : QString();
+}
+
 } // namespace LutShader

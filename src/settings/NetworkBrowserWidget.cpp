@@ -6,6 +6,7 @@
 #include "online/CastSession.h"
 #include "online/MediaStreamServer.h"
 #include "settings/CastDiscovery.h"
+#include "settings/PageStyle.h"
 #include "settings/SmbShare.h"
 #include "ui/controls/PanelParts.h"
 
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -39,28 +41,7 @@ constexpr const char *kGrey = "#666";
 constexpr const char *kRed = "#e57373";
 constexpr quint16 kStreamPort = 8080;
 
-#define VELMORAN_PAGE_FONTS "font-family: 'Malgun Gothic', 'Segoe UI', 'Noto Sans CJK KR', sans-serif;"
-const QString kPageStyle = QStringLiteral(
-    "#NetworkBrowserWidget { background: #141414; }"
-    "QLabel, QGroupBox { color: #bdbdbd; font-size: 11px; background: transparent; " VELMORAN_PAGE_FONTS " }"
-    "QGroupBox { border: 1px solid #2a2a2a; border-radius: 3px; margin-top: 8px; padding-top: 4px; }"
-    "QGroupBox::title { subcontrol-origin: margin; left: 6px; color: #9e9e9e; font-weight: 700; }"
-    "QLineEdit, QComboBox, QListWidget { background: #1e1e1e; color: #dcdcdc; border: 1px solid #333333;"
-    "  border-radius: 3px; padding: 0px 6px; font-size: 11px; " VELMORAN_PAGE_FONTS " }"
-    "QLineEdit:focus, QComboBox:hover { border-color: #00c8b4; }"
-    "QComboBox QAbstractItemView { background: #1e1e1e; color: #dcdcdc; selection-background-color: #00c8b4;"
-    "  selection-color: #0d0d0d; }"
-    "QCheckBox { color: #bdbdbd; font-size: 11px; spacing: 5px; " VELMORAN_PAGE_FONTS " }"
-    "QCheckBox::indicator { width: 10px; height: 10px; border: 1px solid #4a4a4a; border-radius: 2px;"
-    "  background: #1e1e1e; }"
-    "QCheckBox::indicator:checked { background: #00c8b4; border-color: #00c8b4; }"
-    "QPushButton { background: #1e1e1e; color: #dcdcdc; border: 1px solid #333333; border-radius: 3px;"
-    "  padding: 0px 8px; font-size: 11px; " VELMORAN_PAGE_FONTS " }"
-    "QPushButton:hover { border-color: #00c8b4; }"
-    "QTabWidget::pane { border: none; }"
-    "QTabBar::tab { background: #1a1a1a; color: #9e9e9e; padding: 3px 10px; font-size: 11px; " VELMORAN_PAGE_FONTS " }"
-    "QTabBar::tab:selected { color: #00c8b4; background: #202020; }");
-#undef VELMORAN_PAGE_FONTS
+const QString kPageStyle = PageStyle::sheet({QStringLiteral("NetworkBrowserWidget")});
 
 constexpr int kControlHeight = 22;
 
@@ -91,9 +72,10 @@ NetworkBrowserWidget::NetworkBrowserWidget(MpvCore *core, QWidget *parent)
 
     auto *tabs = new QTabWidget;
     tabs->setFocusPolicy(Qt::NoFocus);
-    tabs->addTab(createSmbTab(), QStringLiteral("SMB/NAS"));
-    tabs->addTab(create360Tab(), QStringLiteral("360° VR"));
-    tabs->addTab(createCastTab(), QStringLiteral("캐스팅"));
+    // A tab taller than the panel (a long cast status) scrolls instead of drawing over itself.
+    tabs->addTab(PanelParts::scroller(createSmbTab()), QStringLiteral("SMB/NAS"));
+    tabs->addTab(PanelParts::scroller(create360Tab()), QStringLiteral("360° VR"));
+    tabs->addTab(PanelParts::scroller(createCastTab()), QStringLiteral("캐스팅"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 4, 6, 4);
     layout->addWidget(tabs);
@@ -215,13 +197,19 @@ QWidget *NetworkBrowserWidget::createCastTab()
                                                     "아래 검색 버튼으로 자동 검색합니다. (포트: 8009)")));
     castStatus_ = statusLabel(QStringLiteral("castStatus"));
 
+    // Side by side, so that a long status (a failed cast) still fits the panel.
     auto *page = new QWidget;
-    auto *column = new QVBoxLayout(page);
-    column->addWidget(hint);
-    column->addWidget(deviceGroup);
-    column->addWidget(noteGroup);
-    column->addWidget(castStatus_);
-    column->addStretch();
+    auto *left = new QVBoxLayout;
+    left->addWidget(hint);
+    left->addWidget(deviceGroup);
+    left->addStretch();
+    auto *right = new QVBoxLayout;
+    right->addWidget(noteGroup);
+    right->addWidget(castStatus_);
+    right->addStretch();
+    auto *columns = new QHBoxLayout(page);
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
 
     connect(startButton, &QPushButton::clicked, this, &NetworkBrowserWidget::onCastStart);
     connect(scanButton, &QPushButton::clicked, this, &NetworkBrowserWidget::discoverCastDevices);

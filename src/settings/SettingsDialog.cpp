@@ -3,6 +3,7 @@
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
+#include "settings/VideoChoices.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -50,29 +51,16 @@ const std::pair<const char *, const char *> kSubtitleColours[] = {
 // Deband strength as the engine's threshold; the middle one is the engine's own default.
 const int kDebandThresholds[] = {32, 48, 64};
 
-// The properties a render profile writes over; the user's own choices for them follow it.
-const QStringList kProfileOverwrites{QStringLiteral("scale"), QStringLiteral("dscale"), QStringLiteral("deband"),
-                                     QStringLiteral("deband-threshold")};
+int debandStrengthFor(double threshold)
+{
+    return threshold <= 40 ? 0 : threshold <= 56 ? 1 : 2;
+}
 
 const QString kRenderProfile = QStringLiteral("render-profile");
 
 QString yesNo(bool on)
 {
     return on ? QStringLiteral("yes") : QStringLiteral("no");
-}
-
-QString firstWord(const QString &text)
-{
-    return text.section(QLatin1Char(' '), 0, 0);
-}
-
-// The "-copy" variants select the same decoder family as their plain items.
-QString hwdecFor(const QString &choice)
-{
-    for (const char *family : {"d3d11va", "dxva2", "nvdec", "auto"})
-        if (choice.contains(QLatin1String(family)))
-            return QLatin1String(family);
-    return QStringLiteral("no");
 }
 
 QString installedFamily(const QStringList &families)
@@ -119,6 +107,10 @@ void writeEngineValue(MpvCore *engine, const SettingsDialog::EngineValue &entry)
         engine->setVolume(value.toInt());
     } else if (name == QLatin1String("hwdec")) {
         engine->setHwdec(value);
+    } else if (name == QLatin1String("scale")) {
+        engine->setChosenScale(MpvCore::ScaleChooser::Settings, value);
+    } else if (name == QLatin1String("deband")) {
+        engine->setChosenDeband(value == QLatin1String("yes"));
     } else if (name == QLatin1String("interpolation")) {
         engine->setInterpolation(value == QLatin1String("yes"));
     } else {
@@ -176,11 +168,17 @@ SettingsDialog::SettingsDialog(MpvCore *engine, QWidget *parent)
     const std::pair<QWidget *, const char *> named[] = {
         {deviceCombo_, "deviceCombo"}, {exclusiveCheck_, "exclusiveCheck"}, {passthroughCheck_, "passthroughCheck"},
         {volumeSlider_, "volumeSlider"}, {hwdecCombo_, "hwdecCombo"}, {gpuApiCombo_, "gpuApiCombo"},
+        {surfaceCombo_, "surfaceCombo"},
         {profileCombo_, "profileCombo"}, {scalingCombo_, "scalingCombo"}, {toneMappingCombo_, "toneMappingCombo"},
         {debandCheck_, "debandCheck"}, {motionSmoothingCheck_, "motionSmoothingCheck"}, {fontCombo_, "fontCombo"},
         {fontSizeSlider_, "fontSizeSlider"}, {boldCheck_, "boldCheck"}, {colorCombo_, "colorCombo"},
         {shadowCheck_, "shadowCheck"}, {autoLoadCheck_, "autoLoadCheck"}, {deeplKeyEdit_, "deeplKeyEdit"},
-        {languageCombo_, "languageCombo"}, {screenshotFormatCombo_, "screenshotFormatCombo"}};
+        {languageCombo_, "languageCombo"}, {screenshotFormatCombo_, "screenshotFormatCombo"},
+        {ac3Check_, "ac3Check"}, {eac3Check_, "eac3Check"}, {dtsCheck_, "dtsCheck"}, {dtsHdCheck_, "dtsHdCheck"},
+        {trueHdCheck_, "trueHdCheck"}, {dsdCombo_, "dsdCombo"}, {remoteCheck_, "remoteCheck"},
+        {debandStrengthCombo_, "debandStrengthCombo"}, {openSubtitlesKeyEdit_, "openSubtitlesKeyEdit"},
+        {papagoIdEdit_, "papagoIdEdit"}, {papagoSecretEdit_, "papagoSecretEdit"},
+        {rememberPosCheck_, "rememberPosCheck"}, {resumeCheck_, "resumeCheck"}, {screenshotDirEdit_, "screenshotDirEdit"}};
     for (const auto &[widget, name] : named)
         widget->setObjectName(QLatin1String(name));
 
@@ -191,11 +189,20 @@ SettingsDialog::SettingsDialog(MpvCore *engine, QWidget *parent)
     const char *const toneMappings[] = {"bt.2390", "hable", "reinhard", "mobius", "clip"};
     for (int i = 0; i < toneMappingCombo_->count(); ++i)
         toneMappingCombo_->setItemData(i, QLatin1String(toneMappings[i]));
+    for (int i = 0; i < surfaceCombo_->count(); ++i)
+        surfaceCombo_->setItemData(i, videoSurfacePreferenceText(VideoSurfacePreference(i)));
 
     loadStored();
     loadFromEngine();
     refreshAudioDevices();
     applied_ = engineValues();
+    shownAtOpen_ = shown();
+}
+
+SettingsDialog::Shown SettingsDialog::shown() const
+{
+    return {profileCombo_->currentIndex(), scalingCombo_->currentText(), debandCheck_->isChecked(),
+            hwdecCombo_->currentText(), debandStrengthCombo_->currentIndex()};
 }
 
 void SettingsDialog::loadStored()
@@ -216,16 +223,24 @@ void SettingsDialog::loadStored()
     dsdCombo_->setCurrentIndex(dsdMode > 0 && dsdMode < dsdCombo_->count() && offered(dsdCombo_, dsdMode) ? dsdMode : 0);
     remoteCheck_->setChecked(readSetting(s, SettingsKeys::remoteEnabled));
 
-    selectText(hwdecCombo_, readSetting(s, SettingsKeys::videoHwdec));
+    picked_ = VideoChoices::stored(s);
+    // What the user did not pick shows its default here and what the engine uses once the
+    // engine is asked (loadFromEngine).
+    const auto pickedOr = [this, &s](const char *name, const auto &key) {
+        return picked_.contains(QLatin1String(name)) ? readSetting(s, key) : key.defaultValue;
+    };
+    selectText(hwdecCombo_, pickedOr(VideoChoices::kHwdec, SettingsKeys::videoHwdec));
     const QString gpuApi = readSetting(s, SettingsKeys::videoGpuApi);
     int apiIndex = int(std::find(std::begin(kGpuApis), std::end(kGpuApis), gpuApi) - std::begin(kGpuApis));
     if (apiIndex >= int(std::size(kGpuApis)))
         apiIndex = readSetting(s, SettingsKeys::videoVoIndex);
     gpuApiCombo_->setCurrentIndex(qBound(0, apiIndex, gpuApiCombo_->count() - 1));
-    profileCombo_->setCurrentIndex(qBound(0, readSetting(s, SettingsKeys::videoRenderProfile), 3));
+    const auto surface = videoSurfacePreferenceFrom(readSetting(s, SettingsKeys::videoSurface));
+    surfaceCombo_->setCurrentIndex(int(surface.value_or(VideoSurfacePreference::Auto)));
+    profileCombo_->setCurrentIndex(qBound(0, pickedOr(VideoChoices::kProfile, SettingsKeys::videoRenderProfile), 3));
     scalingCombo_->setCurrentIndex(3);
-    selectText(scalingCombo_, readSetting(s, SettingsKeys::videoScaling));
-    debandCheck_->setChecked(readSetting(s, SettingsKeys::videoDeband));
+    selectText(scalingCombo_, pickedOr(VideoChoices::kScaling, SettingsKeys::videoScaling));
+    debandCheck_->setChecked(pickedOr(VideoChoices::kDeband, SettingsKeys::videoDeband));
     debandStrengthCombo_->setCurrentIndex(1);
     motionSmoothingCheck_->setChecked(readSetting(s, SettingsKeys::videoMotionSmoothing));
 
@@ -251,10 +266,12 @@ void SettingsDialog::loadFromEngine()
         return;
     if (const QString tone = engine_->propertyText(QStringLiteral("tone-mapping")); !tone.isEmpty())
         selectData(toneMappingCombo_, tone);
+    showAutomaticFromEngine();
     bool ok = false;
-    const int threshold = engine_->propertyText(QStringLiteral("deband-threshold")).toInt(&ok);
+    // The engine reads the threshold back as a decimal ("64.000000").
+    const double threshold = engine_->propertyText(QStringLiteral("deband-threshold")).toDouble(&ok);
     if (ok)
-        debandStrengthCombo_->setCurrentIndex(threshold <= 40 ? 0 : threshold <= 56 ? 1 : 2);
+        debandStrengthCombo_->setCurrentIndex(debandStrengthFor(threshold));
     if (const QString font = engine_->propertyText(QStringLiteral("sub-font")); !font.isEmpty())
         selectData(fontCombo_, font);
     const double size = engine_->propertyText(QStringLiteral("sub-font-size")).toDouble(&ok);
@@ -266,6 +283,29 @@ void SettingsDialog::loadFromEngine()
     if (colour.size() >= 7)
         selectData(colorCombo_, QLatin1Char('#') + colour.right(6));
     shadowCheck_->setChecked(engine_->propertyText(QStringLiteral("sub-shadow-offset")).toDouble() > 0.0);
+}
+
+// The scaler and debanding the user has not picked are the automatic ones: shown as the engine
+// has them, not as a default the engine does not use.
+void SettingsDialog::showAutomaticFromEngine()
+{
+    if (!engine_ || !engine_->isInitialized())
+        return;
+    if (!picked_.contains(QLatin1String(VideoChoices::kScaling))) {
+        const QString scale = engine_->propertyText(QStringLiteral("scale"));
+        int index = -1;
+        for (int i = 0; i < scalingCombo_->count() && index < 0; ++i)
+            if (VideoChoices::scalerOf(scalingCombo_->itemText(i)) == scale)
+                index = i;
+        if (index < 0 && !scale.isEmpty()) {
+            scalingCombo_->addItem(scale);
+            index = scalingCombo_->count() - 1;
+        }
+        if (index >= 0)
+            scalingCombo_->setCurrentIndex(index);
+    }
+    if (!picked_.contains(QLatin1String(VideoChoices::kDeband)))
+        debandCheck_->setChecked(engine_->propertyText(QStringLiteral("deband")) == QLatin1String("yes"));
 }
 
 void SettingsDialog::refreshAudioDevices()
@@ -297,7 +337,7 @@ QList<SettingsDialog::EngineValue> SettingsDialog::engineValues() const
     // The profile comes first: it rewrites the scalers and deband, which the user's own choices
     // below then override.
     QList<EngineValue> values{{kRenderProfile, QString::number(profileCombo_->currentIndex())}};
-    const QString scaler = firstWord(scalingCombo_->currentText());
+    const QString scaler = VideoChoices::scalerOf(scalingCombo_->currentText());
     values << EngineValue{QStringLiteral("scale"), scaler} << EngineValue{QStringLiteral("dscale"), scaler};
     // "clip" stands for leaving the tone mapping as it is.
     if (const QString tone = toneMappingCombo_->currentData().toString(); tone != QLatin1String("clip"))
@@ -306,7 +346,7 @@ QList<SettingsDialog::EngineValue> SettingsDialog::engineValues() const
            << EngineValue{QStringLiteral("deband-threshold"),
                           QString::number(kDebandThresholds[qBound(0, debandStrengthCombo_->currentIndex(), 2)])}
            << EngineValue{QStringLiteral("interpolation"), yesNo(motionSmoothingCheck_->isChecked())}
-           << EngineValue{QStringLiteral("hwdec"), hwdecFor(hwdecCombo_->currentText())};
+           << EngineValue{QStringLiteral("hwdec"), VideoChoices::hwdecOf(hwdecCombo_->currentText())};
 
     QString device = deviceCombo_->currentData().toString();
     QStringList codecs;
@@ -333,9 +373,26 @@ QList<SettingsDialog::EngineValue> SettingsDialog::engineValues() const
     return values;
 }
 
+// A control the user changed since the window opened is the user's from now on.
+void SettingsDialog::notePicks()
+{
+    const Shown now = shown();
+    const std::pair<bool, const char *> changes[] = {
+        {now.profile != shownAtOpen_.profile, VideoChoices::kProfile},
+        {now.scaling != shownAtOpen_.scaling, VideoChoices::kScaling},
+        {now.deband != shownAtOpen_.deband, VideoChoices::kDeband},
+        {now.hwdec != shownAtOpen_.hwdec, VideoChoices::kHwdec}};
+    for (const auto &[changed, name] : changes)
+        if (changed && !picked_.contains(QLatin1String(name)))
+            picked_ << QLatin1String(name);
+    strengthPicked_ = strengthPicked_ || now.debandStrength != shownAtOpen_.debandStrength;
+}
+
 void SettingsDialog::storeAll()
 {
     QSettings &s = settings_;
+    notePicks();
+    writeSetting(s, SettingsKeys::videoChosen, picked_);
     const QString device = deviceCombo_->currentData().toString();
     writeSetting(s, SettingsKeys::audioDevice, device.isEmpty() ? QStringLiteral("auto") : device);
     writeSetting(s, SettingsKeys::audioExclusive, exclusiveCheck_->isChecked());
@@ -352,6 +409,7 @@ void SettingsDialog::storeAll()
     writeSetting(s, SettingsKeys::videoHwdec, hwdecCombo_->currentText());
     writeSetting(s, SettingsKeys::videoGpuApi, QString::fromLatin1(kGpuApis[gpuApiCombo_->currentIndex()]));
     writeSetting(s, SettingsKeys::videoVoIndex, gpuApiCombo_->currentIndex());
+    writeSetting(s, SettingsKeys::videoSurface, surfaceCombo_->currentData().toString());
     writeSetting(s, SettingsKeys::videoRenderProfile, profileCombo_->currentIndex());
     writeSetting(s, SettingsKeys::videoScaling, scalingCombo_->currentText());
     writeSetting(s, SettingsKeys::videoDeband, debandCheck_->isChecked());
@@ -385,10 +443,22 @@ void SettingsDialog::onApply()
     if (engine_ && engine_->isInitialized()) {
         const QList<EngineValue> current = engineValues();
         const bool profileChanged = !current.isEmpty() && !applied_.contains(current.first());
+        // A new profile writes over the scalers and debanding; the user's own picks among them
+        // follow it, what the user never picked is left as the profile has it.
+        const auto pickedOverProfile = [this](const QString &name) {
+            if (name == QLatin1String("scale") || name == QLatin1String("dscale"))
+                return picked_.contains(QLatin1String(VideoChoices::kScaling));
+            if (name == QLatin1String("deband"))
+                return picked_.contains(QLatin1String(VideoChoices::kDeband));
+            return name == QLatin1String("deband-threshold") && strengthPicked_;
+        };
         for (const EngineValue &entry : current)
-            if (!applied_.contains(entry) || (profileChanged && kProfileOverwrites.contains(entry.name)))
+            if (!applied_.contains(entry) || (profileChanged && pickedOverProfile(entry.name)))
                 writeEngineValue(engine_, entry);
-        applied_ = current;
+        if (profileChanged)
+            showAutomaticFromEngine();
+        applied_ = engineValues();
+        shownAtOpen_ = shown();
     }
     emit settingsApplied();
 }
@@ -414,22 +484,24 @@ void SettingsDialog::applySavedAtStart(MpvCore *engine)
         return;
     const QSettings s(QLatin1StringView(AppIdentity::kOrganisation),
                       QLatin1StringView(AppIdentity::kSettingsApplication));
-    // Only what the user has chosen: the engine's start-up values fit the detected GPU better
+    // Only what the user has picked: the engine's start-up values fit the detected GPU better
     // than any default of this window would.
     auto stored = [&s](const auto &key) { return s.contains(QLatin1StringView(key.name)); };
+    const QStringList picked = VideoChoices::stored(s);
+    const auto isPicked = [&picked](const char *name) { return picked.contains(QLatin1String(name)); };
     QList<EngineValue> values;
     if (stored(SettingsKeys::audioDevice))
         values << EngineValue{QStringLiteral("audio-device"), readSetting(s, SettingsKeys::audioDevice)};
-    if (stored(SettingsKeys::videoRenderProfile))
+    if (isPicked(VideoChoices::kProfile))
         values << EngineValue{kRenderProfile, QString::number(readSetting(s, SettingsKeys::videoRenderProfile))};
-    if (stored(SettingsKeys::videoScaling)) {
-        const QString scaler = firstWord(readSetting(s, SettingsKeys::videoScaling));
+    if (isPicked(VideoChoices::kScaling)) {
+        const QString scaler = VideoChoices::scalerOf(readSetting(s, SettingsKeys::videoScaling));
         values << EngineValue{QStringLiteral("scale"), scaler} << EngineValue{QStringLiteral("dscale"), scaler};
     }
-    if (stored(SettingsKeys::videoDeband))
+    if (isPicked(VideoChoices::kDeband))
         values << EngineValue{QStringLiteral("deband"), yesNo(readSetting(s, SettingsKeys::videoDeband))};
-    if (stored(SettingsKeys::videoHwdec))
-        values << EngineValue{QStringLiteral("hwdec"), hwdecFor(readSetting(s, SettingsKeys::videoHwdec))};
+    if (isPicked(VideoChoices::kHwdec))
+        values << EngineValue{QStringLiteral("hwdec"), VideoChoices::hwdecOf(readSetting(s, SettingsKeys::videoHwdec))};
     if (stored(SettingsKeys::videoMotionSmoothing))
         values << EngineValue{QStringLiteral("interpolation"), yesNo(readSetting(s, SettingsKeys::videoMotionSmoothing))};
     if (stored(SettingsKeys::subtitleAutoLoad))

@@ -22,7 +22,8 @@ public:
     explicit SettingsDialog(MpvCore *engine, QWidget *parent = nullptr);
 
     // The stored choices the engine has to be told again after every start (output device,
-    // render profile and the user's scaler over it, motion smoothing, subtitle auto-load).
+    // the render profile, scaler, debanding and decoder the user picked, motion smoothing,
+    // subtitle auto-load); what the user did not pick stays with the automatic decisions.
     // Call once the engine is initialised; without an initialised engine nothing happens.
     static void applySavedAtStart(MpvCore *engine);
 
@@ -51,6 +52,8 @@ private:
     QWidget *buildGeneralTab();
     void loadStored();
     void loadFromEngine();
+    void showAutomaticFromEngine();
+    void notePicks();
     void storeAll();
     void protectStore();
     QList<EngineValue> engineValues() const;
@@ -61,6 +64,19 @@ private:
     // What the engine was last told (or held when the dialog opened), so that Apply writes only
     // what changed: rewriting the audio options reopens the output with an audible click.
     QList<EngineValue> applied_;
+    // The video settings the user has picked (VideoChoices names), and what their controls
+    // showed when the window opened: a control the user never changed stays unpicked.
+    QStringList picked_;
+    struct Shown {
+        int profile = 0;
+        QString scaling;
+        bool deband = false;
+        QString hwdec;
+        int debandStrength = 0;
+    };
+    Shown shownAtOpen_;
+    Shown shown() const;
+    bool strengthPicked_ = false;
 
     // Audio
     QComboBox *deviceCombo_ = nullptr;
@@ -81,6 +97,7 @@ private:
     // Video
     QComboBox *hwdecCombo_ = nullptr;
     QComboBox *gpuApiCombo_ = nullptr;
+    QComboBox *surfaceCombo_ = nullptr;
     QComboBox *profileCombo_ = nullptr;
     QComboBox *scalingCombo_ = nullptr;
     QComboBox *toneMappingCombo_ = nullptr;

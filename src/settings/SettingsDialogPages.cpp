@@ -2,6 +2,8 @@
 // where a control would promise something this system does not do.
 #include "settings/SettingsDialog.h"
 
+#include "engine/MpvCore.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -179,6 +181,10 @@ QWidget *SettingsDialog::buildVideoTab()
                           QStringLiteral("OpenGL (호환성)"), QStringLiteral("Vulkan (실험적)")},
                          page);
     decoding->addRow(QStringLiteral("GPU API:"), gpuApiCombo_);
+    surfaceCombo_ = combo({QStringLiteral("자동 (GPU가 없으면 소프트웨어)"), QStringLiteral("OpenGL"),
+                           QStringLiteral("소프트웨어 (CPU)")},
+                          page);
+    decoding->addRow(QStringLiteral("비디오 화면:"), surfaceCombo_);
     auto *restartNote = note(QStringLiteral("⚠️  하드웨어 디코딩 및 비디오 출력 변경은 <b>다음 실행 시 적용</b>됩니다."),
                              "#ff9a3c", page);
     restartNote->setTextFormat(Qt::RichText);
@@ -215,6 +221,10 @@ QWidget *SettingsDialog::buildVideoTab()
     motionSmoothingCheck_ = new QCheckBox(QStringLiteral("모션 스무딩 (프레임 보간, 24fps→매끄러운 재생)"));
     quality->addRow(motionSmoothingCheck_);
     quality->addRow(note(QStringLiteral("주의: 일부 영상에서 아티팩트가 생길 수 있습니다."), "#888888", page));
+    if (engine_ && engine_->videoSurface() == VideoSurfaceKind::Software)
+        quality->addRow(note(QStringLiteral("소프트웨어 화면: 디밴딩, HDR 톤매핑과 모션 스무딩은 GPU가 그리는 OpenGL 화면에서만 "
+                                            "동작합니다. 업스케일링은 CPU 스케일러의 가장 가까운 방식으로 바뀝니다."),
+                             "#ff9a3c", page));
     return scrolling(page, column);
 }
 

@@ -3,8 +3,8 @@
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
-#include "settings/CubeLut.h"
 #include "settings/LutShader.h"
+#include "settings/PageStyle.h"
 #include "ui/controls/PanelParts.h"
 
 #include <QCheckBox>
@@ -42,32 +42,9 @@ constexpr int kPresetCount = int(std::size(kPresets));
 const QString kNoFileText = QStringLiteral("LUT 파일을 선택하세요...");
 const QString kIdleText = QStringLiteral("3D LUT 비활성");
 
-#define VELMORAN_PAGE_FONTS "font-family: 'Malgun Gothic', 'Segoe UI', 'Noto Sans CJK KR', sans-serif;"
-const QString kPageStyle = QStringLiteral(
-    "#VideoAdvancedWidget, #VideoAdvancedPage { background: #141414; }"
-    "QScrollArea { background: transparent; }"
-    "QLabel { color: #bdbdbd; font-size: 11px; background: transparent; " VELMORAN_PAGE_FONTS " }"
-    "QLabel[role=\"caption\"] { color: #9e9e9e; font-weight: 700; }"
-    "#lutFileLabel { color: #dddddd; background: #1a1a1a; border: 1px solid #2a2a2a; border-radius: 3px;"
-    "  padding: 2px 8px; }"
-    "QComboBox { background: #1e1e1e; color: #dcdcdc; border: 1px solid #333333; border-radius: 3px;"
-    "  padding: 0px 6px; font-size: 11px; " VELMORAN_PAGE_FONTS " }"
-    "QComboBox:hover { border-color: #00c8b4; }"
-    "QComboBox QAbstractItemView { background: #1e1e1e; color: #dcdcdc; border: 1px solid #333333;"
-    "  selection-background-color: #00c8b4; selection-color: #0d0d0d; }"
-    "QCheckBox { color: #bdbdbd; font-size: 11px; spacing: 5px; " VELMORAN_PAGE_FONTS " }"
-    "QCheckBox:disabled { color: #5a5a5a; }"
-    "QCheckBox::indicator { width: 10px; height: 10px; border: 1px solid #4a4a4a; border-radius: 2px;"
-    "  background: #1e1e1e; }"
-    "QCheckBox::indicator:checked { background: #00c8b4; border-color: #00c8b4; }"
-    "QPushButton { background: #1e1e1e; color: #dcdcdc; border: 1px solid #333333; border-radius: 3px;"
-    "  padding: 0px 8px; font-size: 11px; " VELMORAN_PAGE_FONTS " }"
-    "QPushButton:hover { border-color: #00c8b4; }"
-    "QFrame[role=\"rule\"] { background: #2a2a2a; }"
-    "QScrollBar:horizontal { height: 6px; background: #141414; }"
-    "QScrollBar::handle { background: #3a3a3a; border-radius: 3px; min-width: 30px; }"
-    "QScrollBar::add-line, QScrollBar::sub-line { width: 0px; height: 0px; }");
-#undef VELMORAN_PAGE_FONTS
+const QString kPageStyle = PageStyle::sheet({QStringLiteral("VideoAdvancedWidget"), QStringLiteral("VideoAdvancedPage")})
+    + QStringLiteral("#lutFileLabel { color: #dddddd; background: #1a1a1a; border: 1px solid #2a2a2a; border-radius: 3px;"
+                     "  padding: 2px 8px; }");
 
 constexpr int kControlHeight = 20;
 
@@ -221,8 +198,7 @@ void VideoAdvancedWidget::applyLut()
         return;
     }
     QString error;
-    const auto lut = CubeLut::load(lutPath_, &error);
-    const QString shader = lut ? LutShader::writeToCache(*lut, &error) : QString();
+    const QString shader = LutShader::forFile(lutPath_, &error);
     if (shader.isEmpty()) {
         qWarning().noquote() << "[VideoAdvanced] LUT 거부:" << lutPath_ << error;
         removeShader();
@@ -231,28 +207,30 @@ void VideoAdvancedWidget::applyLut()
         saveSettings();
         return;
     }
-    if (core_->shaders(ShaderSlot::Calibration) == QStringList{shader} && lutRunning_) {
-        setChecked(true);
-        saveSettings();
-        return; // the same table, already drawing
+    if (core_->videoSurface() == VideoSurfaceKind::Software) {
+        turnOffAfterFailure(QStringLiteral("3D LUT은 GPU 셰이더로 적용됩니다: 소프트웨어 화면에서는 쓸 수 없습니다"));
+        return;
     }
-    lutRunning_ = false;
     if (!core_->setShaders(ShaderSlot::Calibration, {shader})) {
         qWarning().noquote() << "[VideoAdvanced] 엔진이 LUT 셰이더를 받지 않음:" << shader;
         turnOffAfterFailure(QStringLiteral("오류: 엔진이 3D LUT 셰이더를 불러오지 못해 해제했습니다"));
         return;
     }
     setChecked(true);
+    saveSettings();
+    // The same table may have been drawing since the start, before this page existed.
+    if (core_->shadersRunningNow(ShaderSlot::Calibration)) {
+        onShaderRunning();
+        return;
+    }
     // Applied only once frames were drawn with it: the GPU compiles it then, and may refuse it.
     setStatus(QStringLiteral("3D LUT 확인 중: %1").arg(QFileInfo(lutPath_).fileName()), Tone::Neutral);
-    saveSettings();
 }
 
 void VideoAdvancedWidget::onShaderRunning()
 {
     if (!lutBox_->isChecked())
         return;
-    lutRunning_ = true;
     setStatus(QStringLiteral("3D LUT 적용됨: ") + QFileInfo(lutPath_).fileName(), Tone::Good);
     emit lutChanged(true, lutPath_);
 }
@@ -274,7 +252,6 @@ void VideoAdvancedWidget::turnOffAfterFailure(const QString &status)
 
 void VideoAdvancedWidget::removeShader()
 {
-    lutRunning_ = false;
     if (core_)
         core_->setShaders(ShaderSlot::Calibration, {});
 }
@@ -334,8 +311,7 @@ void VideoAdvancedWidget::applySaved(MpvCore *engine)
         return;
     const QString path = readSetting(settings, SettingsKeys::videoAdvancedLutPath);
     QString error;
-    const auto lut = CubeLut::load(path, &error);
-    const QString shader = lut ? LutShader::writeToCache(*lut, &error) : QString();
+    const QString shader = LutShader::forFile(path, &error);
     if (shader.isEmpty()) {
         qWarning().noquote() << "[VideoAdvanced] 저장된 LUT을 적용할 수 없음:" << path << error;
         return;

@@ -51,7 +51,6 @@ private:
     MpvCore *core_;
     QSettings settings_;
     QString lutPath_;
-    bool lutRunning_ = false; // frames were drawn with the applied table
     QLabel *fileLabel_ = nullptr;
     QPushButton *browseButton_ = nullptr;
     QCheckBox *lutBox_ = nullptr;

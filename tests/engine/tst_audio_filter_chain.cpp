@@ -57,15 +57,17 @@ private slots:
     }
 
     // Whatever order features come in, the chain runs equalizers, plug-ins, room correction; a
-    // change replaces only that feature's entry, in place.
+    // change replaces only that feature's entry, in place, and all of it: an entry of several
+    // filters is one filter to the engine, whose label names only the first of a list.
     void entriesKeepTheirOrderAndOwners()
     {
         FakeEngine engine = makeFakeEngine();
         MpvCore &core = *engine.core;
         QVERIFY(core.setAudioFilter(AudioFilterSlot::RoomCorrection, QStringLiteral("volume=0.5")));
-        QVERIFY(core.setAudioFilter(AudioFilterSlot::PlugIns, QStringLiteral("lavfi=[anull]")));
-        QVERIFY(core.setAudioFilter(AudioFilterSlot::HiFiEq, QStringLiteral("equalizer=1000/1.41/-3.0")));
-        QVERIFY(core.setAudioFilter(AudioFilterSlot::GraphicEq, QStringLiteral("equalizer=f5=6.0")));
+        QVERIFY(core.setAudioFilter(AudioFilterSlot::PlugIns, QStringLiteral("lavfi=[anull],volume=2")));
+        QVERIFY(core.setAudioFilter(AudioFilterSlot::HiFiEq, QStringLiteral("equalizer=1000/1.41/-3.0:63/1.41/2.0")));
+        QVERIFY(core.setAudioFilter(AudioFilterSlot::GraphicEq, QStringLiteral("equalizer=f0=2.0:f5=6.0")));
+        QVERIFY(core.setAudioFilter(AudioFilterSlot::GraphicEq, QStringLiteral("equalizer=f0=1.0:f5=6.0:f9=-2.0")));
         const QStringList all{"@graphic-eq", "@hifi-eq", "@plugins", "@room"};
         QCOMPARE(labels(engine.fake->audioFilters), all);
         engine.fake->clearRecords();
@@ -74,6 +76,8 @@ private slots:
         QCOMPARE(engine.fake->commands.size(), 1);
         QCOMPARE(labels(engine.fake->audioFilters), all);
         QCOMPARE(engine.fake->audioFilters.first(), "@graphic-eq:" + peaking("1000", "3.0"));
+        QVERIFY(core.setAudioFilter(AudioFilterSlot::HiFiEq, QStringLiteral("equalizer=500/1.41/1.0:8000/0.70/0.5")));
+        QCOMPARE(labels(engine.fake->audioFilters), all);
 
         QVERIFY(core.setAudioFilter(AudioFilterSlot::GraphicEq, QStringLiteral("equalizer=f5=0.0"))); // flat
         QVERIFY(core.clearAudioFilter(AudioFilterSlot::PlugIns));
@@ -85,7 +89,7 @@ private slots:
     // The engine hands its log lines over after its events, so a file's error end may come first.
     void failureReports_data()
     {
-        QTest::addColumn<QString>("pluginAdded"); // "between files", "while playing" or "refused"
+        QTest::addColumn<QString>("pluginAdded"); // "between files", "while playing", "refused", or "both between files" (room too)
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<bool>("endFirst");
         QTest::addColumn<QStringList>("left");
@@ -98,6 +102,13 @@ private slots:
                                                        << false << QStringList{"@plugins", "@room"} << true;
         QTest::newRow("no entry of the named kind") << "between files" << QStringList{"Creating filter 'ladspa' failed.", atStart.last()}
                                                     << false << all << false;
+        // Measured: room correction and plug-ins are both "lavfi"; ffmpeg names the filter inside
+        // the graph that failed.
+        QTest::newRow("graph filter named") << "both between files"
+            << QStringList{"Parsed_amovie_1: Failed to avformat_open_input '/ir.wav'",
+                           "AVFilterGraph: Error initializing filter 'amovie' with args 'filename=/ir.wav'",
+                           "parsing the filter graph failed", atStart.first(), atStart.last()}
+            << false << QStringList{"@graphic-eq", "@plugins"} << true;
         QTest::newRow("stopped while playing") << "while playing" << QStringList{"Disabling filter room because it has failed."} << false
                                                << QStringList{"@graphic-eq", "@plugins"} << false;
     }
@@ -114,13 +125,18 @@ private slots:
         fake.queueEvent(EngineEvent::Type::PlaybackRestart);
         core.onMpvEvents();
         QVERIFY(core.setAudioFilter(AudioFilterSlot::GraphicEq, QStringLiteral("equalizer=f5=6.0")));
-        QVERIFY(core.setAudioFilter(AudioFilterSlot::RoomCorrection, QStringLiteral("lavfi=[anull]")));
-        const bool betweenFiles = pluginAdded == QLatin1String("between files");
+        const QString room = QStringLiteral("lavfi=[amovie=filename=/ir.wav,anull]");
+        const bool roomLate = pluginAdded == QLatin1String("both between files");
+        if (!roomLate)
+            QVERIFY(core.setAudioFilter(AudioFilterSlot::RoomCorrection, room));
+        const bool betweenFiles = pluginAdded.endsWith(QLatin1String("between files"));
         if (betweenFiles) { // the next file starts; its audio is not built yet
             fake.queueEndFile(EngineEvent::EndReason::Eof, 0, 7);
             fake.queueStartFile(7);
             core.onMpvEvents();
         }
+        if (roomLate)
+            QVERIFY(core.setAudioFilter(AudioFilterSlot::RoomCorrection, room));
         QSignalSpy failed(&core, &MpvCore::audioFilterFailed);
         QSignalSpy errors(&core, &MpvCore::errorOccurred);
         if (pluginAdded == QLatin1String("refused"))

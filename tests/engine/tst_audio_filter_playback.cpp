@@ -1,5 +1,7 @@
 // Audio filters and the music configuration on real libmpv, measured in what the engine's "pcm"
-// output writes (faster than real time).
+// output writes (faster than real time), and the engine's rule for labelled filters that the
+// fake engine follows.
+#include "FakeEngineSession.h"
 #include "PcmPlayback.h"
 #include "TestMedia.h"
 #include "engine/MpvCore.h"
@@ -29,26 +31,57 @@ private slots:
     }
     void cleanup() { playback_.reset(); }
 
-    // The music view's equalizer moves only its band, stays through the hi-fi engine's set-up of
-    // the next file, and leaves the sound bit for bit as it was once set flat.
-    void graphicEqualizer()
+    // However many steps a preset takes to reach the engine, and through the hi-fi set-up of the
+    // next file, the chain holds one entry per slot and sounds as the last step says; "Flat",
+    // with the hi-fi equalizer off, gives the file back bit for bit.
+    void equalizerStepsLeaveOneEntryPerSlot()
     {
+        EqPanel panel;
+        connect(&panel, &EqPanel::eqChanged, core_, [this](const QList<double> &gains) {
+            QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq, EqPanel::filterString(gains)));
+        });
         HiFiEngine hifi(core_);
-        QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq, graphicEq(12.0)));
+        hifi.setEqEnabled(true);
+        for (int band = 0; band < 4; ++band)
+            hifi.setBandGain(band, band - 1.5);
+        for (const int preset : {2, 5, 1, 3}) // Bass Boost, Rock, Audiophile, Vocal
+            panel.applyPreset(preset);
         hifi.apply();
-        const WavAudio low = play(QStringLiteral("tone_125.wav"));
-        QCOMPARE(low.frames(), source("tone_125.wav").frames());
-        const double moved = toneLevelDb(low, 125) - toneLevelDb(source("tone_125.wav"), 125);
-        QVERIFY2(qAbs(moved) <= 1.0, qPrintable(QStringLiteral("125 Hz moved by %1 dB").arg(moved)));
+        QStringList labels;
+        for (const QVariant &filter : core_->getMpvProperty(QStringLiteral("af")).toList())
+            labels << filter.toMap().value(QStringLiteral("label")).toString();
+        QCOMPARE(labels, (QStringList{AudioFilterChain::label(AudioFilterSlot::GraphicEq), AudioFilterChain::label(AudioFilterSlot::HiFiEq)}));
+        const WavAudio stepped = play(QStringLiteral("tone_1k.wav"));
 
-        hifi.apply();
-        const WavAudio boosted = play(QStringLiteral("tone_1k.wav"));
-        const double gain = toneLevelDb(boosted, 1000, 1) - toneLevelDb(source("tone_1k.wav"), 1000, 1);
-        QVERIFY2(qAbs(gain - 12.0) <= 1.0, qPrintable(QStringLiteral("1 kHz rose by %1 dB").arg(gain)));
+        // The same two equalizers, each set once into an empty chain.
+        QVERIFY(core_->clearAudioFilter(AudioFilterSlot::GraphicEq) && core_->clearAudioFilter(AudioFilterSlot::HiFiEq));
+        QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq, EqPanel::filterString(panel.gains())));
+        QVERIFY(core_->setAudioFilter(AudioFilterSlot::HiFiEq, hifi.buildFilterChain()));
+        const WavAudio once = play(QStringLiteral("tone_1k.wav"));
+        const double gain = toneLevelDb(once, 1000) - toneLevelDb(source("tone_1k.wav"), 1000);
+        QVERIFY2(gain > 2.0 && gain < 8.0, qPrintable(QStringLiteral("Vocal moved 1 kHz by %1 dB").arg(gain)));
+        QVERIFY2(stepped.samples == once.samples, "the steps left filters behind");
 
-        QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq, graphicEq(0.0)));
-        hifi.apply();
+        panel.applyPreset(0);
+        hifi.setEqEnabled(false);
+        QVERIFY(core_->getMpvProperty(QStringLiteral("af")).toList().isEmpty());
         QVERIFY2(play(QStringLiteral("tone_1k.wav")).samples == source("tone_1k.wav").samples, "flat is not bit-exact");
+    }
+
+    // The fake engine edits its chain by this engine's rule: a label names only the first filter
+    // of a comma list, so replacing or removing it leaves the others.
+    void fakeFollowsTheLabelRule()
+    {
+        FakeEngineSession fake;
+        for (const QStringList &step : QList<QStringList>{{"af", "add", "@a:volume=1,anull"},
+                                                          {"af", "add", "@a:volume=2,anull,acopy"},
+                                                          {"af", "pre", "@b:anull"},
+                                                          {"af", "remove", "@a"}}) {
+            fake.command(step);
+            core_->command(step);
+        }
+        QCOMPARE(fake.audioFilters, (QStringList{"@b:anull", "anull", "anull", "acopy"}));
+        QTRY_COMPARE(core_->propertyText(QStringLiteral("af")), fake.audioFilters.join(','));
     }
 
     // The music configuration as the engine holds it, in its own words ("options/…" is not

@@ -168,12 +168,13 @@ private slots:
         QCOMPARE(dropMonitors(*engine.core).size(), 1);
         QVERIFY(!dropMonitors(*engine.core).value(0)->isActive()); // it waits while paused
 
-        // The new detection, not a profile on top of it, is what a later restoration returns to.
-        engine.core->applyRenderProfile(RenderProfile::Eco);
+        // A restoration returns to what was in force when the ladder stepped down: here a
+        // profile the user picked after the detection.
+        engine.core->applyRenderProfile(RenderProfile::Balanced);
         for (int i = 0; i < 12; ++i)
             engine.interval(i < 2 ? 3 : 0);
         QCOMPARE(engine.written("scale").last(), QVariant("spline36"));
-        QCOMPARE(engine.written("deband").last(), QVariant("no"));
+        QCOMPARE(engine.written("deband").last(), QVariant("yes"));
 
         // A small card is not to pin its memory with them.
         engine.environment->vramMb = 1024;
@@ -183,24 +184,73 @@ private slots:
         QVERIFY(engine.written("vd-lavc-dr").isEmpty());
     }
 
+    // What the user chose holds for the next video, a re-detection and the ladder; the
+    // automatic choices fill in only where the user chose nothing.
+    void choicesHoldAcrossVideosAndTheLadder()
+    {
+        Engine engine = makeEngine();
+        const auto newVideo = [&engine](int width, int height) {
+            engine.fake->properties.insert(QStringLiteral("video-params/w"), width);
+            engine.fake->properties.insert(QStringLiteral("video-params/h"), height);
+            engine.fake->queuePropertyChange(QStringLiteral("video-params/w"), EngineEvent::Format::Int64, width);
+            engine.core->onMpvEvents();
+        };
+        const auto scale = [&engine] { return engine.core->propertyText(QStringLiteral("scale")); };
+        newVideo(1920, 1080);
+        QCOMPARE(scale(), QStringLiteral("bilinear")); // nothing chosen: the size decides
+
+        engine.core->setChosenScale(MpvCore::ScaleChooser::Settings, QStringLiteral("lanczos"));
+        newVideo(640, 360);
+        QCOMPARE(scale(), QStringLiteral("lanczos"));
+        engine.core->setChosenScale(MpvCore::ScaleChooser::Upscaling, QStringLiteral("ewa_lanczossharp"));
+        engine.core->redetectGpu();
+        QCOMPARE(scale(), QStringLiteral("ewa_lanczossharp"));
+
+        engine.core->setHwdec(QStringLiteral("no"));
+        engine.fake->clearRecords();
+        engine.core->applyHwdecForCodec(QStringLiteral("av1"));
+        QVERIFY(engine.written("hwdec").isEmpty());
+
+        // Stepped down to spline36; the next file starts with the choice back.
+        for (int i = 0; i < 4; ++i)
+            engine.interval(3);
+        QCOMPARE(scale(), QStringLiteral("spline36"));
+        QSignalSpy restored(engine.core.get(), &MpvCore::renderQualityRestored);
+        engine.fake->queueEndFile(EngineEvent::EndReason::Eof);
+        engine.core->onMpvEvents();
+        QCOMPARE(restored.size(), 1);
+        QCOMPARE(scale() + u' ' + engine.core->propertyText(QStringLiteral("deband")), QStringLiteral("ewa_lanczossharp yes"));
+
+        // Without the page's choice, the settings' returns.
+        engine.core->setChosenScale(MpvCore::ScaleChooser::Upscaling, QString());
+        QCOMPARE(scale(), QStringLiteral("lanczos"));
+    }
+
     void videoSync_data()
     {
         QTest::addColumn<QString>("interpolation");
         QTest::addColumn<double>("fps");
         QTest::addColumn<double>("refresh");
         QTest::addColumn<QStringList>("writes");
+        QTest::addColumn<VideoSurfaceKind>("surface");
+        const auto gl = VideoSurfaceKind::OpenGl;
         const QStringList resample{"video-sync=display-resample", "interpolation=no", "video-sync-max-video-change=5"};
-        QTest::newRow("cadence does not fit") << "no" << 25.0 << 60.0 << QStringList{"video-sync=audio"};
-        QTest::newRow("unknown refresh counts as 60 Hz") << "no" << 30.0 << 0.0 << resample;
-        QTest::newRow("motion smoothing keeps its sync") << "yes" << 25.0 << 60.0 << QStringList{};
-        QTest::newRow("no frame rate") << "no" << 0.0 << 60.0 << QStringList{};
+        QTest::newRow("cadence does not fit") << "no" << 25.0 << 60.0 << QStringList{"video-sync=audio"} << gl;
+        QTest::newRow("unknown refresh counts as 60 Hz") << "no" << 30.0 << 0.0 << resample << gl;
+        QTest::newRow("motion smoothing keeps its sync") << "yes" << 25.0 << 60.0 << QStringList{} << gl;
+        QTest::newRow("no frame rate") << "no" << 0.0 << 60.0 << QStringList{} << gl;
+        // Each resampled refresh would be another CPU conversion of the same picture.
+        QTest::newRow("software surface") << "no" << 30.0 << 60.0 << QStringList{"video-sync=audio"}
+                                          << VideoSurfaceKind::Software;
     }
     void videoSync()
     {
         QFETCH(QString, interpolation);
         QFETCH(double, fps);
         QFETCH(double, refresh);
+        QFETCH(VideoSurfaceKind, surface);
         Engine engine = makeEngine();
+        engine.core->setVideoSurface(surface);
         engine.environment->refreshRate = refresh;
         engine.core->redetectGpu();
         engine.fake->clearRecords();

@@ -201,6 +201,39 @@ private slots:
         QFETCH(GpuTier, tier);
         QTEST(hwdecForCodec(codec, family, tier), "expected");
     }
+
+    // The stored text or the override as the process reads it, then the surface for what Qt's
+    // OpenGL offers: a CPU rasteriser or no OpenGL draws in software unless OpenGL is forced,
+    // and no preference gets OpenGL where there is none.
+    void choosesTheVideoSurface_data()
+    {
+        QTest::addColumn<QString>("preference");
+        QTest::addColumn<bool>("usable");
+        QTest::addColumn<QString>("renderer");
+        QTest::addColumn<VideoSurfaceKind>("expected");
+        const auto gl = VideoSurfaceKind::OpenGl;
+        const auto sw = VideoSurfaceKind::Software;
+        const QString llvmpipe = QStringLiteral("llvmpipe (LLVM 15.0.6, 256 bits)");
+        const QString gpu = QStringLiteral("NVIDIA GeForce RTX 3080/PCIe/SSE2");
+        QTest::newRow("auto, llvmpipe") << "auto" << true << llvmpipe << sw;
+        QTest::newRow("auto, softpipe") << "auto" << true << "softpipe" << sw;
+        QTest::newRow("auto, swrast") << "auto" << true << "Mesa DRI swrast" << sw;
+        QTest::newRow("auto, real GPU") << "auto" << true << gpu << gl;
+        QTest::newRow("auto, no OpenGL") << "auto" << false << QString() << sw;
+        QTest::newRow("unknown text is auto") << "vulkan" << true << llvmpipe << sw;
+        QTest::newRow("OpenGL forced on llvmpipe") << " OpenGL " << true << llvmpipe << gl;
+        QTest::newRow("OpenGL forced without OpenGL") << "opengl" << false << QString() << sw;
+        QTest::newRow("software forced on a GPU") << "software" << true << gpu << sw;
+    }
+    void choosesTheVideoSurface()
+    {
+        QFETCH(QString, preference);
+        QFETCH(bool, usable);
+        QFETCH(QString, renderer);
+        const OpenGlSupport support{usable, renderer, QStringLiteral("Mesa")};
+        QTEST(chooseVideoSurface(videoSurfacePreferenceFrom(preference).value_or(VideoSurfacePreference::Auto), support),
+              "expected");
+    }
 };
 
 // The offscreen platform reads its screens from a file: one 1920x1080 logical screen at 150 %,

@@ -1,5 +1,6 @@
-// The video surface on a real X display: libmpv's frames in the widget's framebuffer,
-// machine-subtitle captions and safe destruction mid-playback.
+// The video surface on a real X display, run once on each surface (VELMORAN_VIDEO_SURFACE):
+// libmpv's frames in the window, seeks, resizes and overlays over the picture, machine-subtitle
+// captions and safe destruction mid-playback.
 #include "ShownEngine.h"
 #include "app/AppLog.h"
 #include "engine/MpvCore.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -25,6 +27,19 @@ bool near(QRgb actual, const QColor &expected, int tolerance = 40)
     return qAbs(qRed(actual) - expected.red()) <= tolerance && qAbs(qGreen(actual) - expected.green()) <= tolerance
            && qAbs(qBlue(actual) - expected.blue()) <= tolerance;
 }
+
+// The top two thirds of clip_320x240 are seven colour bars at 75 % intensity.
+const QList<QColor> kBars{{191, 191, 191}, {191, 191, 0}, {0, 191, 191}, {0, 191, 0},
+                          {191, 0, 191},   {191, 0, 0},   {0, 0, 191}};
+
+// The bars across `width` pixels starting at `left`, a third of the way down.
+bool showsBars(const QImage &picture, int left, int width)
+{
+    for (int i = 0; i < kBars.size(); ++i)
+        if (!near(picture.pixel(left + int((i + 0.5) * width / 7), picture.height() / 3), kBars.at(i)))
+            return false;
+    return true;
+}
 } // namespace
 
 class VideoSurfaceTest : public QObject
@@ -39,17 +54,7 @@ private slots:
     {
         MpvWidget surface;
         QVERIFY(startPlaying(surface, QStringLiteral("clip_320x240.mp4")));
-        // The top two thirds of the clip are seven colour bars at 75 % intensity.
-        const QList<QColor> bars{{191, 191, 191}, {191, 191, 0}, {0, 191, 191}, {0, 191, 0},
-                                 {191, 0, 191},   {191, 0, 0},   {0, 0, 191}};
-        const auto barsShown = [&] {
-            const QImage frame = surface.grabFramebuffer();
-            return std::ranges::all_of(bars, [&](const QColor &bar) {
-                const int i = int(bars.indexOf(bar));
-                return near(frame.pixel(int((i + 0.5) * frame.width() / 7), frame.height() / 3), bar);
-            });
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(barsShown(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(showsBars(shownPicture(surface), 0, surface.width()), 3000);
 
         QList<qint64> gaps;
         QElapsedTimer sinceLast;
@@ -67,6 +72,51 @@ private slots:
         surface.core()->setInterpolation(true);
         QTRY_COMPARE_WITH_TIMEOUT(surface.core()->propertyText(QStringLiteral("display-sync-active")),
                                   QStringLiteral("yes"), 3000);
+    }
+
+    // A resize draws the frame again at the new size (letterboxed, not the old frame stretched),
+    // a child widget stays painted over the playing video, and a seek changes the picture.
+    void resizesSeeksAndOverlays()
+    {
+        MpvWidget surface;
+        QVERIFY(startPlaying(surface, QStringLiteral("clip_320x240.mp4"), {640, 480}));
+        surface.core()->pause(); // the clip shows one picture throughout
+        surface.resize(960, 480);
+        QTRY_VERIFY_WITH_TIMEOUT(showsBars(shownPicture(surface), 160, 640), 3000);
+        QVERIFY(near(shownPicture(surface).pixel(40, 160), Qt::black, 16)); // the new side bar
+
+        QLabel overlay(&surface);
+        overlay.setStyleSheet(QStringLiteral("background: rgb(250, 130, 20);"));
+        overlay.setGeometry(0, 0, 120, 60);
+        overlay.show();
+        surface.core()->play();
+        QTRY_VERIFY(near(shownPicture(surface).pixel(60, 30), QColor(250, 130, 20), 8));
+        QTest::qWait(500); // frames keep coming beneath it
+        QVERIFY(near(shownPicture(surface).pixel(60, 30), QColor(250, 130, 20), 8));
+        QVERIFY(showsBars(shownPicture(surface), 160, 640));
+        overlay.hide();
+
+        surface.loadFile(TestMedia::path(QStringLiteral("clip_100s.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(surface.core()->position() > 1.0, 10000);
+        surface.core()->pause();
+        QTest::qWait(300);
+        const QImage before = shownPicture(surface);
+        surface.core()->seek(60.0);
+        QTRY_VERIFY_WITH_TIMEOUT(shownPicture(surface) != before, 5000);
+    }
+
+    // The software surface has only the engine's CPU scaler: the GPU scaler the player decides
+    // on reaches it in the CPU scaler's nearest kernel.
+    void softwareSurfaceScalesOnTheCpu()
+    {
+        MpvWidget surface;
+        if (surface.surfaceKind() != VideoSurfaceKind::Software)
+            QSKIP("the OpenGL surface scales on the GPU");
+        QVERIFY(startPlaying(surface, QStringLiteral("clip_320x240.mp4")));
+        QCOMPARE(surface.core()->propertyText(QStringLiteral("zimg-scaler")), QStringLiteral("bilinear")); // llvmpipe
+        surface.core()->setMpvProperty(QStringLiteral("scale"), QStringLiteral("ewa_lanczossharp"));
+        QCOMPARE(surface.core()->propertyText(QStringLiteral("zimg-scaler")), QStringLiteral("lanczos"));
+        QVERIFY(!surface.core()->setShaders(ShaderSlot::Upscaling, {QStringLiteral("/tmp/any.glsl")}));
     }
 
     void captionsReplaceAndExpire()

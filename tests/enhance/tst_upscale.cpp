@@ -8,12 +8,19 @@
 #include "enhance/GpuStats.h"
 #include "enhance/PerfGraph.h"
 #include "enhance/UpscaleWidget.h"
+#include "settings/NetworkBrowserWidget.h"
+#include "settings/SettingsDialog.h"
+#include "settings/VideoAdvancedWidget.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 QMap<QString, QString> engineValues(MpvCore *core)
@@ -104,6 +111,56 @@ private slots:
         panel.setMode(UpscaleMode::Off);
         QCOMPARE(engineValues(core), before);
         QTRY_COMPARE(surface.grabFramebuffer(), original);
+    }
+
+    // Every picture choice holds when the next file plays.
+    void choicesHoldOnTheNextFile_data()
+    {
+        QTest::addColumn<QString>("choice");
+        for (const char *choice : {"upscaling mode", "settings scaler", "3D LUT", "360°"})
+            QTest::newRow(choice) << QString::fromUtf8(choice);
+    }
+    void choicesHoldOnTheNextFile()
+    {
+        QFETCH(QString, choice);
+        MpvWidget surface;
+        QVERIFY(startPlaying(surface, QStringLiteral("clip_320x240.mp4")));
+        MpvCore *core = surface.core();
+        QTemporaryDir dir;
+        UpscaleWidget panel(core);
+        SettingsDialog dialog(core);
+        VideoAdvancedWidget calibration(core);
+        NetworkBrowserWidget network(core);
+        const auto text = [core](const char *name) { return core->propertyText(QLatin1String(name)); };
+        std::function<bool()> holds;
+        if (choice == QLatin1String("upscaling mode")) {
+            panel.setMode(UpscaleMode::Fsr);
+            holds = [&] { return text("scale") == QLatin1String("ewa_lanczos") && panel.statusText() == QStringLiteral("AMD FSR 활성화됨"); };
+        } else if (choice == QLatin1String("settings scaler")) {
+            auto *scaling = dialog.findChild<QComboBox *>(QStringLiteral("scalingCombo"));
+            scaling->setCurrentIndex(scaling->findText(QStringLiteral("lanczos")));
+            dialog.onApply();
+            holds = [&] { return text("scale") == QLatin1String("lanczos"); };
+        } else if (choice == QLatin1String("3D LUT")) {
+            // Each channel inverted: the yellow bar turns blue.
+            calibration.setLutPath(writeTestFile(dir.filePath(QStringLiteral("invert.cube")),
+                                                 "LUT_3D_SIZE 2\n1 1 1\n0 1 1\n1 0 1\n0 0 1\n1 1 0\n0 1 0\n1 0 0\n0 0 0\n"));
+            calibration.findChild<QCheckBox *>()->setChecked(true);
+            holds = [&] {
+                const QImage frame = surface.grabFramebuffer();
+                const QRgb yellow = frame.pixel(int(1.5 * frame.width() / 7), frame.height() / 3);
+                return qBlue(yellow) > 160 && qRed(yellow) < 110;
+            };
+        } else {
+            network.findChild<QCheckBox *>(QStringLiteral("vr360Check"))->setChecked(true);
+            holds = [&] { return text("vf").contains(QLatin1String("@vr360:")); };
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(holds(), 5000);
+        QSignalSpy loaded(core, &MpvCore::fileLoaded);
+        surface.loadFile(TestMedia::path(QStringLiteral("clip_320x240.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty() && core->position() > 0.5, 10000);
+        QTest::qWait(300); // the new video's own decisions have all come in
+        QTRY_VERIFY_WITH_TIMEOUT(holds(), 5000);
     }
 
     void graphsAndCounters()

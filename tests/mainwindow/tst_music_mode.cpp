@@ -1,21 +1,40 @@
 // Music mode in the real window with the real engine: the page follows every file of a mixed
-// queue, the track record comes from the file (stored depth, folder cover), and the small
-// players stand in for the window and give it back.
+// queue, the track record comes from the file (stored depth, folder cover) and its badges from
+// the audio format whenever it arrives, the small players stand in for the window and give it
+// back, the lists and buttons follow the queue and its modes, and so does the equalizer's switch.
 
+#include "TestFiles.h"
 #include "TestMedia.h"
 #include "app/AppIdentity.h"
+#include "engine/AudioFilterChain.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
 #include "mainwindow/MainWindow.h"
 #include "music/CompactPlayerWidget.h"
+#include "music/EqPanel.h"
 #include "music/MiniPlayerWidget.h"
 #include "music/MusicWidget.h"
+#include "music/PlaylistPanel.h"
 #include "ui/controls/ControlBar.h"
+#include "ui/controls/OsdWidget.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace {
+// One field of each entry of an engine list ("playlist", "af"), a path as its file name.
+QStringList engineList(MpvCore *core, const char *list, const char *field)
+{
+    QStringList values;
+    for (const QVariant &entry : core->getMpvProperty(QLatin1String(list)).toList())
+        values << QFileInfo(entry.toMap().value(QLatin1String(field)).toString()).fileName();
+    return values;
+}
+QStringList queueNames(MpvCore *core) { return engineList(core, "playlist", "filename"); }
+} // namespace
 
 class MusicModeTest : public QObject
 {
@@ -23,6 +42,7 @@ class MusicModeTest : public QObject
 
     QTemporaryDir album_;
     QString hires_;
+    QStringList songs_;
 
 private slots:
     void initTestCase()
@@ -34,6 +54,10 @@ private slots:
         hires_ = album_.filePath(QStringLiteral("01.flac"));
         QVERIFY(QFile::copy(TestMedia::path(QStringLiteral("hires_24.flac")), hires_));
         QVERIFY(QFile::copy(TestMedia::path(QStringLiteral("cover.jpg")), album_.filePath(QStringLiteral("FOLDER.JPG"))));
+        for (const char *name : {"track1.flac", "track2.flac", "track3.flac", "track4.flac", "track5.flac"}) {
+            songs_ << album_.filePath(QLatin1String(name));
+            QVERIFY(QFile::copy(TestMedia::path(QStringLiteral("cover.flac")), songs_.last()));
+        }
     }
 
     void thePageFollowsEveryFileOfAMixedQueue()
@@ -55,6 +79,14 @@ private slots:
         QTRY_VERIFY(window.musicView()->statusText().contains(QLatin1String("OUT: 96kHz")));
         QVERIFY(window.musicView()->statusText().contains(QLatin1String("SHARED")));
         QVERIFY(!window.musicView()->statusText().contains(QLatin1String("BIT-PERFECT")));
+        // The record as it is before the audio has started; the badges follow the format when it comes.
+        TrackInfo early = track;
+        early.codec.clear();
+        early.sampleRate = early.channels = 0;
+        window.musicView()->setTrack(early);
+        core->setMpvProperty(QStringLiteral("aid"), QStringLiteral("no"));
+        core->setMpvProperty(QStringLiteral("aid"), QStringLiteral("auto"));
+        QTRY_COMPARE_WITH_TIMEOUT(window.musicView()->badgeTexts(), (QStringList{"FLAC", "24bit", "96kHz", "Stereo"}), 5000);
 
         core->command({QStringLiteral("playlist-next")});
         QTRY_VERIFY_WITH_TIMEOUT(!window.isMusicMode(), 10000);
@@ -104,6 +136,65 @@ private slots:
         window.openFiles({TestMedia::path(QStringLiteral("clip_320x240.mp4"))});
         QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 10000);
         QVERIFY(!compact->isVisible() && !window.isMusicMode());
+    }
+
+    // Shuffled by key or by button, the queue shows in the same order in both lists, a row plays
+    // the song it names, and the mode shows on the buttons and on screen. "ON" off takes the
+    // equalizer out of the engine and keeps the sliders, through the next file.
+    void listsAndButtonsFollowTheQueue()
+    {
+        MainWindow window;
+        window.show();
+        MpvCore *core = window.videoSurface()->core();
+        QTRY_VERIFY(window.videoSurface()->isInitialized());
+        window.openFiles(songs_.mid(0, 4));
+        QTRY_COMPARE_WITH_TIMEOUT(queueNames(core).size(), 4, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isMusicMode(), 10000);
+        core->pause();
+        MusicWidget *view = window.musicView();
+        PlaylistPanel *panel = view->playlistPanel();
+
+        QTest::keyClick(&window, Qt::Key_X);
+        QTRY_VERIFY(view->isShuffleOn());
+        QTRY_COMPARE(panel->tracks(), queueNames(core));
+        auto *message = view->findChild<OsdWidget *>();
+        QVERIFY(message && message->isVisible());
+        QCOMPARE(message->text(), QStringLiteral("셔플: 활성화"));
+        QTest::keyClick(&window, Qt::Key_R);
+        QTRY_VERIFY(view->isRepeatOn());
+
+        const int row = int(panel->tracks().indexOf(QStringLiteral("track2.flac")));
+        emit panel->trackSelected(row);
+        QTRY_VERIFY_WITH_TIMEOUT(core->currentPath().endsWith(QLatin1String("track2.flac")), 10000);
+
+        emit view->addToPlaylistRequested(songs_.at(4));
+        QTRY_COMPARE(panel->tracks(), queueNames(core));
+        QCOMPARE(panel->count(), 5);
+
+        window.toggleCompactPlayer();
+        CompactPlayerWidget *compact = window.compactPlayer();
+        emit compact->shuffleToggled(false); // unshuffled: the files given together in their order again
+        QTRY_VERIFY(!view->isShuffleOn());
+        QTRY_COMPARE(compact->tracks(), queueNames(core));
+        QCOMPARE(panel->tracks(), queueNames(core));
+        QStringList given = compact->tracks();
+        given.removeOne(QStringLiteral("track5.flac"));
+        QCOMPARE(given, (QStringList{"track1.flac", "track2.flac", "track3.flac", "track4.flac"}));
+        window.toggleCompactPlayer();
+
+        EqPanel *equalizer = window.equalizer();
+        equalizer->applyPreset(3);
+        const QStringList graphicEq{AudioFilterChain::label(AudioFilterSlot::GraphicEq)};
+        QTRY_COMPARE(engineList(core, "af", "label"), graphicEq);
+        const QList<double> vocal = equalizer->gains();
+        buttonWithText(*equalizer, QStringLiteral("ON"))->click();
+        QTRY_VERIFY(engineList(core, "af", "label").isEmpty());
+        emit panel->trackSelected(int(panel->tracks().indexOf(QStringLiteral("track3.flac"))));
+        QTRY_COMPARE_WITH_TIMEOUT(view->track().filePath, songs_.at(2), 10000);
+        QVERIFY(engineList(core, "af", "label").isEmpty());
+        QCOMPARE(equalizer->gains(), vocal);
+        buttonWithText(*equalizer, QStringLiteral("ON"))->click();
+        QTRY_COMPARE(engineList(core, "af", "label"), graphicEq);
     }
 };
 

@@ -1,14 +1,37 @@
-// The music view and its playlist page: the A-B loop against a fake engine, animation timers and
-// the playlist search.
+// The music view and its playlist page: badges and the status line with its bit-perfect rule,
+// the cover's accent, the A-B loop against a fake engine, what repaints and which timers run,
+// and the playlist search.
 
 #include "FakeEngineSession.h"
 #include "music/MusicViewHelpers.h"
 #include "music/MusicWidget.h"
 #include "music/PlaylistPanel.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
+
+namespace {
+
+QPixmap solidCover(const QColor &colour)
+{
+    QPixmap cover(64, 64);
+    cover.fill(colour);
+    return cover;
+}
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget *watched) { watched->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override { return count += event->type() == QEvent::Paint, false; }
+    int count = 0;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(TrackInfo)
+Q_DECLARE_METATYPE(MusicView::OutputPath)
 
 class MusicViewTest : public QObject
 {
@@ -26,6 +49,77 @@ private slots:
         QCOMPARE(MusicView::timeText(3725.0), QStringLiteral("62:05")); // minutes go past an hour
         QCOMPARE(MusicView::timeText(59.5), QStringLiteral("01:00"));
         QCOMPARE(MusicView::timeText(-3.0), QStringLiteral("00:00"));
+    }
+
+    void badgesAndDecodeLine_data()
+    {
+        QTest::addColumn<TrackInfo>("track");
+        QTest::addColumn<QStringList>("badges");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("44.1k stereo") << TrackInfo{.sampleRate = 44100, .bitDepth = 24, .channels = 2, .codec = "flac"}
+                                      << QStringList{"FLAC", "24bit", "44.1kHz", "Stereo"}
+                                      << "FLAC  ·  DECODE  ·  2.0  ·  44.1kHz  ·  24bit";
+        QTest::newRow("48k mono, codec and depth unknown") << TrackInfo{.sampleRate = 48000, .channels = 1}
+                                                           << QStringList{"PCM", "16bit", "48kHz", "Mono"}
+                                                           << "  ·  DECODE  ·  1ch  ·  48kHz  ·  16bit";
+        QTest::newRow("800 Hz, 6ch, replay gain")
+            << TrackInfo{.sampleRate = 800, .bitDepth = 16, .channels = 6, .codec = "aac", .replayGainDb = -6.5, .hasReplayGain = true}
+            << QStringList{"AAC", "16bit", "800Hz", "6ch"} << "AAC  ·  DECODE  ·  6ch  ·  800Hz  ·  16bit  ·  ReplayGain: -6.5dB";
+    }
+    void badgesAndDecodeLine()
+    {
+        QFETCH(TrackInfo, track);
+        MusicWidget view;
+        view.setTrack(track);
+        QTEST(view.badgeTexts(), "badges");
+        QTEST(view.statusText(), "line");
+    }
+
+    // BIT-PERFECT only when nothing between the decoder and a raw device alters a sample.
+    void bitPerfectOutput_data()
+    {
+        using Path = MusicView::OutputPath;
+        QTest::addColumn<Path>("output");
+        QTest::addColumn<QString>("line");
+        const QString head = QStringLiteral("FLAC  ·  DECODE  ·  2.0  ·  OUT: 44.1kHz S32 ");
+        QTest::newRow("untouched") << Path{44100, "s32", true} << head + "EXCLUSIVE  ·  BIT-PERFECT";
+        QTest::newRow("sound server") << Path{44100, "s32", false} << head + "SHARED";
+        QTest::newRow("resampled") << Path{48000, "s32", true} << "FLAC  ·  DECODE  ·  2.0  ·  OUT: 48kHz S32 EXCLUSIVE";
+        QTest::newRow("volume 90") << Path{44100, "s32", true, 90} << head + "EXCLUSIVE";
+        QTest::newRow("replay gain") << Path{44100, "s32", true, 100, false, 1.0, true} << head + "EXCLUSIVE";
+        QTest::newRow("a filter") << Path{44100, "s32", true, 100, false, 1.0, false, true} << head + "EXCLUSIVE";
+    }
+    void bitPerfectOutput()
+    {
+        QFETCH(MusicView::OutputPath, output);
+        QFETCH(QString, line);
+        MusicWidget view;
+        view.setTrack(TrackInfo{.sampleRate = 44100, .bitDepth = 24, .channels = 2, .codec = "flac"});
+        view.setOutputInfo(output);
+        QCOMPARE(view.statusText(), line);
+        QCOMPARE(view.findChild<QLabel *>(QStringLiteral("bitPerfectBadge"))->isVisibleTo(&view),
+                 line.endsWith(QLatin1String("BIT-PERFECT")));
+    }
+
+    void accentColour_data()
+    {
+        QTest::addColumn<QPixmap>("cover");
+        QTest::addColumn<QColor>("accent");
+        QTest::newRow("mid-tone red, saturated") << solidCover(QColor(200, 50, 50)) << QColor(200, 0, 0);
+        QTest::newRow("all black") << solidCover(Qt::black) << QColor(0, 120, 100);
+        QTest::newRow("all white") << solidCover(Qt::white) << QColor(0, 120, 100);
+        QTest::newRow("no cover") << QPixmap() << QColor(0, 200, 180);
+    }
+    void accentColour()
+    {
+        MusicWidget view;
+        TrackInfo track;
+        track.cover = solidCover(Qt::blue); // a cover before must not leave its colour behind
+        view.setTrack(track);
+        QFETCH(QPixmap, cover);
+        track.cover = cover;
+        view.setTrack(track);
+        QTEST(view.accentColour(), "accent");
     }
 
     void abLoop()
@@ -86,6 +180,21 @@ private slots:
         QVERIFY(!rotation->isActive());
         // Peaks fall to nothing and their timer stops by itself.
         QTRY_VERIFY_WITH_TIMEOUT(!peaks->isActive(), 5000);
+    }
+
+    // New bars repaint their strip, not the texts and controls around it.
+    void spectrumRepaintsOnlyItsStrip()
+    {
+        MusicWidget view;
+        view.resize(900, 700);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        PaintCounter title(view.findChild<QLabel *>(QStringLiteral("titleLabel")));
+        for (int i = 0; i < 5; ++i) {
+            view.setSpectrum(QList<float>(32, 0.1f * i));
+            QTest::qWait(20);
+        }
+        QCOMPARE(title.count, 0);
     }
 
     void playlistSearch()

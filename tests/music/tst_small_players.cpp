@@ -1,14 +1,16 @@
-// The mini strip and the compact panel: how positions map onto the seek bar and back, the compact
-// playlist and closing from the window manager.
+// The mini strip and the compact panel: how positions map onto the seek bar and back (the wheel
+// seeks there as in the full view), the compact playlist and closing from the window manager.
 
 #include "music/CompactPlayerWidget.h"
 #include "music/MiniPlayerWidget.h"
+#include "music/MusicWidget.h"
 #include "ui/controls/ClickSeekSlider.h"
 
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace {
 
@@ -60,6 +62,20 @@ void checkSeekMappingAndClose()
     QVERIFY(!player.isVisible());
 }
 
+// One notch of the wheel up the seek bar seeks forward, in all three music views.
+template<typename Player>
+void checkWheelSeeks()
+{
+    Player player;
+    auto *slider = player.template findChild<ClickSeekSlider *>();
+    QSignalSpy seeks(&player, &Player::seekRequested);
+    player.updatePosition(30.0, 120.0);
+    QWheelEvent wheel({}, {}, {}, {0, 120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(slider, &wheel);
+    QCOMPARE(seeks.size(), 1);
+    QVERIFY(seeks.first().at(0).toDouble() > 30.0);
+}
+
 } // namespace
 
 class SmallPlayersTest : public QObject
@@ -74,6 +90,13 @@ private slots:
         CompactPlayerWidget compact;
         compact.updatePosition(5.0, 245.0);
         QCOMPARE(compact.durationText(), "4:05");
+    }
+
+    void wheelSeeks()
+    {
+        checkWheelSeeks<MiniPlayerWidget>();
+        checkWheelSeeks<CompactPlayerWidget>();
+        checkWheelSeeks<MusicWidget>();
     }
 
     void compactPlaylist()

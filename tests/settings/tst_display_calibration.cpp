@@ -13,9 +13,18 @@
 
 namespace {
 
-// Each output channel is one minus its input: yellow becomes blue.
-const QByteArray kInvertingLut = "TITLE \"invert\"\nLUT_3D_SIZE 2\n"
-                                 "1 1 1\n0 1 1\n1 0 1\n0 0 1\n1 1 0\n0 1 0\n1 0 0\n0 0 0\n";
+const QByteArray kSmallInvertingLut = "LUT_3D_SIZE 2\n1 1 1\n0 1 1\n1 0 1\n0 0 1\n1 1 0\n0 1 0\n1 0 0\n0 0 0\n";
+// Each output channel is one minus its input: yellow becomes blue. The largest size there is,
+// with a header line of another tool.
+const QByteArray kInvertingLut = [] {
+    QByteArray text = "TITLE \"invert\"\nLUT_3D_SIZE 65\nLUT_IN_VIDEO_RANGE\n";
+    for (int i = 0; i < 65 * 65 * 65; ++i) {
+        const int steps[] = {i % 65, i / 65 % 65, i / (65 * 65)}; // red changes fastest
+        for (int c = 0; c < 3; ++c)
+            text += QByteArray::number(1.0 - steps[c] / 64.0, 'f', 6) + (c == 2 ? '\n' : ' ');
+    }
+    return text;
+}();
 
 // The yellow bar, second of seven in the top two thirds of the picture.
 QRgb yellowBarPixel(MpvWidget &surface)
@@ -56,8 +65,15 @@ private slots:
             << 2;
         QTest::newRow("one entry short") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("0 0 0\n").repeated(7)) << 0;
         QTest::newRow("size 1") << QByteArray("LUT_3D_SIZE 1\n0 0 0\n") << 0;
-        QTest::newRow("size 65, complete")
-            << QByteArray("LUT_3D_SIZE 65\n" + QByteArray("0 0 0\n").repeated(65 * 65 * 65)) << 0;
+        // A common export size, with the header lines other tools add.
+        QTest::newRow("size 65, tools' keywords")
+            << QByteArray("LUT_3D_SIZE 65\nLUT_IN_VIDEO_RANGE\nLUT_OUT_VIDEO_RANGE\n"
+                          + QByteArray("0 0 0\n").repeated(65 * 65 * 65))
+            << 65;
+        QTest::newRow("size 66") << QByteArray("LUT_3D_SIZE 66\n" + QByteArray("0 0 0\n").repeated(66 * 66 * 66)) << 0;
+        QTest::newRow("keyword inside data") << QByteArray("LUT_3D_SIZE 2\n0 0 0\nLUT_IN_VIDEO_RANGE\n"
+                                                           + QByteArray("0 0 0\n").repeated(7))
+                                             << 0;
         QTest::newRow("no size") << QByteArray("0 0 0\n") << 0;
         QTest::newRow("non-numeric") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("0 0 x\n").repeated(8)) << 0;
         QTest::newRow("nan") << QByteArray("LUT_3D_SIZE 2\n" + QByteArray("nan 0 0\n").repeated(8)) << 0;
@@ -87,7 +103,7 @@ private slots:
     void cubeFieldsAndOrder()
     {
         QString error;
-        const auto lut = CubeLut::parse("TITLE \"Panel #2\" # probe\nDOMAIN_MAX 2 2 2\n" + kInvertingLut.mid(15), &error);
+        const auto lut = CubeLut::parse("TITLE \"Panel #2\" # probe\nDOMAIN_MAX 2 2 2\n" + kSmallInvertingLut, &error);
         QVERIFY2(lut, qPrintable(error));
         QCOMPARE(lut->title, QStringLiteral("Panel #2"));
         QCOMPARE(lut->domainMax[1], 2.0f);

@@ -6,6 +6,7 @@
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
+#include "settings/AudioAdvancedSettings.h"
 #include "settings/AudioAdvancedWidget.h"
 #include "settings/ImpulseResponse.h"
 
@@ -13,6 +14,8 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -186,15 +189,17 @@ private slots:
         QVERIFY2(toneLevelDb(out, 660, 0) > -40 && toneLevelDb(out, 660, 1) > -40, "centre missing");
     }
 
-    // The amplifier plug-in at 0.5 halves the level.
+    // The amplifier plug-in at 0.5 halves the level, from the moment the box is ticked and for
+    // the next file too.
     void pluginPlaysAndIsSaved()
     {
         AudioAdvancedWidget page(core_);
         QVERIFY(page.addPlugin(QStringLiteral("/usr/lib/ladspa/amp.so"), QStringLiteral("amp_stereo"), QStringLiteral("c0=0.5")).isEmpty());
         page.findChild<QCheckBox *>(QStringLiteral("pluginsCheck"))->setChecked(true);
-        page.applyPlugins();
-        const double halved = toneGain(playTone());
-        QVERIFY2(qAbs(halved + 6.02) < 0.3, qPrintable(QString::number(halved)));
+        for (int file = 0; file < 2; ++file) {
+            const double halved = toneGain(playTone());
+            QVERIFY2(qAbs(halved + 6.02) < 0.3, qPrintable(QString::number(halved)));
+        }
 
         // Saved in list order with the controls, so a fresh start builds the same chain.
         QCOMPARE(PluginChain::fromStored(readSetting(QSettings(QLatin1StringView(AppIdentity::kOrganisation),
@@ -217,6 +222,63 @@ private slots:
         QVERIFY(page.plugins().isEmpty());
     }
 
+    // The equalizer's +6 dB at 1 kHz and the room correction (a unit impulse, normalised) act
+    // together: the tone comes out 6 dB louder.
+    void equalizerAndRoomCorrectionTogether()
+    {
+        QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq,
+                                      QStringLiteral("equalizer=f0=0.0:f1=0.0:f2=0.0:f3=0.0:f4=0.0:f5=6.0:f6=0.0:f7=0.0:f8=0.0:f9=0.0")));
+        AudioAdvancedWidget page(core_);
+        QVERIFY(page.setIrFile(file(QStringLiteral("ir10ms.wav"))).isEmpty());
+        page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->setChecked(true);
+        const double gain = toneGain(playTone());
+        QVERIFY2(qAbs(gain - 6.0) < 0.3, qPrintable(QString::number(gain)));
+    }
+
+    // A response missing at start (a drive not mounted yet) keeps the choice, says so, and is
+    // applied at the next start once it is back.
+    void missingResponseKeepsTheChoice()
+    {
+        const QString later = file(QStringLiteral("later.wav"));
+        {
+            QSettings settings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication));
+            writeSetting(settings, SettingsKeys::audioAdvancedIrPath, later);
+            writeSetting(settings, SettingsKeys::audioAdvancedConvEnabled, true);
+        }
+        QCOMPARE(AudioAdvanced::applySaved(core_), QStringList{QStringLiteral("룸 코렉션 IR 파일을 읽을 수 없습니다: later.wav")});
+        {
+            AudioAdvancedWidget page(core_);
+            QVERIFY(page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->isChecked());
+            QVERIFY(page.findChild<QLabel *>(QStringLiteral("roomStatus"))->text().contains(QStringLiteral("다음 시작 때 적용")));
+        }
+        QVERIFY(AudioAdvancedChoices::load().roomCorrection);
+        QVERIFY(QFile::copy(file(QStringLiteral("ir10ms.wav")), later));
+        QVERIFY(AudioAdvanced::applySaved(core_).isEmpty());
+        QCOMPARE(peakFrame(playback_->play(file(QStringLiteral("click.wav")))), qsizetype(4800 + 480));
+    }
+
+    // Room correction and plug-ins are both filter graphs of one kind: when the response has
+    // gone by the time the sound starts, only the correction is taken out.
+    void oneFailingGraphLeavesTheOther()
+    {
+        const QString vanishing = file(QStringLiteral("vanishing.wav"));
+        QVERIFY(QFile::copy(file(QStringLiteral("ir10ms.wav")), vanishing));
+        AudioAdvancedChoices choices;
+        choices.irPath = vanishing;
+        choices.roomCorrection = true;
+        choices.plugins = {{QStringLiteral("/usr/lib/ladspa/amp.so"), QStringLiteral("amp_stereo"), QStringLiteral("c0=0.5")}};
+        choices.pluginsOn = true;
+        choices.save();
+        QVERIFY(AudioAdvanced::applySaved(core_).isEmpty());
+        QVERIFY(QFile::remove(vanishing));
+        QSignalSpy failed(core_, &MpvCore::audioFilterFailed);
+        const double halved = toneGain(playTone());
+        QVERIFY2(qAbs(halved + 6.02) < 0.3, qPrintable(QString::number(halved)));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().first().value<AudioFilterSlot>(), AudioFilterSlot::RoomCorrection);
+        QVERIFY(AudioAdvancedChoices::load().roomCorrection); // its file may come back
+    }
+
     // What was saved is in the engine from the start, without the page; a quote, comma, bracket
     // and semicolon in the response's name stay part of the name.
     void savedCorrectionAppliesAtStart()
@@ -230,7 +292,7 @@ private slots:
             writeSetting(settings, SettingsKeys::audioAdvancedConvEnabled, true);
             writeSetting(settings, SettingsKeys::audioAdvancedGainDb, -6);
         }
-        AudioAdvancedWidget::applySaved(core_);
+        QVERIFY(AudioAdvanced::applySaved(core_).isEmpty());
         const WavAudio clicked = playback_->play(file(QStringLiteral("click.wav")));
         QCOMPARE(peakFrame(clicked), qsizetype(4800 + 480));
         QVERIFY(qAbs(clicked.samples.at((4800 + 480) * 2) - 0.25) < 0.01);

@@ -123,35 +123,65 @@ private slots:
         QCOMPARE(engine.fake->namesWritten(), QStringList{QStringLiteral("audio-device")});
         QCOMPARE(engine.fake->valuesWritten(QStringLiteral("audio-device")), QVariantList{hdmi});
 
-        // A new profile rewrites the scaler; the user's follows it.
+        // A new profile rewrites the scalers and debanding; only the user's own picks follow it.
+        setControl(dialog, QStringLiteral("scalingCombo"), QStringLiteral("lanczos"));
+        apply(dialog);
         engine.fake->clearRecords();
         setControl(dialog, QStringLiteral("profileCombo"), QStringLiteral("HiEnd"));
         apply(dialog);
-        const QVariantList scales = engine.fake->valuesWritten(QStringLiteral("scale"));
-        QVERIFY(scales.size() >= 2);
-        QCOMPARE(scales.last().toString(), QStringLiteral("spline36"));
+        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("scale")).last().toString(), QStringLiteral("lanczos"));
+        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("deband")), QVariantList{"yes"});
         QVERIFY(!engine.fake->namesWritten().contains(QStringLiteral("audio-spdif")));
     }
 
-    void startReplaysOnlyStoredChoices()
+    // The engine reads the threshold back as a decimal; the strength shown is the engine's, and
+    // a profile change leaves it alone unless the user picked one. An unpicked scaler shows what
+    // the engine uses.
+    void debandStrengthAndScalerShowTheEngine()
     {
         FakeEngine engine = makeFakeEngine();
-        SettingsDialog::applySavedAtStart(engine.core.get());
-        QCOMPARE(engine.fake->namesWritten(), QStringList());
+        engine.fake->properties.insert(QStringLiteral("deband-threshold"), QStringLiteral("64.000000"));
+        engine.fake->properties.insert(QStringLiteral("scale"), QStringLiteral("bilinear"));
+        SettingsDialog dialog(engine.core.get());
+        QCOMPARE(shownText(dialog, QStringLiteral("debandStrengthCombo")), QStringLiteral("강하게"));
+        QCOMPARE(shownText(dialog, QStringLiteral("scalingCombo")), QStringLiteral("bilinear (빠름)"));
+        setControl(dialog, QStringLiteral("profileCombo"), QStringLiteral("Balanced"));
+        apply(dialog);
+        QVERIFY(engine.fake->valuesWritten(QStringLiteral("deband-threshold")).isEmpty());
+    }
 
+    // What the start replays: only what the user picked. A file of an earlier version stored
+    // every control on each apply, so there a default is no pick.
+    void startReplaysOnlyPicks_data()
+    {
+        QTest::addColumn<QVariantMap>("stored");
+        QTest::addColumn<QStringList>("writes"); // scale, deband and hwdec writes, and the profile's dither
+        const QVariantMap defaults{{"video/render_profile", 2}, {"video/scaling", "spline36"}, {"video/deband", false},
+                                   {"video/hwdec", "d3d11va (DirectX 11)"}, {"video/motion_smoothing", false}};
+        QTest::newRow("empty store") << QVariantMap() << QStringList();
+        QTest::newRow("earlier file, defaults") << defaults << QStringList();
+        QVariantMap earlier = defaults;
+        earlier.insert({{"video/render_profile", 0}, {"video/scaling", "lanczos"}});
+        QTest::newRow("earlier file, other values")
+            << earlier << QStringList{"scale=bilinear", "deband=no", "dither=no", "scale=lanczos"};
+        QVariantMap picked = earlier;
+        picked.insert({{"video/chosen", QStringList{"deband", "hwdec"}}, {"video/hwdec", "nvdec-copy"}});
+        QTest::newRow("picks named") << picked << QStringList{"deband=no", "hwdec=nvdec"};
+    }
+    void startReplaysOnlyPicks()
+    {
+        QFETCH(QVariantMap, stored);
         QSettings s = store();
-        s.setValue(QStringLiteral("audio/device"), QStringLiteral("alsa/hw:1,0"));
-        s.setValue(QStringLiteral("video/motion_smoothing"), true);
-        s.setValue(QStringLiteral("subtitle/auto_load"), false);
-        s.setValue(QStringLiteral("video/render_profile"), 0);
-        s.setValue(QStringLiteral("video/scaling"), QStringLiteral("lanczos"));
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            s.setValue(it.key(), it.value());
         s.sync();
+        FakeEngine engine = makeFakeEngine();
         SettingsDialog::applySavedAtStart(engine.core.get());
-        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("audio-device")), QVariantList{"alsa/hw:1,0"});
-        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("interpolation")), QVariantList{"yes"});
-        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("sub-auto")), QVariantList{"no"});
-        QCOMPARE(engine.core->renderProfile(), RenderProfile::Eco);
-        QCOMPARE(engine.fake->valuesWritten(QStringLiteral("scale")).last().toString(), QStringLiteral("lanczos"));
+        QStringList writes;
+        for (const FakeEngineSession::Write &write : engine.fake->writes)
+            if (QStringList{"scale", "deband", "hwdec", "dither"}.contains(write.name))
+                writes << write.name + u'=' + write.value.toString();
+        QTEST(writes, "writes");
     }
 };
 

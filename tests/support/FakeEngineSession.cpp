@@ -1,5 +1,7 @@
 #include "FakeEngineSession.h"
 
+#include "engine/EngineDialect.h"
+
 #include <algorithm>
 
 QVariantList FakeEngineSession::valuesWritten(const QString &name) const
@@ -112,22 +114,30 @@ int FakeEngineSession::command(const QStringList &arguments)
     const int result = commandResult ? commandResult(arguments) : 0;
     if (result < 0 || arguments.size() != 3 || arguments.at(0) != QLatin1String("af"))
         return result;
-    // Labelled entries as the engine keeps them: replaced in place, appended, put first, removed.
+    // The filter list as the engine edits it, filter by filter: a label names only the filter it
+    // is written on, the first of a comma list. "add" replaces a labelled filter where it stands
+    // and appends the others, "pre" puts them first, "remove" takes out the labelled (or an
+    // equal) filter. So "@eq:a,b" after "@eq:a" leaves "@eq:a,b,b", and removing @eq leaves "b".
     const QString &operation = arguments.at(1);
-    const QString &entry = arguments.at(2);
-    const QString label = entry.section(QLatin1Char(':'), 0, 0);
-    const auto existing = std::find_if(audioFilters.begin(), audioFilters.end(), [&label](const QString &present) {
-        return present.section(QLatin1Char(':'), 0, 0) == label;
-    });
-    if (operation == QLatin1String("remove")) {
-        if (existing != audioFilters.end())
-            audioFilters.erase(existing);
-    } else if (existing != audioFilters.end()) {
-        *existing = entry;
-    } else if (operation == QLatin1String("pre")) {
-        audioFilters.prepend(entry);
-    } else {
-        audioFilters.append(entry);
+    const auto labelOf = [](const QString &filter) {
+        return filter.startsWith(QLatin1Char('@')) ? filter.section(QLatin1Char(':'), 0, 0) : QString();
+    };
+    qsizetype prepended = 0;
+    for (const QString &filter : splitFilterChain(arguments.at(2))) {
+        const QString label = labelOf(filter);
+        const auto existing = std::find_if(audioFilters.begin(), audioFilters.end(), [&](const QString &present) {
+            return label.isEmpty() ? present == filter : labelOf(present) == label;
+        });
+        if (operation == QLatin1String("remove")) {
+            if (existing != audioFilters.end())
+                audioFilters.erase(existing);
+        } else if (!label.isEmpty() && existing != audioFilters.end()) {
+            *existing = filter;
+        } else if (operation == QLatin1String("pre")) {
+            audioFilters.insert(prepended++, filter);
+        } else {
+            audioFilters.append(filter);
+        }
     }
     return result;
 }

@@ -25,7 +25,8 @@ public:
     QList<QStringList> commands; // asynchronous and synchronous, in order
     // The result of each synchronous command; success when unset.
     std::function<int(const QStringList &)> commandResult;
-    // The audio filter chain as the engine's "af" commands leave it: "@label:filters" entries.
+    // The audio filter chain as the engine's "af" commands leave it, one filter per item
+    // ("@label:filter" or "filter"), by the engine's own rule for labels.
     QStringList audioFilters;
     QVariantMap properties; // absent name: the property is unavailable
     QList<EngineEvent> events;

@@ -12,11 +12,24 @@ QString loadLine(const QString &path, const char *mode)
 }
 } // namespace
 
-PlayerProcess::PlayerProcess(const QStringList &arguments)
+PlayerProcess::PlayerProcess(const QStringList &arguments) : PlayerProcess(TestMedia::playerBinary(), arguments) {}
+
+PlayerProcess::PlayerProcess(const QString &program, const QStringList &arguments)
 {
-    process_.setProgram(TestMedia::playerBinary());
+    process_.setProgram(program);
     process_.setArguments(arguments);
     process_.start();
+}
+
+bool PlayerProcess::waitForExit(int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (process_.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        process_.waitForReadyRead(100);
+        console();
+    }
+    console();
+    return process_.state() == QProcess::NotRunning && process_.exitStatus() == QProcess::NormalExit;
 }
 
 PlayerProcess::~PlayerProcess()

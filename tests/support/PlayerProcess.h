@@ -13,6 +13,12 @@ class PlayerProcess
 {
 public:
     explicit PlayerProcess(const QStringList &arguments);
+    // Another program in the player's place: a test that builds the player's own window in a
+    // process of its own (its executable started again with a role), so that a choice made
+    // through the window is read back by a later process, as after a restart.
+    PlayerProcess(const QString &program, const QStringList &arguments);
+    // Waits for the process to end by itself; false when it did not within the time or crashed.
+    bool waitForExit(int timeoutMs = 60000);
     ~PlayerProcess();
 
     // Everything the player has written to its console so far.

@@ -4,6 +4,7 @@
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
 
+#include <QScreen>
 #include <QTest>
 #include <QWidget>
 
@@ -32,4 +33,14 @@ inline bool startPlaying(MpvWidget &surface, const QString &fixture, QSize size 
         return false;
     surface.loadFile(TestMedia::path(fixture));
     return QTest::qWaitFor([&] { return surface.core()->position() > 0.5; }, 10000);
+}
+
+// What the display shows of `widget` now, read back from the window system: the window's real
+// composition, child overlays included.
+inline QImage shownPicture(QWidget &widget)
+{
+    const QPoint origin = widget.mapTo(widget.window(), QPoint(0, 0));
+    return widget.screen()
+        ->grabWindow(widget.window()->winId(), origin.x(), origin.y(), widget.width(), widget.height())
+        .toImage();
 }

@@ -70,7 +70,7 @@ MediaInfoOverlay::MediaInfoOverlay(QWidget *parent)
                                 audio_));
     layout->addWidget(buildCard(QStringLiteral("현재 영상"),
                                 {QStringLiteral("원본"), QStringLiteral("출력"), QStringLiteral("색공간"),
-                                 QStringLiteral("HDR")},
+                                 QStringLiteral("HDR"), QStringLiteral("화면")},
                                 video_));
     layout->addStretch();
     scroll->setWidget(column);
@@ -136,7 +136,7 @@ QWidget *MediaInfoOverlay::buildCard(const QString &caption, const QStringList &
     badgeRow->addStretch();
     layout->addLayout(badgeRow);
 
-    QLabel **values[] = {&card.source, &card.output, &card.third, &card.fourth};
+    QLabel **values[] = {&card.source, &card.output, &card.third, &card.fourth, &card.fifth};
     for (qsizetype i = 0; i < rowCaptions.size(); ++i) {
         auto *row = new QHBoxLayout;
         row->setSpacing(6);
@@ -164,6 +164,7 @@ void MediaInfoOverlay::connectToCore(MpvCore *core)
     connect(core, &MpvCore::audioFormatChanged, this, &MediaInfoOverlay::updateAudioInfo);
     connect(core, &MpvCore::videoInfoChanged, this, &MediaInfoOverlay::updateVideoInfo);
     connect(core, &MpvCore::fileLoaded, this, &MediaInfoOverlay::onFileLoaded);
+    setValue(video_.fifth, videoSurfaceName(core->videoSurface()), kBright);
 }
 
 void MediaInfoOverlay::updateAudioInfo(const QString &codec, int channels, int, const QString &output)

@@ -30,6 +30,7 @@ public:
         QLabel *output = nullptr;  // "출력"
         QLabel *third = nullptr;   // "WASAPI" / "색공간"
         QLabel *fourth = nullptr;  // "비트퍼펙트" / "HDR"
+        QLabel *fifth = nullptr;   // video only: "화면", the surface that draws the picture
     };
     const Card &audioCard() const { return audio_; }
     const Card &videoCard() const { return video_; }

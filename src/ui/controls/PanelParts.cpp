@@ -42,4 +42,11 @@ QScrollArea *sidewaysScroller(QWidget *page)
     return scroller;
 }
 
+QScrollArea *scroller(QWidget *page)
+{
+    QScrollArea *scroller = sidewaysScroller(page);
+    scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    return scroller;
+}
+
 } // namespace PanelParts

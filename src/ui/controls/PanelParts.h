@@ -19,5 +19,8 @@ QFrame *rule();
 QPushButton *button(const QString &text, const QString &toolTip, int height);
 // Holds a page wider than a small window: it scrolls sideways rather than squeezing.
 QScrollArea *sidewaysScroller(QWidget *page);
+// Holds a page that may be taller or wider than the panel: it scrolls where it must rather
+// than drawing its rows over each other.
+QScrollArea *scroller(QWidget *page);
 
 } // namespace PanelParts

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QUrl>
 
 namespace M3uFile {
 
@@ -24,20 +25,44 @@ QByteArray text(const QStringList &paths, int *skipped)
     return out;
 }
 
-QStringList entries(const QByteArray &text, const QString &folder)
+namespace {
+// The entry a line names, or nothing for a line that names none.
+std::optional<QString> entryOf(QString line, const QDir &base)
 {
     static const QRegularExpression address(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
-    QByteArray body = text;
-    if (body.startsWith("\xEF\xBB\xBF"))
-        body.remove(0, 3);
+    static const QRegularExpression windowsRoot(QStringLiteral(R"(^(?:[A-Za-z]:[\\/]|\\\\))"));
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')) || line.contains(QChar(0)))
+        return std::nullopt;
+    if (windowsRoot.match(trimmed).hasMatch())
+        return trimmed;
+    if (line.contains(QLatin1Char('\\')) && !line.contains(QLatin1Char('/')))
+        line = QString(trimmed).replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (address.match(line).hasMatch()) {
+        const QUrl url(line);
+        if (!url.isLocalFile() || url.toLocalFile().isEmpty())
+            return line;
+        // Percent escapes may spell what a line cannot hold.
+        const QString path = url.toLocalFile();
+        const bool whole = !path.contains(QChar(0)) && !path.contains(QLatin1Char('\n')) && !path.contains(QLatin1Char('\r'));
+        return whole ? std::optional(path) : std::nullopt;
+    }
+    return QDir::isAbsolutePath(line) ? line : QDir::cleanPath(base.absoluteFilePath(line));
+}
+} // namespace
+
+QStringList entries(const QByteArray &text, const QString &folder)
+{
     const QDir base(folder);
     QStringList paths;
-    for (const QByteArray &raw : body.split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const bool keptAsWritten = address.match(line).hasMatch() || QDir::isAbsolutePath(line);
-        paths << (keptAsWritten ? line : QDir::cleanPath(base.absoluteFilePath(line)));
+    qsizetype start = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (start < text.size() && paths.size() < kMaxEntries) {
+        qsizetype end = start;
+        while (end < text.size() && text.at(end) != '\n' && text.at(end) != '\r')
+            ++end;
+        if (const auto entry = entryOf(QString::fromUtf8(text.constData() + start, end - start), base))
+            paths << *entry;
+        start = end + 1;
     }
     return paths;
 }
@@ -68,7 +93,10 @@ std::optional<QStringList> load(const QString &fileName, QString *error)
         *error = QStringLiteral("재생목록을 열 수 없습니다: %1").arg(file.errorString());
         return std::nullopt;
     }
-    return entries(file.read(kMaxBytes), info.absolutePath());
+    QStringList paths = entries(file.read(kMaxBytes), info.absolutePath());
+    if (paths.size() == kMaxEntries)
+        *error = QStringLiteral("재생목록이 너무 깁니다: 앞의 %1곡만 불러왔습니다.").arg(kMaxEntries);
+    return paths;
 }
 
 } // namespace M3uFile

@@ -1,6 +1,7 @@
 #include "ui/playlist/PlaylistWidget.h"
 
 #include "library/CoverThumbnail.h"
+#include "ui/controls/MediaText.h"
 #include "ui/playlist/M3uFile.h"
 
 #include <QFileDialog>
@@ -88,7 +89,8 @@ bool PlaylistWidget::isAudioFile(const QString &path)
 void PlaylistWidget::addFile(const QString &path)
 {
     auto *item = new QListWidgetItem(QFileInfo(path).fileName());
-    item->setToolTip(path);
+    // A name is shown as it is: "<b>Live</b>.mp3" is a file name, not markup.
+    item->setToolTip(MediaText::plainToolTip(path));
     item->setForeground(QColor(QStringLiteral("#ccc")));
     if (!isAudioFile(path)) {
         item->setIcon(QIcon::fromTheme(QStringLiteral("video-x-generic"), QIcon(kAudioIcon)));
@@ -203,6 +205,8 @@ bool PlaylistWidget::loadPlaylist(const QString &fileName)
     }
     for (const QString &path : *paths)
         addFile(path);
+    if (!error.isEmpty())
+        showProblem(error); // cut at the cap
     return true;
 }
 

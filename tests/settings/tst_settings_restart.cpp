@@ -1,0 +1,272 @@
+// Every choice the settings dialog and the processing pages store, made through their controls
+// in the player's window in one process, and shown by the window and the engine of the next
+// process: within one process Qt's settings cache hides a key that cannot be read back. The
+// test's executable plays both starts itself ("--set", "--show") to reach the controls; the
+// player binary then shows the last file resumed.
+#include "PlayerProcess.h"
+#include "TestFiles.h"
+#include "TestMedia.h"
+#include "engine/MpvCore.h"
+#include "engine/MpvWidget.h"
+#include "mainwindow/MainWindow.h"
+#include "settings/AudioAdvancedWidget.h"
+#include "settings/SettingsDialog.h"
+#include "settings/VideoAdvancedWidget.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+// Long enough for every choice to show on a slow machine.
+const QString kClip = QStringLiteral("clip_100s.mp4");
+
+// One stored choice: the control that makes it (or `act`, for what a file chooser or button
+// does), what that control shows after the restart, and an engine property with a pattern its
+// value matches.
+struct Row {
+    const char *key;
+    const char *control;
+    QVariant pick;  // a combo takes the item starting with it
+    QString shown;  // empty: the pick as text
+    const char *property = nullptr;
+    const char *engine = nullptr;
+    std::function<void(QWidget &window, const QString &folder)> act = {};
+};
+
+QPushButton *button(QWidget &window, const char *text)
+{
+    return buttonWithText(window, QString::fromUtf8(text));
+}
+
+QList<Row> rows()
+{
+    return {
+        {"audio/device", "deviceCombo", "기본 장치", "기본 장치 (auto)", "audio-device", "^auto$"},
+        {"audio/exclusive", "exclusiveCheck", false, {}, "audio-exclusive", "^no$"},
+        {"audio/passthrough", "passthroughCheck", false, {}, "audio-spdif", "^$"},
+        {"audio/pt_ac3", "ac3Check", false},
+        {"audio/pt_eac3", "eac3Check", false},
+        {"audio/pt_dts", "dtsCheck", false},
+        {"audio/pt_dtshd", "dtsHdCheck", false},
+        {"audio/pt_truehd", "trueHdCheck", false},
+        {"audio/volume", "volumeSlider", 150, {}, "volume", "^150"},
+        {"audio/dsd_mode", "dsdCombo", "PCM", "PCM 변환 (호환성 우선)"}, // the only one this engine offers
+        {"remote/enabled", "remoteCheck", true},
+        {"video/hwdec", "hwdecCombo", "nvdec-copy", {}, "hwdec", "^nvdec$"},
+        {"video/gpu_api, video/vo_index", "gpuApiCombo", "OpenGL", "OpenGL (호환성)", "gpu-api", "^opengl$"},
+        {"video/surface", "surfaceCombo", "OpenGL"}, // the test's surface is forced to it besides
+        {"video/render_profile", "profileCombo", "Eco", "Eco (절전 - 노트북 통합 GPU)", "dither", "^no$"},
+        {"video/scaling", "scalingCombo", "lanczos", {}, "scale", "^lanczos$"},
+        {"video/deband", "debandCheck", true, {}, "deband", "^yes$"},
+        {"video/motion_smoothing", "motionSmoothingCheck", true, {}, "interpolation", "^yes$"},
+        {"General/remember_pos", "rememberPosCheck", false},
+        {"General/resume", "resumeCheck", true, {}, "filename", "^clip_100s\\.mp4$"}, // started without files
+        {"General/screenshot_dir", "screenshotDirEdit", "/tmp/스크린샷 폴더"},
+        {"General/screenshot_format", "screenshotFormatCombo", "WEBP"},
+        {"General/language", "languageCombo", "한국어"},
+        {"subtitle/auto_load", "autoLoadCheck", false, {}, "sub-auto", "^no$"},
+        {"subtitle/opensubtitles_apikey", "openSubtitlesKeyEdit", " os-key-1 ", "os-key-1"},
+        {"subtitle/deepl_api_key", "deeplKeyEdit", " deepl:fx", "deepl:fx"},
+        {"subtitle/papago_client_id", "papagoIdEdit", "papago-id ", "papago-id"},
+        {"subtitle/papago_client_secret", "papagoSecretEdit", " secret", "secret"},
+
+        {"audio_advanced/ir_path", "irFileLabel", {}, "tone_1k.wav", nullptr, nullptr,
+         [](QWidget &w, const QString &) { w.findChild<AudioAdvancedWidget *>()->setIrFile(TestMedia::path("tone_1k.wav")); }},
+        {"audio_advanced/conv_enabled", "convolutionCheck", true, {}, "af", "@room:"},
+        {"audio_advanced/gain_db", "gainSlider", -6},
+        {"audio_advanced/ir_normalize", "normalizeCheck", false},
+        {"audio_advanced/vst_plugins", "pluginList", {}, "amp.so — amp_stereo  [c0=0.5]", nullptr, nullptr,
+         [](QWidget &w, const QString &) {
+             w.findChild<AudioAdvancedWidget *>()->addPlugin("/usr/lib/ladspa/amp.so", "amp_stereo", "c0=0.5");
+         }},
+        {"audio_advanced/plugins_enabled", "pluginsCheck", true, {}, "af", "@plugins:"},
+        {"video_advanced/lut_path", "lutFileLabel", {}, "calibration.cube", nullptr, nullptr,
+         [](QWidget &w, const QString &folder) { w.findChild<VideoAdvancedWidget *>()->setLutPath(folder + "/calibration.cube"); }},
+        {"video_advanced/lut_enabled", "lutCheckBox", true, {}, "glsl-shaders", "/lut-[0-9a-f]+\\.glsl"},
+        // Drawing since the start, before the page was opened.
+        {"video_advanced/lut_enabled (status)", "lutStatusLabel", {}, "3D LUT 적용됨: calibration.cube"},
+        {"video_advanced/colorspace_idx", "colorspaceBox", "DCI-P3", "DCI-P3 (영화관/전문가)", "target-prim", "^dci-p3$"},
+        {"network/smb_favorites", "smbFavorites", {}, "\\\\nas\\영화", nullptr, nullptr,
+         [](QWidget &w, const QString &) {
+             w.findChild<QLineEdit *>("smbPathEdit")->setText("\\\\nas\\영화");
+             button(w, "즐겨찾기 추가")->click();
+         }},
+        {"network/vr360_enabled", "vr360Check", true, {}, "vf", "@vr360:"},
+        {"network/cast_ip", "castIpEdit", {}, "127.0.0.1", nullptr, nullptr,
+         [](QWidget &w, const QString &) {
+             w.findChild<QLineEdit *>("castIpEdit")->setText("127.0.0.1");
+             button(w, "캐스팅 시작")->click();
+         }},
+    };
+}
+
+bool pick(QWidget *control, const QVariant &value)
+{
+    if (auto *combo = qobject_cast<QComboBox *>(control))
+        combo->setCurrentIndex(combo->findText(value.toString(), Qt::MatchStartsWith));
+    else if (auto *check = qobject_cast<QCheckBox *>(control))
+        check->setChecked(value.toBool());
+    else if (auto *slider = qobject_cast<QSlider *>(control))
+        slider->setValue(value.toInt());
+    else if (auto *edit = qobject_cast<QLineEdit *>(control))
+        edit->setText(value.toString());
+    return control && (!qobject_cast<QComboBox *>(control) || qobject_cast<QComboBox *>(control)->currentIndex() >= 0);
+}
+
+QString shownBy(const QWidget *control)
+{
+    if (auto *combo = qobject_cast<const QComboBox *>(control))
+        return combo->currentText();
+    if (auto *check = qobject_cast<const QCheckBox *>(control))
+        return check->isChecked() ? QStringLiteral("true") : QStringLiteral("false");
+    if (auto *slider = qobject_cast<const QSlider *>(control))
+        return QString::number(slider->value());
+    if (auto *edit = qobject_cast<const QLineEdit *>(control))
+        return edit->text();
+    if (auto *label = qobject_cast<const QLabel *>(control))
+        return label->text();
+    if (auto *list = qobject_cast<const QListWidget *>(control); list && list->count() > 0)
+        return list->item(0)->text();
+    return QStringLiteral("(nothing)");
+}
+
+// One start of the player: the window, playing; then the dialog and pages as a user opens them.
+struct Start {
+    MainWindow window;
+
+    MpvCore *core() const { return window.videoSurface()->core(); }
+    bool play(bool resume)
+    {
+        window.resize(1152, 648);
+        window.show();
+        if (!QTest::qWaitFor([&] { return window.videoSurface()->isInitialized(); }, 20000))
+            return false;
+        resume ? void(window.resumeLastFile()) : window.openFiles({TestMedia::path(kClip)});
+        return QTest::qWaitFor([&] { return core()->position() > 1.0; }, 20000);
+    }
+    SettingsDialog *openPages()
+    {
+        window.toggleProFeatures();
+        return new SettingsDialog(core(), &window);
+    }
+    QWidget *control(const Row &row) const { return window.findChild<QWidget *>(QLatin1String(row.control)); }
+};
+
+// The first start: every choice made through its control, then the window closed.
+int setEverything(const QString &folder)
+{
+    Start start;
+    if (!start.play(false))
+        return 2;
+    SettingsDialog *dialog = start.openPages();
+    int missing = 0;
+    for (const Row &row : rows()) {
+        if (row.act)
+            row.act(start.window, folder);
+        else if (row.pick.isValid() && !pick(start.control(row), row.pick))
+            qInfo("MISSING %s", row.key), ++missing;
+    }
+    dialog->findChild<QPushButton *>(QStringLiteral("btnOk"))->click();
+    start.window.close();
+    return missing;
+}
+
+// The next start: the engine first, as the start left it, then the controls.
+int showEverything()
+{
+    Start start;
+    // The saved LUT has drawn frames before the pages are opened.
+    if (!start.play(true) || !QTest::qWaitFor([&] { return start.core()->shadersRunningNow(ShaderSlot::Calibration); }, 60000))
+        return 2;
+    const QList<Row> table = rows();
+    QStringList engine;
+    for (const Row &row : table)
+        engine << (row.property ? start.core()->propertyText(QLatin1String(row.property)) : QString());
+    start.openPages();
+    for (qsizetype i = 0; i < table.size(); ++i)
+        qInfo("ROW %lld\t%s\t%s", qlonglong(i), qPrintable(shownBy(start.control(table[i])).replace('\n', ' ')),
+              qPrintable(engine[i].replace('\n', ' ')));
+    start.window.close();
+    return 0;
+}
+
+} // namespace
+
+class SettingsRestartTest : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir files_;
+    QHash<int, QStringList> shown_; // row → {control, engine}
+
+    bool runStart(const QStringList &role)
+    {
+        PlayerProcess start(QCoreApplication::applicationFilePath(), role);
+        const bool ended = start.waitForExit(120000) && start.process().exitCode() == 0;
+        static const QRegularExpression reported(QStringLiteral("^ROW (\\d+)\t([^\t]*)\t(.*)$"), QRegularExpression::MultilineOption);
+        for (const QRegularExpressionMatch &match : reported.globalMatch(start.console()))
+            shown_.insert(match.captured(1).toInt(), {match.captured(2), match.captured(3)});
+        if (!ended)
+            qWarning().noquote() << role << start.console();
+        return ended;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        writeTestFile(files_.filePath(QStringLiteral("calibration.cube")),
+                      "LUT_3D_SIZE 2\n0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n");
+        QVERIFY(runStart({QStringLiteral("--set"), files_.path()}));
+        QVERIFY(runStart({QStringLiteral("--show")}));
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<int>("row");
+        const QList<Row> table = rows();
+        for (qsizetype i = 0; i < table.size(); ++i)
+            QTest::newRow(table[i].key) << int(i);
+    }
+    void roundTrip()
+    {
+        QFETCH(int, row);
+        const Row expected = rows().at(row);
+        const QStringList shown = shown_.value(row, {QStringLiteral("(not reported)"), QString()});
+        QCOMPARE(shown[0], expected.shown.isEmpty() ? expected.pick.toString() : expected.shown);
+        if (expected.property)
+            QVERIFY2(shown[1].contains(QRegularExpression(QString::fromUtf8(expected.engine))),
+                     qPrintable(QStringLiteral("%1 = \"%2\"").arg(QLatin1String(expected.property), shown[1])));
+    }
+
+    // The player binary itself, started without files, takes up the file played last.
+    void playerResumesTheLastFile()
+    {
+        PlayerProcess player({});
+        QVERIFY2(player.waitForLoads(TestMedia::path(kClip)), qPrintable(player.console()));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.value(1) == QLatin1String("--set"))
+        return setEverything(arguments.value(2));
+    if (arguments.value(1) == QLatin1String("--show"))
+        return showEverything();
+    SettingsRestartTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settings_restart.moc"
