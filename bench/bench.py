@@ -567,6 +567,7 @@ def measure_memory(args, chosen):
     """The long-use scenario for each chosen program, runs alternating; the report's memory section."""
     queue = memory_scenario.make_queue(args.ffmpeg, args.work / "memory-queue")
     started = time.monotonic()
+    load_before = load_average()
     xvfb = Xvfb()
     programs = Programs(args.player.resolve(), args.mpv, xvfb.display, args.work, args.keep_logs)
     runs = {}
@@ -579,6 +580,7 @@ def measure_memory(args, chosen):
                 print(f"memory {which}: {result}", flush=True)
     finally:
         xvfb.close()
+    machine += f"; load average before / after: {load_before} / {load_average()}"
     return memory_scenario.report(runs, PROGRAM_LABELS, machine, time.monotonic() - started)
 
 
