@@ -30,6 +30,8 @@ import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
+import memory_scenario
+
 SCREEN = (1920, 1080)
 # w, h, x, y: the player's first-start window (3/5 of the screen, centred), given to mpv as well;
 # the screen centre is inside the video.
@@ -59,7 +61,8 @@ LIBRARY_HEADING = "## Media library"
 MULTIVIEW_HEADING = "## Multi-view"
 MUSICVIEW_HEADING = "## Music mode"
 SEEKPREVIEW_HEADING = "## Seek-bar preview"
-SECTION_HEADINGS = (LIBRARY_HEADING, MULTIVIEW_HEADING, MUSICVIEW_HEADING, SEEKPREVIEW_HEADING)
+MEMORY_HEADING = memory_scenario.MEMORY_HEADING
+SECTION_HEADINGS = (LIBRARY_HEADING, MULTIVIEW_HEADING, MUSICVIEW_HEADING, SEEKPREVIEW_HEADING, MEMORY_HEADING)
 
 
 class BenchError(RuntimeError):
@@ -178,13 +181,13 @@ def split_report(text):
     return sections
 
 
-def merge_report(old, player=None, library=None, multiview=None, musicview=None, seekpreview=None):
-    """The report holds the player's section, then the library's, the multi-view's, music mode's
-    and the seek preview's under their headings; a section this run did not measure keeps what the
-    last run wrote."""
+def merge_report(old, player=None, library=None, multiview=None, musicview=None, seekpreview=None, memory=None):
+    """The report holds the player's section, then the library's, the multi-view's, music mode's,
+    the seek preview's and the memory scenario's under their headings; a section this run did not
+    measure keeps what the last run wrote."""
     kept = split_report(old)
     fresh = {"": player, LIBRARY_HEADING: library, MULTIVIEW_HEADING: multiview, MUSICVIEW_HEADING: musicview,
-             SEEKPREVIEW_HEADING: seekpreview}
+             SEEKPREVIEW_HEADING: seekpreview, MEMORY_HEADING: memory}
     parts = [fresh[heading] if fresh[heading] is not None else kept.get(heading, "") for heading in fresh]
     return "\n\n".join(part.strip() for part in parts if part and part.strip()) + "\n"
 
@@ -203,10 +206,18 @@ def process_cpu(pid):
     return cpu_seconds(text) if text else None
 
 
-def process_hwm_mib(pid):
+def process_status_mib(pid, key):
     text = read_proc(pid, "status")
-    kib = status_kib(text, "VmHWM") if text else None
+    kib = status_kib(text, key) if text else None
     return None if kib is None else kib / 1024
+
+
+def process_hwm_mib(pid):
+    return process_status_mib(pid, "VmHWM")
+
+
+def process_rss_mib(pid):
+    return process_status_mib(pid, "VmRSS")
 
 
 def stop(process, grace=5.0):
@@ -327,7 +338,9 @@ class Programs:
 
     def start(self, which, clip=None, remote=False, warm=True):
         """A fresh HOME and settings every run; with warm, the program's shader caches (Mesa's,
-        Qt's) persist across its runs as they do on a user's machine, else they start empty."""
+        Qt's) persist across its runs as they do on a user's machine, else they start empty.
+        clip may be a list: a queue, which mpv, like the player, outlives idle."""
+        clips = [] if clip is None else list(clip) if isinstance(clip, list) else [clip]
         sandbox = self._sandbox()
         cache = self.work / f"cache-{which}" if warm else None
         env = self._env(sandbox, cache)
@@ -341,18 +354,17 @@ class Programs:
                 (settings / "VelmoranPlayer.conf").write_text("[remote]\nenabled=true\n")
             if which == "player-gl":
                 env["VELMORAN_VIDEO_SURFACE"] = "opengl"
-            command = [str(self.player)] + ([str(clip)] if clip else [])
+            command = [str(self.player)] + [str(path) for path in clips]
         else:
             output = ["--vo=gpu", "--gpu-context=x11egl", "--gpu-sw=yes"] if which == "mpv-gpu" else ["--vo=x11"]
             command = [self.mpv, "--no-config", "--no-terminal", *output, "--ao=null",
                        f"--geometry={w}x{h}+{x}+{y}"]
-            if clip is None:
+            if len(clips) != 1:
                 command += ["--idle=yes", "--force-window=yes"]
             if remote:
                 ipc_path = sandbox / "tmp" / "mpv.sock"
                 command.append(f"--input-ipc-server={ipc_path}")
-            if clip:
-                command.append(str(clip))
+            command += [str(path) for path in clips]
         log = sandbox / "output.log"
         with open(log, "wb") as out:
             started = time.monotonic_ns()
@@ -438,11 +450,12 @@ def measure_idle_memory(programs, which, settle=5.0):
 
 
 class PlayerRemote:
-    def __init__(self, port=REMOTE_PORT):
+    def __init__(self, port=REMOTE_PORT, timeout=2):
         self.port = port
+        self.timeout = timeout
 
     def _get(self, path):
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=2)
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=self.timeout)
         try:
             connection.request("GET", path)
             return connection.getresponse().read()
@@ -458,11 +471,22 @@ class PlayerRemote:
     def seek(self, seconds):
         self._get(f"/api/seek/{seconds:.3f}")
 
+    def act(self, action):
+        """One action of the memory scenario; False when it got no command answer."""
+        kind = action[0]
+        path = {"seek": lambda: f"/api/seek/{action[1]}", "volume": lambda: f"/api/volume/{action[1]}"}.get(
+            kind, lambda: f"/api/{kind}")()
+        try:
+            return self._get(path) == b'{"ok":true}'
+        except (OSError, http.client.HTTPException):
+            return False
+
 
 class MpvRemote:
     def __init__(self, path):
         self.socket = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self.socket.connect(str(path))
+        self.socket.settimeout(5)
         self.file = self.socket.makefile("rwb", buffering=0)
         self.next_id = 0
 
@@ -482,6 +506,18 @@ class MpvRemote:
     def seek(self, seconds):
         self._request(["seek", seconds, "absolute"])
 
+    def act(self, action):
+        """One action of the memory scenario, as mpv's own commands; False when mpv never replied
+        (a refused seek while a file opens is still an answer)."""
+        kind = action[0]
+        command = {"next": ["playlist-next"], "prev": ["playlist-prev"], "toggle": ["cycle", "pause"],
+                   "seek": ["seek", action[-1], "absolute"], "volume": ["set", "volume", str(action[-1])]}[kind]
+        try:
+            self._request(command)
+            return True
+        except (OSError, ValueError):
+            return False
+
     def close(self):
         self.socket.close()
 
@@ -495,7 +531,7 @@ def connect_remote(which, launch, timeout=20):
             return None
         try:
             if remote is None:
-                remote = PlayerRemote() if which == "player" else MpvRemote(launch.ipc_path)
+                remote = PlayerRemote() if which.startswith("player") else MpvRemote(launch.ipc_path)
             position = remote.position()
             if position is not None and position > 0.5:
                 return remote
@@ -531,6 +567,51 @@ def measure_seeks(programs, which, clip, targets, poll_s=0.005, timeout=5.0):
                 time.sleep(poll_s)
             time.sleep(0.3)
         return latencies
+    finally:
+        if isinstance(remote, MpvRemote):
+            remote.close()
+        programs.finish(launch)
+
+
+def measure_memory(args, chosen):
+    """The long-use scenario for each chosen program, runs alternating; the report's memory section."""
+    queue = memory_scenario.make_queue(args.ffmpeg, args.work / "memory-queue")
+    started = time.monotonic()
+    load_before = load_average()
+    xvfb = Xvfb()
+    programs = Programs(args.player.resolve(), args.mpv, xvfb.display, args.work, args.keep_logs)
+    runs = {}
+    try:
+        machine = machine_description(programs._env(args.work))
+        for run in range(args.memory_runs):
+            for which in alternating(run, chosen):
+                result = memory_run(programs, which, queue)
+                runs.setdefault(which, []).append(result)
+                print(f"memory {which}: {result}", flush=True)
+    finally:
+        xvfb.close()
+    machine += f"; load average before / after: {load_before} / {load_average()}"
+    return memory_scenario.report(runs, PROGRAM_LABELS, machine, time.monotonic() - started)
+
+
+def memory_run(programs, which, queue):
+    if which.startswith("player") and port_in_use(REMOTE_PORT):
+        raise BenchError(f"port {REMOTE_PORT} is taken by another process")
+    launch = programs.start(which, queue, remote=True)
+    remote = None
+    try:
+        remote = connect_remote(which, launch)
+        if remote is None:
+            raise BenchError(f"{which}: its control channel never answered with a playing position")
+        if isinstance(remote, PlayerRemote):
+            remote.timeout = memory_scenario.ANSWER_TIMEOUT
+        else:
+            remote.socket.settimeout(memory_scenario.ANSWER_TIMEOUT)
+        check_surface(which, launch)
+        run = memory_scenario.drive(remote, launch.process.pid, process_rss_mib, process_hwm_mib)
+        if launch.process.poll() is not None:
+            raise BenchError(f"{which}: exited during the memory scenario")
+        return {"samples": run.samples, "peak": run.peak, "unanswered": run.unanswered, "slowest": run.slowest}
     finally:
         if isinstance(remote, MpvRemote):
             remote.close()
@@ -876,7 +957,8 @@ def main():
     parser.add_argument("--library-runs", type=int, default=5, help="scan and search runs")
     parser.add_argument("--library-files", type=int, default=100000, help="files in the scanned tree")
     parser.add_argument("--library-entries", type=int, default=40000, help="entries in each list for the search")
-    parser.add_argument("--only", default="first_frame,playback,idle,seek,library,multiview,musicview,seekpreview")
+    parser.add_argument("--memory-runs", type=int, default=1, help="runs of the long-use memory scenario per program")
+    parser.add_argument("--only", default="first_frame,playback,idle,seek,library,multiview,musicview,seekpreview,memory")
     parser.add_argument("--programs", default=",".join(PROGRAMS),
                         help="which of " + ", ".join(PROGRAMS) + " to measure (rows need both of theirs)")
     parser.add_argument("--quiet-wait", type=float, default=0,
@@ -919,13 +1001,25 @@ def main():
         results = measure_seekpreview(args.seekpreview_tool, args.work, args.ffmpeg, args.seekpreview_hovers)
         seekpreview_text = seekpreview_report(results, machine_description(os.environ, graphics=False),
                                               args.seekpreview_hovers)
+    memory_text = None
+    if "memory" in only:
+        if not args.player:
+            raise BenchError("--player is needed for the memory scenario")
+        memory_text = measure_memory(args, chosen_programs(args))
     old = args.out.read_text() if args.out.exists() else ""
     args.out.parent.mkdir(parents=True, exist_ok=True)
-    args.out.write_text(merge_report(old, player_text, library_text, multiview_text, musicview_text,
-                                     seekpreview_text))
-    texts = (player_text, library_text, multiview_text, musicview_text, seekpreview_text)
+    texts = (player_text, library_text, multiview_text, musicview_text, seekpreview_text, memory_text)
+    args.out.write_text(merge_report(old, *texts))
     print("\n\n".join(text for text in texts if text))
     return 0
+
+
+def chosen_programs(args):
+    chosen = [which for which in args.programs.split(",") if which]
+    unknown = set(chosen) - set(PROGRAMS)
+    if unknown:
+        raise BenchError(f"unknown programs: {', '.join(sorted(unknown))}")
+    return chosen
 
 
 def measure_players(args, only):
@@ -952,10 +1046,7 @@ def measure_players(args, only):
         if args.quiet_wait > 0 and not wait_for_quiet(args.quiet_wait):
             busy_runs += 1
 
-    chosen = [which for which in args.programs.split(",") if which]
-    unknown = set(chosen) - set(PROGRAMS)
-    if unknown:
-        raise BenchError(f"unknown programs: {', '.join(sorted(unknown))}")
+    chosen = chosen_programs(args)
 
     try:
         machine = machine_description(programs._env(args.work))

@@ -8,6 +8,7 @@
 #   bench/run.sh --only multiview  (1, 2 and 4 clips side by side in the multi-view)
 #   bench/run.sh --only musicview [--musicview-seconds S]  (music view and mini player, playing and paused)
 #   bench/run.sh --only seekpreview [--seekpreview-hovers N]  (seek-bar preview latency, 1080p, 2 s and 10 s keyframes)
+#   bench/run.sh --only memory [--memory-runs N]  (150 s of switching a 30-entry queue, RSS every 60 actions)
 # Builds a Release player into build-bench/ (BENCH_BUILD_DIR to change); generated clips and
 # per-run sandboxes go to build-bench/bench-work/ (BENCH_WORK_DIR), never into the repository.
 set -euo pipefail

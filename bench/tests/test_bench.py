@@ -11,6 +11,7 @@ from pathlib import Path
 BENCH = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(BENCH))
 import bench  # noqa: E402
+import memory_scenario  # noqa: E402
 
 
 class ReportArithmetic(unittest.TestCase):
@@ -80,8 +81,11 @@ class ReportArithmetic(unittest.TestCase):
         four = bench.merge_report(bench.merge_report(three, None, None, None, music), None, None, views)
         self.assertEqual(four, "again\n\n" + library + "\n\n" + views + "\n\n" + music + "\n")
         preview = bench.SEEKPREVIEW_HEADING + "\n\n| 2 s |"
-        five = bench.merge_report(bench.merge_report(four, None, None, None, None, preview), "last")
-        self.assertEqual(five, "last\n\n" + library + "\n\n" + views + "\n\n" + music + "\n\n" + preview + "\n")
+        memory = bench.MEMORY_HEADING + "\n\n| mpv |"
+        five = bench.merge_report(four, None, None, None, None, None, memory)
+        six = bench.merge_report(bench.merge_report(five, None, None, None, None, preview), "last")
+        self.assertEqual(six, "last\n\n" + library + "\n\n" + views + "\n\n" + music + "\n\n" + preview + "\n\n"
+                         + memory + "\n")
 
     def test_preview_latency_is_judged_by_median_and_95th_percentile(self):
         # 20 hovers: the 95th percentile is the 19th fastest, so one slow hover is forgiven, two are not.
@@ -100,6 +104,33 @@ class ReportArithmetic(unittest.TestCase):
         self.assertTrue(table[2].endswith("| ≤ 100 ms **missed** |"))
         self.assertTrue(table[3].endswith("| ≤ 100 ms met |"))
         self.assertTrue(table[4].endswith("| n/a | ≤ 100 ms |"))
+
+
+class MemoryScenario(unittest.TestCase):
+    def test_actions_sweep_the_queue_without_stepping_past_its_ends(self):
+        steps = memory_scenario.actions()
+        self.assertEqual(steps, memory_scenario.actions())  # both programs get the same sequence
+        self.assertEqual({step[0] for step in steps}, {"next", "prev", "seek", "toggle", "volume"})
+        position, visited = 0, {0}
+        for step in steps:
+            position += {"next": 1, "prev": -1}.get(step[0], 0)
+            self.assertTrue(0 <= position < 30, step)
+            visited.add(position)
+        self.assertEqual(len(visited), 30)
+        names = memory_scenario.queue_names()
+        self.assertEqual(len(set(names)), 30)
+        self.assertTrue(names[0].startswith("film_"))
+
+    def test_growth_runs_from_the_half_way_reading_to_the_highest_later_one(self):
+        samples = {0: 150, 240: 290, 250: 300, 300: 330, 480: 310, 500: 305}
+        verdict = memory_scenario.judge(samples, peak=460, reference_peak=300)
+        self.assertEqual(verdict["growth"], 30)
+        self.assertFalse(verdict["growth_met"])
+        self.assertAlmostEqual(verdict["peak_ratio"], 460 / 300)
+        self.assertFalse(verdict["peak_met"])
+        level = memory_scenario.judge({250: 300, 500: 290}, peak=450, reference_peak=300)
+        self.assertTrue(level["growth_met"] and level["peak_met"])
+        self.assertFalse(memory_scenario.judge({0: 100}, peak=None, reference_peak=300)["growth_met"])
 
 
 TOOLS = ("Xvfb", "mpv", "ffmpeg", "gcc")

@@ -5,6 +5,7 @@
 #include "app/SingleInstanceGuard.h"
 #include "engine/RenderEnvironment.h"
 #include "mainwindow/MainWindow.h"
+#include "platform/MemoryRelease.h"
 #include "platform/UnixSignalWatcher.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@ constexpr int kOwnerStartingMs = 10000;
 
 int main(int argc, char *argv[])
 {
+    MemoryRelease::configureAllocator();
     AppIdentity::installDefaultSurfaceFormat();
     QCoreApplication::addLibraryPath(QDir::currentPath());
 

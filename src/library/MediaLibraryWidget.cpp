@@ -365,7 +365,7 @@ void MediaLibraryWidget::onItemDoubleClicked(const QModelIndex &index)
 
 QVariant MediaLibraryWidget::decorationFor(const QString &path, bool audio)
 {
-    if (const QPixmap *thumb = thumbnailCache_.object(path))
+    if (const QPixmap *thumb = thumbnailCache_.find(path))
         return *thumb;
     if (!audio)
         return videoIcon_;
@@ -414,7 +414,7 @@ void MediaLibraryWidget::onCoverRead(const QString &path, const QImage &cover)
 
 void MediaLibraryWidget::onThumbnailLoaded(const QString &path, const QPixmap &thumb)
 {
-    thumbnailCache_.insert(path, new QPixmap(thumb));
+    thumbnailCache_.insert(path, thumb);
     // Rows look their icon up by path when drawn, so only rows showing this file take it.
     if (!iconRefresh_->isActive())
         iconRefresh_->start();

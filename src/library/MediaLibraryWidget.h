@@ -1,8 +1,8 @@
 #pragma once
 
 #include "library/LibraryScanner.h"
+#include "library/PictureCache.h"
 
-#include <QCache>
 #include <QIcon>
 #include <QPixmap>
 #include <QSet>
@@ -93,9 +93,11 @@ private:
     QStringList libraryFolders_;
     bool scanning_ = false;
     // At most kThumbnailCacheSize covers (40 × 40 × 4 bytes ≈ 6.4 KiB each, about 13 MiB in
-    // all); the least recently drawn goes first and is read again if it is shown again.
+    // all) and never more than kThumbnailCacheBytes; the least recently drawn goes first and is
+    // read again if it is shown again.
     static constexpr int kThumbnailCacheSize = 2000;
-    QCache<QString, QPixmap> thumbnailCache_{kThumbnailCacheSize};
+    static constexpr qsizetype kThumbnailCacheBytes = 16 * 1024 * 1024;
+    PictureCache thumbnailCache_{kThumbnailCacheSize, kThumbnailCacheBytes};
 
     LibraryListModel *videoModel_ = nullptr;
     LibraryListModel *audioModel_ = nullptr;

@@ -28,6 +28,7 @@
 #include "online/UrlDialog.h"
 #include "platform/KeepAwake.h"
 #include "platform/LauncherProgress.h"
+#include "platform/MemoryRelease.h"
 #include "platform/MprisService.h"
 #include "ui/controls/ControlBar.h"
 #include "ui/controls/MediaInfoOverlay.h"
@@ -78,6 +79,7 @@ MainWindow::MainWindow(QWidget *parent)
     hiFi_ = new HiFiEngine(core(), this);
     connectEngine();
     new MprisService(this, core(), [this](const QStringList &items) { openFiles(items); });
+    connect(core(), &MpvCore::fileLoaded, new MemoryRelease(this), &MemoryRelease::releaseSoon);
     connectChrome();
     loadWindowState();
     controlBar_->setVolume(readSetting(settings_, SettingsKeys::audioVolume));

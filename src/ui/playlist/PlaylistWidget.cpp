@@ -94,7 +94,7 @@ void PlaylistWidget::addFile(const QString &path)
     item->setForeground(QColor(QStringLiteral("#ccc")));
     if (!isAudioFile(path)) {
         item->setIcon(QIcon::fromTheme(QStringLiteral("video-x-generic"), QIcon(kAudioIcon)));
-    } else if (const auto cached = thumbnailCache_.constFind(path); cached != thumbnailCache_.constEnd()) {
+    } else if (const QPixmap *cached = thumbnailCache_.find(path)) {
         item->setIcon(*cached);
     } else {
         item->setIcon(QIcon(kAudioIcon));

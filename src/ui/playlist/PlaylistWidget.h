@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QHash>
+#include "library/PictureCache.h"
+
 #include <QImage>
 #include <QPixmap>
 #include <QSet>
@@ -18,6 +19,10 @@ class PlaylistWidget : public QWidget
     Q_OBJECT
 public:
     static constexpr int kIconSize = 48;
+    // Covers kept for files added again (48 × 48 × 4 bytes, 9 KiB each); the least recently
+    // shown is read again when it is wanted again.
+    static constexpr int kMaxCachedCovers = 1000;
+    static constexpr qsizetype kMaxCachedCoverBytes = 12 * 1024 * 1024;
 
     explicit PlaylistWidget(QWidget *parent = nullptr);
 
@@ -51,7 +56,7 @@ private:
     QListWidget *list_ = nullptr;
     QStringList files_;
     int currentIndex_ = -1;
-    QHash<QString, QPixmap> thumbnailCache_;
+    PictureCache thumbnailCache_{kMaxCachedCovers, kMaxCachedCoverBytes};
     QSet<QString> withoutCover_;   // read once and found without a cover
     QSet<QString> coversLoading_;  // one job per file, whatever rows show it
 };
