@@ -103,7 +103,7 @@ private slots:
         overlay.hide();
 
         surface.loadFile(TestMedia::path(QStringLiteral("clip_100s.mp4")));
-        QTRY_VERIFY_WITH_TIMEOUT(surface.core()->position() > 1.0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(surface.core()->position() > 1.0, 20000);
         surface.core()->pause();
         QTest::qWait(300);
         const QImage before = shownPicture(surface);

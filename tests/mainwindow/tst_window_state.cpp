@@ -125,8 +125,8 @@ private slots:
         QVERIFY(window.osd()->text().startsWith(QStringLiteral("폴더는 열 수 없습니다: ")));
 
         const QString url = QStringLiteral("http://127.0.0.1:9/stream.mp4"); // nothing answers there
+        // Refused at once by the address, so the attempt may already be over here.
         window.openFiles({QStringLiteral("/nonexistent.mkv"), url});
-        QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran — ") + url);
         QTRY_VERIFY_WITH_TIMEOUT(window.osd()->text().startsWith(kUnplayable), 10000);
         QVERIFY(window.videoSurface()->isLogoVisible());
         QCOMPARE(window.windowTitle(), QStringLiteral("Velmoran"));
