@@ -11,6 +11,12 @@
 // same meaning, at the moment it is written. nullopt: leave the engine's own default.
 std::optional<QString> engineValueFor(const QString &name, const QString &value);
 
+// A flag as the engine spells it in a property or option value.
+inline QString yesNo(bool on)
+{
+    return on ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
 // The engine's output list for the desktop's default output: the sound servers that are
 // running (PipeWire, PulseAudio), then ALSA.
 QString desktopAudioOutputs();

@@ -34,11 +34,6 @@ const QStringList &passthroughKeywords()
     return keywords;
 }
 
-QString yesNo(bool on)
-{
-    return on ? QStringLiteral("yes") : QStringLiteral("no");
-}
-
 } // namespace
 
 QVariantList MpvCore::audioDevices() const

@@ -18,11 +18,6 @@ constexpr int kShaderCacheMinVramMb = 4096;
 constexpr int kDirectRenderingMinVramMb = 8192;
 constexpr int kSmallVramMb = 2048;
 
-QString yesNo(bool on)
-{
-    return on ? QStringLiteral("yes") : QStringLiteral("no");
-}
-
 struct ProfileOption {
     const char *name;
     std::array<const char *, 4> values; // Eco, Balanced, Quality, HiEnd; nullptr leaves the option as it is

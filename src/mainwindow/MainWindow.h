@@ -130,6 +130,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // How long a failure stays on screen.
+    static constexpr int kErrorMessageMs = 5000;
+
     void buildWidgetTree();
     void connectEngine();
     void connectChrome();

@@ -4,6 +4,7 @@
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
 #include "settings/VideoChoices.h"
+#include "engine/EngineDialect.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -57,11 +58,6 @@ int debandStrengthFor(double threshold)
 }
 
 const QString kRenderProfile = QStringLiteral("render-profile");
-
-QString yesNo(bool on)
-{
-    return on ? QStringLiteral("yes") : QStringLiteral("no");
-}
 
 QString installedFamily(const QStringList &families)
 {

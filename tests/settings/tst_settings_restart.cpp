@@ -38,8 +38,8 @@ const QString kClip = QStringLiteral("clip_100s.mp4");
 struct Row {
     const char *key;
     const char *control;
-    QVariant pick;  // a combo takes the item starting with it
-    QString shown;  // empty: the pick as text
+    QVariant pick = {}; // a combo takes the item starting with it
+    QString shown = {}; // empty: the pick as text
     const char *property = nullptr;
     const char *engine = nullptr;
     std::function<void(QWidget &window, const QString &folder)> act = {};
