@@ -1,6 +1,9 @@
+#include "engine/GraphicsDevices.h"
 #include "engine/RenderEnvironment.h"
 
+#include <QDir>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 
@@ -232,6 +235,65 @@ private slots:
         const OpenGlSupport support{usable, renderer, QStringLiteral("Mesa")};
         QTEST(chooseVideoSurface(videoSurfacePreferenceFrom(preference).value_or(VideoSurfacePreference::Auto), support),
               "expected");
+    }
+
+    // Settled before any OpenGL driver is loaded: software when asked for, or on "auto" when no
+    // GPU could draw or Mesa is told not to use one; a kept answer decides as the driver did;
+    // otherwise (nothing: ask the driver) a GPU or a forced OpenGL.
+    void settlesTheSurfaceWithoutTheDriver_data()
+    {
+        QTest::addColumn<QString>("preference");
+        QTest::addColumn<bool>("gpu");
+        QTest::addColumn<QString>("forcedBy");
+        QTest::addColumn<QString>("storedRenderer"); // empty: nothing kept
+        QTest::addColumn<int>("expected");           // a VideoSurfaceKind, or -1 for "ask the driver"
+        const int gl = int(VideoSurfaceKind::OpenGl), sw = int(VideoSurfaceKind::Software), ask = -1;
+        QTest::newRow("auto, no GPU") << "auto" << false << "" << "" << sw;
+        QTest::newRow("auto, GPU") << "auto" << true << "" << "" << ask;
+        QTest::newRow("auto, GPU, Mesa told software") << "auto" << true << "LIBGL_ALWAYS_SOFTWARE" << "" << sw;
+        QTest::newRow("auto, GPU, kept real GPU") << "auto" << true << "" << "Mesa Intel(R) UHD 620" << gl;
+        QTest::newRow("auto, GPU, kept llvmpipe") << "auto" << true << "" << "llvmpipe (LLVM 15.0.6)" << sw;
+        QTest::newRow("OpenGL forced, no GPU") << "opengl" << false << "" << "" << ask;
+        QTest::newRow("software forced, GPU") << "software" << true << "" << "Mesa Intel(R) UHD 620" << sw;
+    }
+    void settlesTheSurfaceWithoutTheDriver()
+    {
+        QFETCH(QString, preference);
+        QFETCH(QString, storedRenderer);
+        GraphicsDevices devices;
+        QFETCH(bool, gpu);
+        devices.gpu = gpu;
+        QFETCH(QString, forcedBy);
+        devices.softwareForcedBy = forcedBy;
+        std::optional<OpenGlSupport> stored;
+        if (!storedRenderer.isEmpty())
+            stored = OpenGlSupport{true, storedRenderer, QStringLiteral("Mesa")};
+        const auto kind = videoSurfaceWithoutProbe(videoSurfacePreferenceFrom(preference).value_or(VideoSurfacePreference::Auto),
+                                                   devices, stored);
+        QTEST(kind ? int(*kind) : -1, "expected");
+    }
+
+    // A render node makes a GPU; the driver's answer is kept for this machine and is not taken
+    // once its devices changed.
+    void devicesAndTheKeptAnswer()
+    {
+        QTemporaryDir root;
+        QVERIFY(!scanGraphicsDevices(root.path()).gpu);
+        const QString before = scanGraphicsDevices(root.path()).fingerprint;
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("dev/dri")));
+        QFile node(root.filePath(QStringLiteral("dev/dri/renderD128")));
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        node.close();
+        const GraphicsDevices devices = scanGraphicsDevices(root.path());
+        QVERIFY(devices.gpu && devices.fingerprint != before);
+
+        const QString kept = root.filePath(QStringLiteral("opengl.ini"));
+        QVERIFY(!storedOpenGlAnswer(kept, devices.fingerprint));
+        storeOpenGlAnswer(kept, devices.fingerprint, {true, QStringLiteral("AMD Radeon RX 6600"), QStringLiteral("AMD")});
+        const std::optional<OpenGlSupport> answer = storedOpenGlAnswer(kept, devices.fingerprint);
+        QVERIFY(answer && answer->usable);
+        QCOMPARE(answer->renderer, QStringLiteral("AMD Radeon RX 6600"));
+        QVERIFY(!storedOpenGlAnswer(kept, before));
     }
 };
 
