@@ -2,6 +2,7 @@
 // a clip playing side by side, each in its own surface and engine. Prints one JSON object per
 // layout. Runs on whatever display it is given (the bench starts a private Xvfb).
 //   velmoran_multiview_bench --clip FILE [--seconds S]
+#include "BenchTool.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvWidget.h"
 #include "ui/multiview/MultiViewWidget.h"
@@ -31,18 +32,6 @@ QList<MpvWidget *> playingSurfaces(MultiViewWidget &view, MpvWidget *main, int c
     for (int i = 0; i < count - 1; ++i)
         surfaces << view.secondarySurfaces().at(i);
     return surfaces;
-}
-
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
 }
 
 QJsonObject measure(const QString &clip, int count, double seconds)

@@ -3,6 +3,7 @@
 // paused. Prints one JSON object per row. Runs on whatever display it is given (the bench starts
 // a private Xvfb).
 //   velmoran_musicview_bench --song FILE [--seconds S]
+#include "BenchTool.h"
 #include "app/AppIdentity.h"
 #include "app/AppLook.h"
 #include "engine/MpvCore.h"
@@ -32,24 +33,6 @@ double processCpuSeconds()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
-
-void print(const QJsonObject &row)
-{
-    std::printf("%s\n", QJsonDocument(row).toJson(QJsonDocument::Compact).constData());
-    std::fflush(stdout);
 }
 
 QJsonObject measure(const char *view, bool playing, double seconds)

@@ -5,6 +5,7 @@
 // not hovered before, so none is served from the preview's cache. Prints one JSON object.
 // Runs on whatever display it is given (the bench starts a private Xvfb).
 //   velmoran_seekpreview_bench --clip FILE --keyframe-interval S [--hovers N] [--rest-ms MS]
+#include "BenchTool.h"
 #include "app/AppIdentity.h"
 #include "app/AppLook.h"
 #include "engine/MpvCore.h"
@@ -30,24 +31,6 @@
 
 namespace {
 constexpr int kPictureTimeoutMs = 5000;
-
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
-
-void print(const QJsonObject &row)
-{
-    std::printf("%s\n", QJsonDocument(row).toJson(QJsonDocument::Compact).constData());
-    std::fflush(stdout);
-}
 
 // The playing engine's dropped frames (output and decoder) since start(). The engine counts
 // anew when the looping clip starts over, so the counts are read often and only their rises add up.
