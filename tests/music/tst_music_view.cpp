@@ -113,12 +113,9 @@ private slots:
     void accentColour()
     {
         MusicWidget view;
-        TrackInfo track;
-        track.cover = solidCover(Qt::blue); // a cover before must not leave its colour behind
-        view.setTrack(track);
+        view.setTrack(TrackInfo{.cover = solidCover(Qt::blue)}); // a cover before must not leave its colour behind
         QFETCH(QPixmap, cover);
-        track.cover = cover;
-        view.setTrack(track);
+        view.setTrack(TrackInfo{.cover = cover});
         QTEST(view.accentColour(), "accent");
     }
 
