@@ -1,5 +1,5 @@
 // The music view and its playlist page: badges and the status line with its bit-perfect rule,
-// the cover's accent, the A-B loop against a fake engine, what repaints and which timers run,
+// the cover's accent, the A-B loop against a fake engine, which timers run and what repaints,
 // and the playlist search.
 
 #include "FakeEngineSession.h"
@@ -160,9 +160,12 @@ private slots:
         QCOMPARE(fake.valuesWritten("ab-loop-b"), QVariantList{"no"});
     }
 
-    void animationRunsOnlyWhileShown()
+    // The animations run only while the view is shown and something moves, and new bars repaint
+    // their strip, not the texts and controls around it.
+    void animationCostsOnlyWhileItShows()
     {
         MusicWidget view;
+        view.resize(900, 700);
         auto *rotation = view.findChild<QTimer *>(QStringLiteral("rotationTimer"));
         auto *peaks = view.findChild<QTimer *>(QStringLiteral("peakTimer"));
         view.setPlaying(true);
@@ -175,16 +178,7 @@ private slots:
         view.show();
         view.setPlaying(false);
         QVERIFY(!rotation->isActive());
-        // Peaks fall to nothing and their timer stops by itself.
-        QTRY_VERIFY_WITH_TIMEOUT(!peaks->isActive(), 5000);
-    }
 
-    // New bars repaint their strip, not the texts and controls around it.
-    void spectrumRepaintsOnlyItsStrip()
-    {
-        MusicWidget view;
-        view.resize(900, 700);
-        view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         PaintCounter title(view.findChild<QLabel *>(QStringLiteral("titleLabel")));
         for (int i = 0; i < 5; ++i) {
@@ -192,6 +186,8 @@ private slots:
             QTest::qWait(20);
         }
         QCOMPARE(title.count, 0);
+        // Peaks fall to nothing and their timer stops by itself.
+        QTRY_VERIFY_WITH_TIMEOUT(!peaks->isActive(), 5000);
     }
 
     void playlistSearch()
