@@ -140,16 +140,15 @@ private slots:
 
     void loadedPlaylistAppends()
     {
-        QTemporaryDir dir;
         const QString m3u =
-            writeTestFile(dir.filePath(QStringLiteral("list.m3u")), "\n#EXTM3U\n#EXTINF:-1,a\n/m/<b>a</b>.mkv\nrel/b.mp3\n");
+            writeTestFile(dir_.filePath(QStringLiteral("appended.m3u")), "\n#EXTM3U\n#EXTINF:-1,a\n/m/<b>a</b>.mkv\nrel/b.mp3\n");
         PlaylistWidget widget;
         widget.addFile(QStringLiteral("/m/first.mkv"));
         QVERIFY(widget.loadPlaylist(m3u));
-        QCOMPARE(widget.files(), (QStringList{"/m/first.mkv", "/m/<b>a</b>.mkv", dir.filePath(QStringLiteral("rel/b.mp3"))}));
+        QCOMPARE(widget.files(), (QStringList{"/m/first.mkv", "/m/<b>a</b>.mkv", dir_.filePath(QStringLiteral("rel/b.mp3"))}));
         // A name is shown as it is, whatever markup it looks like.
         QCOMPARE(shownToolTip(widget.list()->item(1)->toolTip()), QStringLiteral("/m/<b>a</b>.mkv"));
-        QVERIFY(!widget.loadPlaylist(dir.filePath(QStringLiteral("missing.m3u"))));
+        QVERIFY(!widget.loadPlaylist(dir_.filePath(QStringLiteral("missing.m3u"))));
         QCOMPARE(widget.files().size(), 3);
     }
 };
