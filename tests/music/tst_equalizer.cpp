@@ -95,28 +95,19 @@ private slots:
         QVERIFY(HiFiEngine::isAudioFile(QStringLiteral("C:/x/Track.FLAC")));
     }
 
-    void filterChain_data()
-    {
-        QTest::addColumn<int>("quality");
-        QTest::addColumn<bool>("eqOn");
-        QTest::addColumn<QString>("chain"); // with -3 dB at 1 kHz
-        QTest::newRow("medium resampler, equalizer off") << 2 << false << "lavrresample:filter_size=64:phase_shift=10";
-        QTest::newRow("fast resampler and the equalizer")
-            << 1 << true
-            << "lavrresample:filter_size=16:phase_shift=8,equalizer=31/1.41/0.0:63/1.41/0.0:125/1.41/0.0:250/1.41/0.0:"
-               "500/1.41/0.0:1000/1.41/-3.0:2000/1.41/0.0:4000/1.41/0.0:8000/1.41/0.0:16000/1.41/0.0";
-    }
+    // The resampler at its quality; the equalizer only while it is on and not flat.
     void filterChain()
     {
-        QFETCH(int, quality);
-        QFETCH(bool, eqOn);
-        QFETCH(QString, chain);
         HiFiEngine hifi(nullptr);
-        hifi.setResamplerQuality(quality);
-        hifi.setEqEnabled(eqOn);
-        QCOMPARE(hifi.buildFilterChain(), chain.section(QLatin1Char(','), 0, 0)); // flat: no equalizer
+        hifi.setResamplerQuality(2);
         hifi.setBandGain(5, -3.0);
-        QCOMPARE(hifi.buildFilterChain(), chain);
+        QCOMPARE(hifi.buildFilterChain(), "lavrresample:filter_size=64:phase_shift=10");
+        hifi.setResamplerQuality(1);
+        hifi.setEqEnabled(true);
+        QCOMPARE(hifi.buildFilterChain(), "lavrresample:filter_size=16:phase_shift=8,equalizer=31/1.41/0.0:63/1.41/0.0:125/1.41/0.0:"
+                                          "250/1.41/0.0:500/1.41/0.0:1000/1.41/-3.0:2000/1.41/0.0:4000/1.41/0.0:8000/1.41/0.0:16000/1.41/0.0");
+        hifi.setBandGain(5, 0.0);
+        QCOMPARE(hifi.buildFilterChain(), "lavrresample:filter_size=16:phase_shift=8");
     }
 };
 
