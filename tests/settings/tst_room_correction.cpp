@@ -60,14 +60,6 @@ QByteArray wavBytes(const QList<double> &samples, int channels, int rate, int bi
     return wav + data;
 }
 
-// A mono response whose only non-zero sample, of `amplitude`, lies `delayMs` in.
-QByteArray delayedImpulse(int delayMs, double amplitude = 0.5, int rate = 48000)
-{
-    QList<double> samples(rate * (delayMs + 20) / 1000, 0.0);
-    samples[rate * delayMs / 1000] = amplitude;
-    return wavBytes(samples, 1, rate, 16);
-}
-
 // Where the loudest sample of channel 0 lies, in frames.
 qsizetype peakFrame(const WavAudio &audio)
 {
@@ -104,7 +96,10 @@ private slots:
         QList<double> click(48000 * 2, 0.0);
         click[4800 * 2] = click[4800 * 2 + 1] = 0.5;
         writeTestFile(file(QStringLiteral("click.wav")), wavBytes(click, 2, 48000, 16));
-        writeTestFile(file(QStringLiteral("ir10ms.wav")), delayedImpulse(10));
+        // A mono response whose only sample, of 0.5, lies 10 ms in.
+        QList<double> impulse(48000 * 30 / 1000, 0.0);
+        impulse[480] = 0.5;
+        writeTestFile(file(QStringLiteral("ir10ms.wav")), wavBytes(impulse, 1, 48000, 16));
     }
     void init()
     {
