@@ -22,6 +22,8 @@
 #include <cmath>
 
 namespace {
+const QString kAmp = QStringLiteral("/usr/lib/ladspa/amp.so");
+
 // A WAV file of the given samples (interleaved, ±1.0), integer or float, optionally with the
 // extensible header.
 QByteArray wavBytes(const QList<double> &samples, int channels, int rate, int bits, bool isFloat = false,
@@ -183,31 +185,25 @@ private slots:
         QVERIFY(playTone().samples == readWav(TestMedia::path(QStringLiteral("tone_1k.wav"))).samples);
     }
 
-    // The amplifier plug-in at 0.5 halves the level, from the moment the box is ticked and for
-    // the next file too.
-    void pluginPlaysFromTheTick()
+    // Refused before the engine sees it: a response too long, not a plug-in library, unknown or
+    // hostile controls. The amplifier plug-in at 0.5 then halves the level, from the moment the
+    // box is ticked and for the next file too.
+    void pluginChainThroughThePage()
     {
         AudioAdvancedWidget page(core_);
-        QVERIFY(page.addPlugin(QStringLiteral("/usr/lib/ladspa/amp.so"), QStringLiteral("amp_stereo"), QStringLiteral("c0=0.5")).isEmpty());
+        writeTestFile(file(QStringLiteral("long.wav")), wavBytes(QList<double>(8000 * 31, 0.1), 1, 8000, 16));
+        QVERIFY(page.setIrFile(file(QStringLiteral("long.wav"))).contains(QStringLiteral("최대 30초")));
+        QVERIFY(!page.addPlugin(writeTestFile(file(QStringLiteral("fake.so")), "not a library")).isEmpty());
+        QVERIFY(!page.addPlugin(kAmp, QStringLiteral("no_such")).isEmpty());
+        QVERIFY(!page.addPlugin(kAmp, QStringLiteral("amp_mono"), QStringLiteral("c0=1,volume=0")).isEmpty());
+        QVERIFY(page.plugins().isEmpty());
+
+        QVERIFY(page.addPlugin(kAmp, QStringLiteral("amp_stereo"), QStringLiteral("c0=0.5")).isEmpty());
         setControl(page, "pluginsCheck", true);
         for (int file = 0; file < 2; ++file) {
             const double halved = toneGain(playTone());
             QVERIFY2(qAbs(halved + 6.02) < 0.3, qPrintable(QString::number(halved)));
         }
-    }
-
-    // Refused before the engine sees it: too long, not a plug-in library, unknown or hostile
-    // controls.
-    void hostileFiltersAreRefused()
-    {
-        AudioAdvancedWidget page(core_);
-        writeTestFile(file(QStringLiteral("long.wav")), wavBytes(QList<double>(8000 * 31, 0.1), 1, 8000, 16));
-        QVERIFY(page.setIrFile(file(QStringLiteral("long.wav"))).contains(QStringLiteral("최대 30초")));
-        writeTestFile(file(QStringLiteral("fake.so")), "not a library");
-        QVERIFY(!page.addPlugin(file(QStringLiteral("fake.so"))).isEmpty());
-        QVERIFY(!page.addPlugin(QStringLiteral("/usr/lib/ladspa/amp.so"), QStringLiteral("no_such")).isEmpty());
-        QVERIFY(!page.addPlugin(QStringLiteral("/usr/lib/ladspa/amp.so"), QStringLiteral("amp_mono"), QStringLiteral("c0=1,volume=0")).isEmpty());
-        QVERIFY(page.plugins().isEmpty());
     }
 
     // A response missing at start (a drive not mounted yet) keeps the choice, says so, and is
@@ -246,7 +242,7 @@ private slots:
         AudioAdvancedChoices choices;
         choices.irPath = vanishing;
         choices.roomCorrection = true;
-        choices.plugins = {{QStringLiteral("/usr/lib/ladspa/amp.so"), QStringLiteral("amp_stereo"), QStringLiteral("c0=0.5")}};
+        choices.plugins = {{kAmp, QStringLiteral("amp_stereo"), QStringLiteral("c0=0.5")}};
         choices.pluginsOn = true;
         choices.save();
         QVERIFY(AudioAdvanced::applySaved(core_).isEmpty());
