@@ -935,6 +935,11 @@ def load_average():
 
 # ---------------------------------------------------------------- main
 
+def require(value, option, what):
+    if not value:
+        raise BenchError(f"{option} is needed for {what}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--player", type=Path)
@@ -974,8 +979,7 @@ def main():
             raise BenchError("--player and --probe are needed for " + ",".join(sorted(only & PLAYER_MEASURES)))
         player_text = measure_players(args, only)
     if "library" in only:
-        if not args.library_tool:
-            raise BenchError("--library-tool is needed for the library measures")
+        require(args.library_tool, "--library-tool", "the library measures")
         started = time.monotonic()
         data = measure_library(args.library_tool, args.work, args.library_runs, args.library_files,
                                args.library_entries)
@@ -983,28 +987,24 @@ def main():
                                       time.monotonic() - started)
     multiview_text = None
     if "multiview" in only:
-        if not args.multiview_tool:
-            raise BenchError("--multiview-tool is needed for the multi-view measures")
+        require(args.multiview_tool, "--multiview-tool", "the multi-view measures")
         results = measure_multiview(args.multiview_tool, args.work, args.ffmpeg)
         multiview_text = multiview_report(results, machine_description(os.environ, graphics=False))
     musicview_text = None
     if "musicview" in only:
-        if not args.musicview_tool:
-            raise BenchError("--musicview-tool is needed for the music-mode measures")
+        require(args.musicview_tool, "--musicview-tool", "the music-mode measures")
         rows = measure_musicview(args.musicview_tool, args.work, args.ffmpeg, args.musicview_seconds)
         musicview_text = musicview_report(rows, machine_description(os.environ, graphics=False),
                                           args.musicview_seconds)
     seekpreview_text = None
     if "seekpreview" in only:
-        if not args.seekpreview_tool:
-            raise BenchError("--seekpreview-tool is needed for the seek-preview measures")
+        require(args.seekpreview_tool, "--seekpreview-tool", "the seek-preview measures")
         results = measure_seekpreview(args.seekpreview_tool, args.work, args.ffmpeg, args.seekpreview_hovers)
         seekpreview_text = seekpreview_report(results, machine_description(os.environ, graphics=False),
                                               args.seekpreview_hovers)
     memory_text = None
     if "memory" in only:
-        if not args.player:
-            raise BenchError("--player is needed for the memory scenario")
+        require(args.player, "--player", "the memory scenario")
         memory_text = measure_memory(args, chosen_programs(args))
     old = args.out.read_text() if args.out.exists() else ""
     args.out.parent.mkdir(parents=True, exist_ok=True)

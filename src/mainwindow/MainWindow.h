@@ -102,6 +102,7 @@ public slots:
     void switchToPlayerMode();
     void switchToOttMode();
     void switchToMusicMode();
+    void holdMusicView();
     void switchToVideoMode();
     void onMusicSeekRequested(double seconds);
     void onMusicVolumeChanged(int volume);

@@ -91,8 +91,31 @@ void MainWindow::switchToMusicMode()
     musicView_->unsetCursor();
     musicView_->setPlaying(playing_);
     musicView_->setVolume(core()->volume());
-    // The view's layout is fixed and taller than the video page needs: the window grows to hold
-    // it, and cannot be shrunk below it while music plays.
+    holdMusicView();
+
+    MpvCore *core = this->core();
+    core->setMpvProperty(QStringLiteral("gapless-audio"), QStringLiteral("yes"));
+    // The music view draws the cover itself; decoding and drawing it as a video frame as well
+    // would only cost time on a page nobody sees.
+    if (videoAudioDisplay_.isEmpty())
+        videoAudioDisplay_ = core->propertyText(QStringLiteral("audio-display"));
+    core->setMpvProperty(QStringLiteral("audio-display"), QStringLiteral("no"));
+    core->setSpectrumEnabled(true);
+    connect(core, &MpvCore::spectrumReady, musicView_, &MusicWidget::setSpectrum, Qt::UniqueConnection);
+}
+
+// The view's layout is fixed and taller than the video page needs: the window grows to hold it,
+// and cannot be shrunk below it while music plays.
+void MainWindow::holdMusicView()
+{
+    if (!isVisible()) {
+        // A window not shown yet (a music file given at start) has no layout to measure.
+        QTimer::singleShot(0, this, [this] {
+            if (musicMode_ && isVisible())
+                holdMusicView();
+        });
+        return;
+    }
     setMinimumSize(kMinimumSize.expandedTo(minimumSizeHint()));
     const QScreen *screen = this->screen();
     if (screen && !isMaximized() && !isFullScreen()) {
@@ -105,16 +128,6 @@ void MainWindow::switchToMusicMode()
         placed.moveTop(qMax(placed.top(), available.top()));
         move(placed.topLeft());
     }
-
-    MpvCore *core = this->core();
-    core->setMpvProperty(QStringLiteral("gapless-audio"), QStringLiteral("yes"));
-    // The music view draws the cover itself; decoding and drawing it as a video frame as well
-    // would only cost time on a page nobody sees.
-    if (videoAudioDisplay_.isEmpty())
-        videoAudioDisplay_ = core->propertyText(QStringLiteral("audio-display"));
-    core->setMpvProperty(QStringLiteral("audio-display"), QStringLiteral("no"));
-    core->setSpectrumEnabled(true);
-    connect(core, &MpvCore::spectrumReady, musicView_, &MusicWidget::setSpectrum, Qt::UniqueConnection);
 }
 
 void MainWindow::switchToVideoMode()

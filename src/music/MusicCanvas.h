@@ -18,7 +18,7 @@ public:
     // Where the disc and the spectrum sit; the view's layout keeps room for them there.
     static constexpr QRect kDiscRect{40, 16, 280, 280};
     // The texts and badges between disc and spectrum.
-    static constexpr int kInfoHeight = 148;
+    static constexpr int kInfoHeight = 128;
     static constexpr QRect kSpectrumRect{20, 16 + 280 + kInfoHeight, 320, 60};
     static constexpr int kPeakCount = 64;
 

@@ -59,7 +59,7 @@ MusicWidget::MusicWidget(QWidget *parent)
 {
     setObjectName(QStringLiteral("MusicWidget"));
     setMouseTracking(true);
-    setMinimumSize(kColumnLeft * 2 + kColumnWidth + kRightColumnWidth + 20, 620);
+    setMinimumSize(kColumnLeft * 2 + kColumnWidth + kRightColumnWidth + 20, 600);
     // The view paints its own backdrop (the blurred cover) under all of its children: a window
     // style that fills every widget would cover it with flat boxes.
     setStyleSheet(QStringLiteral("QWidget { background: transparent; }"));

@@ -4,6 +4,7 @@
 #include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
 #include "PlayerProcess.h"
+#include "TestFiles.h"
 #include "TestMedia.h"
 
 #include <QDir>
@@ -31,11 +32,6 @@ int secondStart(const QStringList &arguments, const QString &folder = QString())
         return -1;
     return second.exitCode();
 }
-
-QSettings store()
-{
-    return QSettings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication));
-}
 } // namespace
 
 class StartupProcessesTest : public QObject
@@ -43,13 +39,7 @@ class StartupProcessesTest : public QObject
     Q_OBJECT
     QTemporaryDir media_;
     QString fileA_, fileB_;
-
-    QString makeFile(const QString &name)
-    {
-        QFile file(media_.filePath(name));
-        file.open(QIODevice::WriteOnly);
-        return file.fileName();
-    }
+    QString makeFile(const QString &name) { return writeTestFile(media_.filePath(name), {}); }
 
 private slots:
     void initTestCase()
@@ -150,21 +140,21 @@ private slots:
     void terminationSignalClosesAndSavesTheWindowState()
     {
         {
-            QSettings settings = store();
+            QSettings settings = playerSettings();
             settings.clear();
             writeSetting(settings, SettingsKeys::windowSize, QSize(900, 600));
             writeSetting(settings, SettingsKeys::windowPos, QPoint(-1, -1));
         }
         PlayerProcess player({});
         QVERIFY(waitUntilListening());
-        QCOMPARE(readSetting(store(), SettingsKeys::windowPos), QPoint(-1, -1));
+        QCOMPARE(readSetting(playerSettings(), SettingsKeys::windowPos), QPoint(-1, -1));
 
         ::kill(player.process().processId(), SIGTERM);
         QVERIFY(player.process().waitForFinished(10000));
         QCOMPARE(player.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(player.process().exitCode(), 0);
-        QCOMPARE(readSetting(store(), SettingsKeys::windowSize), QSize(900, 600));
-        QVERIFY(readSetting(store(), SettingsKeys::windowPos).x() >= 0);
+        QCOMPARE(readSetting(playerSettings(), SettingsKeys::windowSize), QSize(900, 600));
+        QVERIFY(readSetting(playerSettings(), SettingsKeys::windowPos).x() >= 0);
     }
 };
 

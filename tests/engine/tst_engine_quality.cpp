@@ -63,7 +63,8 @@ QList<QTimer *> dropMonitors(const MpvCore &core)
     return timers;
 }
 
-// One monitor interval: the drops it sees, and the writes and degradation reasons it must give.
+// One monitor interval: the drops it sees, and the writes, degradation reasons and restoration it
+// must give.
 struct Interval {
     int drops;
     bool paused = false;
@@ -74,6 +75,7 @@ const Interval D{3}; // dropping, yet nothing visible happens
 const Interval kDebandOff{3, false, {"deband=no", "degraded: 프레임 드롭 감지 → deband 비활성화"}};
 const Interval kToSpline{3, false, {"scale=spline36", "cscale=spline36", "degraded: 심각한 드롭 → scale=spline36"}};
 const Interval kToBilinear{3, false, {"scale=bilinear", "cscale=bilinear", "degraded: 심각한 드롭 → scale=bilinear"}};
+const Interval kRestored{0, false, {"scale=ewa_lanczossharp", "cscale=sinc", "deband=yes", "restored"}};
 
 } // namespace
 
@@ -91,39 +93,27 @@ private slots:
         QTest::newRow("full ladder") << QList<Interval>{D, kDebandOff, D, kToSpline, kToBilinear, D, {40}};
         QTest::newRow("clean interval breaks the streak") << QList<Interval>{D, kDebandOff, D, clean, D, D, D, kToSpline};
         QTest::newRow("paused interval moves the baseline") << QList<Interval>{D, {100, true}, clean, D, kDebandOff};
+        // Drops below the threshold count as quiet; restored means undegraded: debanding goes first again.
+        QTest::newRow("restored after ten quiet intervals")
+            << QList<Interval>{D, kDebandOff, D, kToSpline, clean, {1}, {2}, clean, {1}, {2}, clean, {1}, {2}, kRestored, D, kDebandOff};
     }
     void frameDropLadder()
     {
         QFETCH(QList<Interval>, intervals);
         Engine engine = makeEngine();
         QSignalSpy degraded(engine.core.get(), &MpvCore::renderQualityDegraded);
+        QSignalSpy restored(engine.core.get(), &MpvCore::renderQualityRestored);
         for (qsizetype i = 0; i < intervals.size(); ++i) {
             engine.fake->clearRecords();
             degraded.clear();
+            restored.clear();
             engine.interval(intervals.at(i).drops, intervals.at(i).paused);
             QStringList seen = described(*engine.fake);
             for (const QList<QVariant> &signal : std::as_const(degraded))
                 seen << QStringLiteral("degraded: ") + signal.at(0).toString();
+            seen << QStringList(restored.size(), QStringLiteral("restored"));
             QVERIFY2(seen == intervals.at(i).outcome, qPrintable(QStringLiteral("%1: %2").arg(i).arg(seen.join(", "))));
         }
-    }
-
-    void restoreAfterTenCleanIntervals()
-    {
-        Engine engine = makeEngine();
-        for (int i = 0; i < 4; ++i)
-            engine.interval(3); // deband off, then ewa_lanczossharp → spline36
-        QSignalSpy restored(engine.core.get(), &MpvCore::renderQualityRestored);
-        engine.fake->clearRecords();
-        for (int i = 0; i < 9; ++i)
-            engine.interval(i % 3); // below the threshold, even when not zero
-        QVERIFY(engine.fake->writes.isEmpty() && restored.isEmpty());
-        engine.interval(0);
-        QCOMPARE(described(*engine.fake), (QStringList{"scale=ewa_lanczossharp", "cscale=sinc", "deband=yes"}));
-        QCOMPARE(restored.count(), 1);
-        engine.interval(3); // restored means undegraded: debanding is the first thing to go again
-        engine.interval(3);
-        QCOMPARE(engine.written("deband"), (QVariantList{"yes", "no"}));
     }
 
     void seekAndRestartResetTheMonitor()

@@ -12,8 +12,6 @@
 #include "settings/SettingsDialog.h"
 #include "settings/VideoAdvancedWidget.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -137,22 +135,15 @@ private slots:
             panel.setMode(UpscaleMode::Fsr);
             holds = [&] { return text("scale") == QLatin1String("ewa_lanczos") && panel.statusText() == QStringLiteral("AMD FSR 활성화됨"); };
         } else if (choice == QLatin1String("settings scaler")) {
-            auto *scaling = dialog.findChild<QComboBox *>(QStringLiteral("scalingCombo"));
-            scaling->setCurrentIndex(scaling->findText(QStringLiteral("lanczos")));
+            setControl(dialog, "scalingCombo", "lanczos");
             dialog.onApply();
             holds = [&] { return text("scale") == QLatin1String("lanczos"); };
         } else if (choice == QLatin1String("3D LUT")) {
-            // Each channel inverted: the yellow bar turns blue.
-            calibration.setLutPath(writeTestFile(dir.filePath(QStringLiteral("invert.cube")),
-                                                 "LUT_3D_SIZE 2\n1 1 1\n0 1 1\n1 0 1\n0 0 1\n1 1 0\n0 1 0\n1 0 0\n0 0 0\n"));
-            calibration.findChild<QCheckBox *>()->setChecked(true);
-            holds = [&] {
-                const QImage frame = surface.grabFramebuffer();
-                const QRgb yellow = frame.pixel(int(1.5 * frame.width() / 7), frame.height() / 3);
-                return qBlue(yellow) > 160 && qRed(yellow) < 110;
-            };
+            calibration.setLutPath(writeTestFile(dir.filePath(QStringLiteral("invert.cube")), kInvertingLut));
+            setControl(calibration, "lutCheckBox", true);
+            holds = [&] { return isBlueish(yellowBarPixel(surface)); };
         } else {
-            network.findChild<QCheckBox *>(QStringLiteral("vr360Check"))->setChecked(true);
+            setControl(network, "vr360Check", true);
             holds = [&] { return text("vf").contains(QLatin1String("@vr360:")); };
         }
         QTRY_VERIFY_WITH_TIMEOUT(holds(), 5000);

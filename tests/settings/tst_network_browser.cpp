@@ -8,7 +8,6 @@
 #include "FakeEngineSession.h"
 #include "FakeHttpServer.h"
 #include "TestFiles.h"
-#include "app/AppIdentity.h"
 #include "engine/MpvCore.h"
 #include "online/MediaStreamServer.h"
 #include "settings/CastDiscovery.h"
@@ -26,7 +25,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -144,8 +142,7 @@ private slots:
         for (int row = 0; row < list->count(); ++row)
             kept << list->item(row)->text();
         QCOMPARE(kept, (QStringList{"\\\\nas\\media", "smb://kim@nas/music"}));
-        QVERIFY(!readTestFile(QSettings(QLatin1StringView(AppIdentity::kOrganisation),
-                                        QLatin1StringView(AppIdentity::kSettingsApplication)).fileName()).contains("s3cret"));
+        QVERIFY(!readTestFile(playerSettings().fileName()).contains("s3cret"));
 
         list->setCurrentRow(0);
         buttonWithText(reopened, QStringLiteral("즐겨찾기 제거"))->click();

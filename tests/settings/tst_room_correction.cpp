@@ -3,7 +3,6 @@
 #include "PcmPlayback.h"
 #include "TestFiles.h"
 #include "TestMedia.h"
-#include "app/AppIdentity.h"
 #include "app/SettingsKeys.h"
 #include "engine/MpvCore.h"
 #include "settings/AudioAdvancedSettings.h"
@@ -16,7 +15,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
-#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -24,6 +22,8 @@
 #include <cmath>
 
 namespace {
+const QString kAmp = QStringLiteral("/usr/lib/ladspa/amp.so");
+
 // A WAV file of the given samples (interleaved, ±1.0), integer or float, optionally with the
 // extensible header.
 QByteArray wavBytes(const QList<double> &samples, int channels, int rate, int bits, bool isFloat = false,
@@ -62,14 +62,6 @@ QByteArray wavBytes(const QList<double> &samples, int channels, int rate, int bi
     return wav + data;
 }
 
-// A mono response whose only non-zero sample, of `amplitude`, lies `delayMs` in.
-QByteArray delayedImpulse(int delayMs, double amplitude = 0.5, int rate = 48000)
-{
-    QList<double> samples(rate * (delayMs + 20) / 1000, 0.0);
-    samples[rate * delayMs / 1000] = amplitude;
-    return wavBytes(samples, 1, rate, 16);
-}
-
 // Where the loudest sample of channel 0 lies, in frames.
 qsizetype peakFrame(const WavAudio &audio)
 {
@@ -106,11 +98,14 @@ private slots:
         QList<double> click(48000 * 2, 0.0);
         click[4800 * 2] = click[4800 * 2 + 1] = 0.5;
         writeTestFile(file(QStringLiteral("click.wav")), wavBytes(click, 2, 48000, 16));
-        writeTestFile(file(QStringLiteral("ir10ms.wav")), delayedImpulse(10));
+        // A mono response whose only sample, of 0.5, lies 10 ms in.
+        QList<double> impulse(48000 * 30 / 1000, 0.0);
+        impulse[480] = 0.5;
+        writeTestFile(file(QStringLiteral("ir10ms.wav")), wavBytes(impulse, 1, 48000, 16));
     }
     void init()
     {
-        QSettings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication)).clear();
+        playerSettings().clear();
         playback_ = std::make_unique<PcmPlayback>();
         QVERIFY(playback_->isReady());
         core_ = playback_->core();
@@ -156,12 +151,14 @@ private slots:
     }
 
     // The click comes out late by the response's delay, as loud as it went in (normalised), both
-    // channels alike; the gain trim lowers the level; switched off, the sound is as it was.
+    // channels alike; a 5.1 film is shaped to stereo first, its front sides kept apart and its
+    // centre in both; the equalizer's +6 dB at 1 kHz acts together with the correction; the gain
+    // trim lowers the level; switched off, the sound is as it was.
     void correctsThroughThePage()
     {
         AudioAdvancedWidget page(core_);
         QVERIFY(page.setIrFile(file(QStringLiteral("ir10ms.wav"))).isEmpty());
-        page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->setChecked(true);
+        setControl(page, "convolutionCheck", true);
 
         const WavAudio clicked = playback_->play(file(QStringLiteral("click.wav")));
         QCOMPARE(clicked.channels, 2);
@@ -169,83 +166,60 @@ private slots:
         QVERIFY2(qAbs(clicked.samples.at((4800 + 480) * 2) - 0.5) < 0.01, "normalised click level");
         QVERIFY(qAbs(clicked.samples.at((4800 + 480) * 2 + 1) - 0.5) < 0.01);
 
-        page.findChild<QSlider *>(QStringLiteral("gainSlider"))->setValue(-12);
+        const WavAudio film = playback_->play(TestMedia::path(QStringLiteral("surround_51.mkv")));
+        QCOMPARE(film.channels, 2);
+        QVERIFY2(toneLevelDb(film, 440, 0) > -40 && toneLevelDb(film, 550, 1) > -40, "front sides missing");
+        QVERIFY2(toneLevelDb(film, 660, 0) > -40 && toneLevelDb(film, 660, 1) > -40, "centre missing");
+
+        QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq,
+                                      QStringLiteral("equalizer=f0=0.0:f1=0.0:f2=0.0:f3=0.0:f4=0.0:f5=6.0:f6=0.0:f7=0.0:f8=0.0:f9=0.0")));
+        const double boosted = toneGain(playTone());
+        QVERIFY2(qAbs(boosted - 6.0) < 0.3, qPrintable(QString::number(boosted)));
+        QVERIFY(core_->clearAudioFilter(AudioFilterSlot::GraphicEq));
+
+        setControl(page, "gainSlider", -12);
         const double trimmed = toneGain(playTone());
         QVERIFY2(qAbs(trimmed + 12.0) < 0.3, qPrintable(QString::number(trimmed)));
 
-        page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->setChecked(false);
+        setControl(page, "convolutionCheck", false);
         QVERIFY(playTone().samples == readWav(TestMedia::path(QStringLiteral("tone_1k.wav"))).samples);
     }
 
-    // Shaped to stereo first: a 5.1 film keeps its front sides apart, with its centre in both.
-    void surroundIsDownmixed()
-    {
-        AudioAdvancedWidget page(core_);
-        QVERIFY(page.setIrFile(file(QStringLiteral("ir10ms.wav"))).isEmpty());
-        page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->setChecked(true);
-        const WavAudio out = playback_->play(TestMedia::path(QStringLiteral("surround_51.mkv")));
-        QCOMPARE(out.channels, 2);
-        QVERIFY2(toneLevelDb(out, 440, 0) > -40 && toneLevelDb(out, 550, 1) > -40, "front sides missing");
-        QVERIFY2(toneLevelDb(out, 660, 0) > -40 && toneLevelDb(out, 660, 1) > -40, "centre missing");
-    }
-
-    // The amplifier plug-in at 0.5 halves the level, from the moment the box is ticked and for
-    // the next file too.
-    void pluginPlaysAndIsSaved()
-    {
-        AudioAdvancedWidget page(core_);
-        QVERIFY(page.addPlugin(QStringLiteral("/usr/lib/ladspa/amp.so"), QStringLiteral("amp_stereo"), QStringLiteral("c0=0.5")).isEmpty());
-        page.findChild<QCheckBox *>(QStringLiteral("pluginsCheck"))->setChecked(true);
-        for (int file = 0; file < 2; ++file) {
-            const double halved = toneGain(playTone());
-            QVERIFY2(qAbs(halved + 6.02) < 0.3, qPrintable(QString::number(halved)));
-        }
-
-        // Saved in list order with the controls, so a fresh start builds the same chain.
-        QCOMPARE(PluginChain::fromStored(readSetting(QSettings(QLatin1StringView(AppIdentity::kOrganisation),
-                                                               QLatin1StringView(AppIdentity::kSettingsApplication)),
-                                                     SettingsKeys::audioAdvancedVstPlugins)),
-                 page.plugins());
-    }
-
-    // Refused before the engine sees it: too long, not a plug-in library, unknown or hostile
-    // controls.
-    void hostileFiltersAreRefused()
+    // Refused before the engine sees it: a response too long, not a plug-in library, unknown or
+    // hostile controls. The amplifier plug-in at 0.5 then halves the level, from the moment the
+    // box is ticked and for the next file too.
+    void pluginChainThroughThePage()
     {
         AudioAdvancedWidget page(core_);
         writeTestFile(file(QStringLiteral("long.wav")), wavBytes(QList<double>(8000 * 31, 0.1), 1, 8000, 16));
         QVERIFY(page.setIrFile(file(QStringLiteral("long.wav"))).contains(QStringLiteral("최대 30초")));
-        writeTestFile(file(QStringLiteral("fake.so")), "not a library");
-        QVERIFY(!page.addPlugin(file(QStringLiteral("fake.so"))).isEmpty());
-        QVERIFY(!page.addPlugin(QStringLiteral("/usr/lib/ladspa/amp.so"), QStringLiteral("no_such")).isEmpty());
-        QVERIFY(!page.addPlugin(QStringLiteral("/usr/lib/ladspa/amp.so"), QStringLiteral("amp_mono"), QStringLiteral("c0=1,volume=0")).isEmpty());
+        QVERIFY(!page.addPlugin(writeTestFile(file(QStringLiteral("fake.so")), "not a library")).isEmpty());
+        QVERIFY(!page.addPlugin(kAmp, QStringLiteral("no_such")).isEmpty());
+        QVERIFY(!page.addPlugin(kAmp, QStringLiteral("amp_mono"), QStringLiteral("c0=1,volume=0")).isEmpty());
         QVERIFY(page.plugins().isEmpty());
-    }
 
-    // The equalizer's +6 dB at 1 kHz and the room correction (a unit impulse, normalised) act
-    // together: the tone comes out 6 dB louder.
-    void equalizerAndRoomCorrectionTogether()
-    {
-        QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq,
-                                      QStringLiteral("equalizer=f0=0.0:f1=0.0:f2=0.0:f3=0.0:f4=0.0:f5=6.0:f6=0.0:f7=0.0:f8=0.0:f9=0.0")));
-        AudioAdvancedWidget page(core_);
-        QVERIFY(page.setIrFile(file(QStringLiteral("ir10ms.wav"))).isEmpty());
-        page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->setChecked(true);
-        const double gain = toneGain(playTone());
-        QVERIFY2(qAbs(gain - 6.0) < 0.3, qPrintable(QString::number(gain)));
+        QVERIFY(page.addPlugin(kAmp, QStringLiteral("amp_stereo"), QStringLiteral("c0=0.5")).isEmpty());
+        setControl(page, "pluginsCheck", true);
+        for (int file = 0; file < 2; ++file) {
+            const double halved = toneGain(playTone());
+            QVERIFY2(qAbs(halved + 6.02) < 0.3, qPrintable(QString::number(halved)));
+        }
     }
 
     // A response missing at start (a drive not mounted yet) keeps the choice, says so, and is
-    // applied at the next start once it is back.
+    // applied at the next start once it is back, with its gain trim; a quote, comma, bracket and
+    // semicolon in its name stay part of the name.
     void missingResponseKeepsTheChoice()
     {
-        const QString later = file(QStringLiteral("later.wav"));
+        QDir(dir_.path()).mkpath(QStringLiteral("room's [a]"));
+        const QString later = file(QStringLiteral("room's [a]/ir',volume=0;x:1%.wav"));
         {
-            QSettings settings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication));
+            QSettings settings = playerSettings();
             writeSetting(settings, SettingsKeys::audioAdvancedIrPath, later);
             writeSetting(settings, SettingsKeys::audioAdvancedConvEnabled, true);
+            writeSetting(settings, SettingsKeys::audioAdvancedGainDb, -6);
         }
-        QCOMPARE(AudioAdvanced::applySaved(core_), QStringList{QStringLiteral("룸 코렉션 IR 파일을 읽을 수 없습니다: later.wav")});
+        QCOMPARE(AudioAdvanced::applySaved(core_), QStringList{QStringLiteral("룸 코렉션 IR 파일을 읽을 수 없습니다: ir',volume=0;x:1%.wav")});
         {
             AudioAdvancedWidget page(core_);
             QVERIFY(page.findChild<QCheckBox *>(QStringLiteral("convolutionCheck"))->isChecked());
@@ -254,7 +228,9 @@ private slots:
         QVERIFY(AudioAdvancedChoices::load().roomCorrection);
         QVERIFY(QFile::copy(file(QStringLiteral("ir10ms.wav")), later));
         QVERIFY(AudioAdvanced::applySaved(core_).isEmpty());
-        QCOMPARE(peakFrame(playback_->play(file(QStringLiteral("click.wav")))), qsizetype(4800 + 480));
+        const WavAudio clicked = playback_->play(file(QStringLiteral("click.wav")));
+        QCOMPARE(peakFrame(clicked), qsizetype(4800 + 480));
+        QVERIFY(qAbs(clicked.samples.at((4800 + 480) * 2) - 0.25) < 0.01);
     }
 
     // Room correction and plug-ins are both filter graphs of one kind: when the response has
@@ -266,7 +242,7 @@ private slots:
         AudioAdvancedChoices choices;
         choices.irPath = vanishing;
         choices.roomCorrection = true;
-        choices.plugins = {{QStringLiteral("/usr/lib/ladspa/amp.so"), QStringLiteral("amp_stereo"), QStringLiteral("c0=0.5")}};
+        choices.plugins = {{kAmp, QStringLiteral("amp_stereo"), QStringLiteral("c0=0.5")}};
         choices.pluginsOn = true;
         choices.save();
         QVERIFY(AudioAdvanced::applySaved(core_).isEmpty());
@@ -277,25 +253,6 @@ private slots:
         QCOMPARE(failed.size(), 1);
         QCOMPARE(failed.first().first().value<AudioFilterSlot>(), AudioFilterSlot::RoomCorrection);
         QVERIFY(AudioAdvancedChoices::load().roomCorrection); // its file may come back
-    }
-
-    // What was saved is in the engine from the start, without the page; a quote, comma, bracket
-    // and semicolon in the response's name stay part of the name.
-    void savedCorrectionAppliesAtStart()
-    {
-        QDir(dir_.path()).mkpath(QStringLiteral("room's [a]"));
-        const QString nasty = file(QStringLiteral("room's [a]/ir',volume=0;x:1%.wav"));
-        QVERIFY(QFile::copy(file(QStringLiteral("ir10ms.wav")), nasty));
-        {
-            QSettings settings(QLatin1StringView(AppIdentity::kOrganisation), QLatin1StringView(AppIdentity::kSettingsApplication));
-            writeSetting(settings, SettingsKeys::audioAdvancedIrPath, nasty);
-            writeSetting(settings, SettingsKeys::audioAdvancedConvEnabled, true);
-            writeSetting(settings, SettingsKeys::audioAdvancedGainDb, -6);
-        }
-        QVERIFY(AudioAdvanced::applySaved(core_).isEmpty());
-        const WavAudio clicked = playback_->play(file(QStringLiteral("click.wav")));
-        QCOMPARE(peakFrame(clicked), qsizetype(4800 + 480));
-        QVERIFY(qAbs(clicked.samples.at((4800 + 480) * 2) - 0.25) < 0.01);
     }
 };
 

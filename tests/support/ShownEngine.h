@@ -35,6 +35,19 @@ inline bool startPlaying(MpvWidget &surface, const QString &fixture, QSize size 
     return QTest::qWaitFor([&] { return surface.core()->position() > 0.5; }, 10000);
 }
 
+// The generated clips show seven colour bars in the top two thirds; the yellow one is the second.
+inline QRgb yellowBarPixel(MpvWidget &surface)
+{
+    const QImage frame = surface.grabFramebuffer();
+    return frame.pixel(int(1.5 * frame.width() / 7), frame.height() / 3);
+}
+inline bool isBlueish(QRgb pixel)
+{
+    return qBlue(pixel) > 160 && qRed(pixel) < 110 && qGreen(pixel) < 110;
+}
+// A 3D LUT whose every output channel is one minus its input: the yellow bar turns blue.
+inline const QByteArray kInvertingLut = "LUT_3D_SIZE 2\n1 1 1\n0 1 1\n1 0 1\n0 0 1\n1 1 0\n0 1 0\n1 0 0\n0 0 0\n";
+
 // What the display shows of `widget` now, read back from the window system: the window's real
 // composition, child overlays included.
 inline QImage shownPicture(QWidget &widget)
