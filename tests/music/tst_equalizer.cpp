@@ -1,11 +1,11 @@
 // The graphic equalizer panel's slider, preset and user-preset rules, and the hi-fi engine's
 // audio-file test and filter chain. What they do to the sound: tst_audio_filter_playback.
 #include "TestFiles.h"
+#include "app/SettingsKeys.h"
 #include "music/EqPanel.h"
 #include "music/HiFiEngine.h"
 
 #include <QLabel>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
@@ -23,7 +23,7 @@ class EqualizerTest : public QObject
     }
 
 private slots:
-    void init() { QSettings(QStringLiteral("Velmoran"), QStringLiteral("VelmoranPlayer")).clear(); }
+    void init() { playerSettings().clear(); }
 
     // Each row runs its steps on a new panel; whatever they do, every slider that moves reports
     // once, with all ten gains.
@@ -60,7 +60,7 @@ private slots:
         QFETCH(QStringList, steps);
         QFETCH(QVariant, stored);
         if (stored.isValid())
-            QSettings(QStringLiteral("Velmoran"), QStringLiteral("VelmoranPlayer")).setValue("eq/user_preset", stored);
+            playerSettings().setValue(QLatin1StringView(SettingsKeys::eqUserPreset.name), stored);
         EqPanel panel;
         QSignalSpy changed(&panel, &EqPanel::eqChanged);
         for (const QString &step : steps) {
