@@ -77,6 +77,7 @@ private slots:
         // The output is a sound server's, never exclusive, so never bit-perfect (the view's rule table).
         QTRY_VERIFY(window.musicView()->statusText().contains(QLatin1String("OUT: 96kHz")));
         QVERIFY(window.musicView()->statusText().contains(QLatin1String("SHARED")));
+        core->pause(); // a short song, which must not end on its own while the test looks (each file unpauses)
         // The record as it is before the audio has started; the badges follow the format whenever the
         // engine reports one (tst_engine_playback shows it does when the audio starts).
         window.musicView()->setTrack(TrackInfo{.filePath = hires_});
