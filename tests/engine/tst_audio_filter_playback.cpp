@@ -20,7 +20,6 @@ class AudioFilterPlaybackTest : public QObject
 
     WavAudio play(const QString &fixture) { return playback_->play(TestMedia::path(fixture)); }
     static WavAudio source(const char *fixture) { return readWav(TestMedia::path(QLatin1String(fixture))); }
-    static QString graphicEq(double gain1k) { return EqPanel::filterString({0, 0, 0, 0, 0, gain1k, 0, 0, 0, 0}); }
 
 private slots:
     void init()
@@ -106,7 +105,7 @@ private slots:
         QSignalSpy failed(core_, &MpvCore::audioFilterFailed);
         QSignalSpy errors(core_, &MpvCore::errorOccurred);
         const QString broken = QStringLiteral("lavfi=[no_such_filter]");
-        QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq, graphicEq(6.0)));
+        QVERIFY(core_->setAudioFilter(AudioFilterSlot::GraphicEq, EqPanel::filterString({0, 0, 0, 0, 0, 6.0, 0, 0, 0, 0})));
         core_->setMpvProperty(QStringLiteral("ao"), QStringLiteral("null")); // in real time: still playing below
         core_->loadFile(TestMedia::path(QStringLiteral("tone_125.wav")));
         QTRY_VERIFY_WITH_TIMEOUT(core_->position() > 0.2, 5000);

@@ -85,8 +85,7 @@ private slots:
     {
         QFETCH(bool, plain);
         QFETCH(QString, text);
-        QFETCH(QStringList, lines);
-        QCOMPARE(describe(plain ? LrcParser::plainLyricLines(text) : LrcParser::parseLrc(text)), lines);
+        QTEST(describe(plain ? LrcParser::plainLyricLines(text) : LrcParser::parseLrc(text)), "lines");
     }
 
     void webLookup_data()

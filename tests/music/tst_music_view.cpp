@@ -1,5 +1,5 @@
 // The music view and its playlist page: badges and the status line with its bit-perfect rule,
-// the cover's accent, the A-B loop against a fake engine, what repaints and which timers run,
+// the cover's accent, the A-B loop against a fake engine, which timers run and what repaints,
 // and the playlist search.
 
 #include "FakeEngineSession.h"
@@ -113,12 +113,9 @@ private slots:
     void accentColour()
     {
         MusicWidget view;
-        TrackInfo track;
-        track.cover = solidCover(Qt::blue); // a cover before must not leave its colour behind
-        view.setTrack(track);
+        view.setTrack(TrackInfo{.cover = solidCover(Qt::blue)}); // a cover before must not leave its colour behind
         QFETCH(QPixmap, cover);
-        track.cover = cover;
-        view.setTrack(track);
+        view.setTrack(TrackInfo{.cover = cover});
         QTEST(view.accentColour(), "accent");
     }
 
@@ -163,9 +160,12 @@ private slots:
         QCOMPARE(fake.valuesWritten("ab-loop-b"), QVariantList{"no"});
     }
 
-    void animationRunsOnlyWhileShown()
+    // The animations run only while the view is shown and something moves, and new bars repaint
+    // their strip, not the texts and controls around it.
+    void animationCostsOnlyWhileItShows()
     {
         MusicWidget view;
+        view.resize(900, 700);
         auto *rotation = view.findChild<QTimer *>(QStringLiteral("rotationTimer"));
         auto *peaks = view.findChild<QTimer *>(QStringLiteral("peakTimer"));
         view.setPlaying(true);
@@ -178,16 +178,7 @@ private slots:
         view.show();
         view.setPlaying(false);
         QVERIFY(!rotation->isActive());
-        // Peaks fall to nothing and their timer stops by itself.
-        QTRY_VERIFY_WITH_TIMEOUT(!peaks->isActive(), 5000);
-    }
 
-    // New bars repaint their strip, not the texts and controls around it.
-    void spectrumRepaintsOnlyItsStrip()
-    {
-        MusicWidget view;
-        view.resize(900, 700);
-        view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         PaintCounter title(view.findChild<QLabel *>(QStringLiteral("titleLabel")));
         for (int i = 0; i < 5; ++i) {
@@ -195,6 +186,8 @@ private slots:
             QTest::qWait(20);
         }
         QCOMPARE(title.count, 0);
+        // Peaks fall to nothing and their timer stops by itself.
+        QTRY_VERIFY_WITH_TIMEOUT(!peaks->isActive(), 5000);
     }
 
     void playlistSearch()

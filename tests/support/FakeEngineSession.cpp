@@ -29,70 +29,36 @@ void FakeEngineSession::clearRecords()
 
 void FakeEngineSession::queuePropertyChange(const QString &name, EngineEvent::Format format, const QVariant &value)
 {
-    EngineEvent event;
-    event.type = EngineEvent::Type::PropertyChange;
-    event.propertyName = name;
-    event.format = format;
-    event.value = value;
-    events << event;
+    events << EngineEvent{.type = EngineEvent::Type::PropertyChange, .propertyName = name, .format = format, .value = value};
 }
 
-void FakeEngineSession::queueEvent(EngineEvent::Type type)
-{
-    EngineEvent event;
-    event.type = type;
-    events << event;
-}
+void FakeEngineSession::queueEvent(EngineEvent::Type type) { events << EngineEvent{.type = type}; }
 
 void FakeEngineSession::queueStartFile(qint64 entryId)
 {
-    EngineEvent event;
-    event.type = EngineEvent::Type::StartFile;
-    event.playlistEntryId = entryId;
-    events << event;
+    events << EngineEvent{.type = EngineEvent::Type::StartFile, .playlistEntryId = entryId};
 }
 
 void FakeEngineSession::queueEndFile(EngineEvent::EndReason reason, int error, qint64 entryId)
 {
-    EngineEvent event;
-    event.type = EngineEvent::Type::EndFile;
-    event.endReason = reason;
-    event.error = error;
-    event.playlistEntryId = entryId;
-    events << event;
+    events << EngineEvent{.type = EngineEvent::Type::EndFile, .endReason = reason, .error = error, .playlistEntryId = entryId};
 }
 
 void FakeEngineSession::queueLog(EngineEvent::LogLevel level, const QString &text, const QString &prefix)
 {
-    EngineEvent event;
-    event.type = EngineEvent::Type::LogMessage;
-    event.logLevel = level;
-    event.logText = text;
-    event.logPrefix = prefix;
-    events << event;
+    events << EngineEvent{.type = EngineEvent::Type::LogMessage, .logPrefix = prefix, .logText = text, .logLevel = level};
 }
 
 int FakeEngineSession::record(const QString &kind, const QString &name, const QVariant &value)
 {
     writes << Write{kind, name, value};
-    if (!kind.endsWith(QLatin1String("Async")) && failingWrites.contains(name))
-        return failingWrites.value(name);
     properties.insert(name, value);
     return 0;
 }
 
 int FakeEngineSession::setOption(const QString &name, const QString &value) { return record(QStringLiteral("option"), name, value); }
 
-int FakeEngineSession::initialize()
-{
-    initialized = initializeResult >= 0;
-    return initializeResult;
-}
-
-EngineEvent FakeEngineSession::nextEvent()
-{
-    return events.isEmpty() ? EngineEvent{} : events.takeFirst();
-}
+EngineEvent FakeEngineSession::nextEvent() { return events.isEmpty() ? EngineEvent{} : events.takeFirst(); }
 
 int FakeEngineSession::setString(const QString &name, const QString &value) { return record(QStringLiteral("string"), name, value); }
 int FakeEngineSession::setFlag(const QString &name, int value) { return record(QStringLiteral("flag"), name, value); }

@@ -3,7 +3,6 @@
 #include "engine/EngineSession.h"
 #include "engine/MpvCore.h"
 
-#include <QHash>
 #include <QList>
 #include <QVariantMap>
 
@@ -30,12 +29,9 @@ public:
     QStringList audioFilters;
     QVariantMap properties; // absent name: the property is unavailable
     QList<EngineEvent> events;
-    QHash<QString, int> failingWrites; // property name -> error code returned by sync writes
     int initializeResult = 0;
-    bool initialized = false;
     bool wakeupInstalled = false;
     QStringList observed;
-    QByteArray logLevel;
 
     // Values written to one property, oldest first (any kind of write).
     QVariantList valuesWritten(const QString &name) const;
@@ -52,8 +48,8 @@ public:
     // EngineSession
     mpv_handle *handle() const override { return nullptr; }
     int setOption(const QString &name, const QString &value) override;
-    int initialize() override;
-    void requestLogMessages(const char *minLevel) override { logLevel = minLevel; }
+    int initialize() override { return initializeResult; }
+    void requestLogMessages(const char *) override {}
     void observe(const QString &name, EngineEvent::Format) override { observed << name; }
     void setWakeupCallback(void (*)(void *), void *) override { wakeupInstalled = true; }
     EngineEvent nextEvent() override;
