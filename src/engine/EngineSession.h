@@ -20,17 +20,17 @@ struct EngineEvent {
 
     Type type = Type::None;
 
-    QString logPrefix;
-    QString logText;
+    QString logPrefix = {};
+    QString logText = {};
     LogLevel logLevel = LogLevel::Info;
 
     EndReason endReason = EndReason::Eof;
     int error = 0; // engine error code of an end with reason Error
     qint64 playlistEntryId = 0; // the queue entry a StartFile or EndFile is about
 
-    QString propertyName;
+    QString propertyName = {};
     Format format = Format::Unavailable;
-    QVariant value;
+    QVariant value = {};
 };
 
 // The narrow seam between MpvCore and libmpv. The real implementation talks to a libmpv handle;
