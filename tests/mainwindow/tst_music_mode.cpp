@@ -120,6 +120,27 @@ private slots:
     // Shuffled by key or by button, the queue shows in the same order in both lists, a row plays
     // the song it names, and the mode shows on the buttons and on screen. "ON" off takes the
     // equalizer out of the engine and keeps the sliders, through the next file.
+    // A song given at start, before the window shows (as the player starts): the whole view, down
+    // to the status line under the seek bar, is inside the window at the first-start size and in
+    // a smaller window kept from an earlier run.
+    void theViewFitsTheWindow_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("first start") << QSize(1152, 648);
+        QTest::newRow("small window kept") << QSize(800, 540);
+    }
+    void theViewFitsTheWindow()
+    {
+        QFETCH(QSize, size);
+        MainWindow window;
+        window.resize(size);
+        window.openFiles({songs_.first()});
+        window.show();
+        const auto *status = window.musicView()->findChild<QWidget *>(QStringLiteral("statusLine"));
+        QTRY_VERIFY_WITH_TIMEOUT(window.musicView()->isVisible() && !window.musicView()->statusText().isEmpty(), 10000);
+        QTRY_VERIFY(window.rect().contains(QRect(status->mapTo(&window, QPoint()), status->size())));
+    }
+
     void listsAndButtonsFollowTheQueue()
     {
         MainWindow window;
