@@ -332,7 +332,7 @@ void MainWindow::reportUnopenable(const QString &path)
 {
     const QFileInfo info(path);
     const QString name = info.fileName().isEmpty() ? path : info.fileName();
-    osd_->showMessage(info.isDir() ? QStringLiteral("폴더는 열 수 없습니다: %1").arg(name)
+    shownOsd()->showMessage(info.isDir() ? QStringLiteral("폴더는 열 수 없습니다: %1").arg(name)
                                    : QStringLiteral("파일을 찾을 수 없습니다: %1").arg(name),
                       kErrorMessageMs);
 }
@@ -391,7 +391,7 @@ void MainWindow::onMpvInitialized()
     // What the user saved takes effect now, not only once the panels are first opened.
     SettingsDialog::applySavedAtStart(core());
     for (const QString &notice : AudioAdvanced::applySaved(core()))
-        osd_->showMessage(notice, kErrorMessageMs);
+        shownOsd()->showMessage(notice, kErrorMessageMs);
     VideoAdvancedWidget::applySaved(core());
     // A 360° view left on stays on; its page shows the first projection, which is this one.
     if (readSetting(settings_, SettingsKeys::networkVr360Enabled))

@@ -171,8 +171,8 @@ private:
     bool replayGainApplied() const;
     void refreshMusicPlaylist();
     void appendToQueue(const QString &path);
-    // A short on-screen message over whichever view is on screen.
-    void showMessage(const QString &text, int ms);
+    // The on-screen display over whichever view is on screen, for confirmations and errors.
+    OsdWidget *shownOsd();
     void setEngineShuffle(bool on);
     void setEngineRepeat(bool on);
     template <typename Player>

@@ -55,7 +55,7 @@ bool MainWindow::handleCommandKey(const QKeyEvent *event)
     auto stepSpeed = [this, engine, &run](const char *step) {
         const double speed = engine->getMpvProperty(QStringLiteral("speed")).toDouble();
         run({"add", "speed", step});
-        osd_->showSpeed(std::clamp(speed + QByteArray(step).toDouble(), 0.01, 100.0));
+        shownOsd()->showSpeed(std::clamp(speed + QByteArray(step).toDouble(), 0.01, 100.0));
     };
 
     switch (event->key()) {
@@ -118,15 +118,15 @@ bool MainWindow::handleCommandKey(const QKeyEvent *event)
         return true;
     case Qt::Key_0:
         run({"set", "speed", "1.0"});
-        osd_->showSpeed(1.0);
+        shownOsd()->showSpeed(1.0);
         return true;
     case Qt::Key_Less:
         proPanel()->onSpeedPreset(std::max(0.25, proPanel()->speed() - kPanelSpeedStep));
-        osd_->showSpeed(proPanel()->speed());
+        shownOsd()->showSpeed(proPanel()->speed());
         return true;
     case Qt::Key_Greater:
         proPanel()->onSpeedPreset(std::min(4.0, proPanel()->speed() + kPanelSpeedStep));
-        osd_->showSpeed(proPanel()->speed());
+        shownOsd()->showSpeed(proPanel()->speed());
         return true;
     case Qt::Key_Question:
         toggleShortcutGuide();
@@ -139,12 +139,12 @@ bool MainWindow::handleCommandKey(const QKeyEvent *event)
         return true;
     case Qt::Key_C:
         if (takeScreenshot())
-            osd_->showMessage(QStringLiteral("화면 캡처 저장"), kMessageMs);
+            shownOsd()->showMessage(QStringLiteral("화면 캡처 저장"), kMessageMs);
         return true;
     case Qt::Key_S:
         if (ctrl) {
             if (takeScreenshot())
-                osd_->showMessage(QStringLiteral("화면 캡처 저장"), kMessageMs);
+                shownOsd()->showMessage(QStringLiteral("화면 캡처 저장"), kMessageMs);
         } else {
             // The stop button's path, so the window resets its title and controls as well.
             engine->stop();
@@ -226,7 +226,7 @@ void MainWindow::onChapterBookmark()
     addFeatureTabs();
     const double seconds = core()->getMpvProperty(QStringLiteral("time-pos")).toDouble();
     chapterPanel_->addBookmark(seconds);
-    osd_->showMessage(QStringLiteral("🔖 북마크 추가  %1").arg(ChapterEntries::timeText(seconds)), kMessageMs);
+    shownOsd()->showMessage(QStringLiteral("🔖 북마크 추가  %1").arg(ChapterEntries::timeText(seconds)), kMessageMs);
 }
 
 void MainWindow::seekBy(double seconds)
@@ -234,14 +234,14 @@ void MainWindow::seekBy(double seconds)
     core()->seek(seconds, true);
     const double target = duration_ > 0 ? std::clamp(position_ + seconds, 0.0, duration_)
                                         : std::max(0.0, position_ + seconds);
-    osd_->showSeek(target, duration_);
+    shownOsd()->showSeek(target, duration_);
 }
 
 void MainWindow::changeVolumeBy(int step, bool showMuted)
 {
     const int volume = std::clamp(core()->volume() + step, 0, kMaxVolume);
     core()->setVolume(volume);
-    osd_->showVolume(volume, showMuted);
+    shownOsd()->showVolume(volume, showMuted);
 }
 
 // "R" and "X": the engine's value decides the direction, so changes made elsewhere are respected.
@@ -251,14 +251,14 @@ void MainWindow::toggleEngineFlag(const QString &property, const QString &onText
     // A property write, not a "set" command: only writes pass the engine layer, which has to
     // add the queue reordering that this engine's shuffle flag leaves out.
     core()->setMpvProperty(property, wasOn ? QStringLiteral("no") : onText);
-    showMessage(label + (wasOn ? QStringLiteral(": 해제") : QStringLiteral(": 활성화")), kMessageMs);
+    shownOsd()->showMessage(label + (wasOn ? QStringLiteral(": 해제") : QStringLiteral(": 활성화")), kMessageMs);
 }
 
 void MainWindow::toggleStayOnTop()
 {
     const bool wasOnTop = windowFlags().testFlag(Qt::WindowStaysOnTopHint);
     setStayOnTop(!wasOnTop);
-    osd_->showMessage(wasOnTop ? QStringLiteral("항상 위에: 해제") : QStringLiteral("항상 위에: 활성화"), kMessageMs);
+    shownOsd()->showMessage(wasOnTop ? QStringLiteral("항상 위에: 해제") : QStringLiteral("항상 위에: 활성화"), kMessageMs);
 }
 
 // The key and the title bar's pin are two handles on one state: the flag, the pin and the
@@ -288,7 +288,7 @@ bool MainWindow::takeScreenshot()
     MpvCore *engine = core();
     // Without a decoded picture the engine writes nothing, and "saved" would be untrue.
     if (engine->getMpvProperty(QStringLiteral("video-params/w")).toInt() <= 0) {
-        osd_->showMessage(QStringLiteral("캡처할 영상이 없습니다"), kMessageMs);
+        shownOsd()->showMessage(QStringLiteral("캡처할 영상이 없습니다"), kMessageMs);
         return false;
     }
     engine->setMpvProperty(QStringLiteral("screenshot-dir"), SettingsKeys::screenshotFolder(settings_));

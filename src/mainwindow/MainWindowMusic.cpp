@@ -197,7 +197,7 @@ void MainWindow::appendToQueue(const QString &path)
     if (path.isEmpty())
         return;
     core()->loadFile(path, true);
-    showMessage(QStringLiteral("재생목록에 추가: %1").arg(QFileInfo(path).fileName()), kQueueMessageMs);
+    shownOsd()->showMessage(QStringLiteral("재생목록에 추가: %1").arg(QFileInfo(path).fileName()), kQueueMessageMs);
 }
 
 void MainWindow::onMusicSeekRequested(double seconds)
@@ -224,9 +224,9 @@ void MainWindow::setEngineRepeat(bool on)
     core()->setMpvProperty(QStringLiteral("loop-file"), on ? QStringLiteral("inf") : QStringLiteral("no"));
 }
 
-void MainWindow::showMessage(const QString &text, int ms)
+OsdWidget *MainWindow::shownOsd()
 {
-    // The video's display is hidden with the video: the message goes over whatever is in view.
+    // The video's display is hidden with the video: a confirmation goes over whatever is in view.
     QWidget *shown = nullptr;
     if (compactPlayer_ && compactPlayer_->isVisible())
         shown = compactPlayer_;
@@ -234,14 +234,10 @@ void MainWindow::showMessage(const QString &text, int ms)
         shown = miniPlayer_;
     else if (musicMode_)
         shown = musicView_;
-    if (!shown) {
-        osd_->showMessage(text, ms);
-        return;
-    }
+    if (!shown)
+        return osd_;
     auto *display = shown->findChild<OsdWidget *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!display)
-        display = new OsdWidget(shown);
-    display->showMessage(text, ms);
+    return display ? display : new OsdWidget(shown);
 }
 
 void MainWindow::refreshTrackInfo()

@@ -85,13 +85,13 @@ void MainWindow::onPlaybackStopped()
 void MainWindow::onPlaybackError(const QString &message)
 {
     if (message == MpvCore::kExclusiveFallbackMessage) {
-        osd_->showMessage(message, kErrorMessageMs);
+        shownOsd()->showMessage(message, kErrorMessageMs);
         return;
     }
     // Without this the window would stay black, titled and dressed as if playing.
     onPlaybackStopped();
     showControls();
-    osd_->showMessage(QStringLiteral("재생할 수 없는 미디어입니다 (%1)").arg(message), kErrorMessageMs);
+    shownOsd()->showMessage(QStringLiteral("재생할 수 없는 미디어입니다 (%1)").arg(message), kErrorMessageMs);
 }
 
 void MainWindow::onPositionChanged(double seconds)
@@ -132,7 +132,7 @@ void MainWindow::onVolumeChanged(int volume)
     if (compactPlayer_)
         compactPlayer_->setVolume(volume);
     showMusicOutput(); // only full volume leaves the samples as they are
-    osd_->showVolume(volume, videoSurface_->core()->getMpvProperty(QStringLiteral("mute")).toBool());
+    shownOsd()->showVolume(volume, videoSurface_->core()->getMpvProperty(QStringLiteral("mute")).toBool());
 }
 
 void MainWindow::onAudioFormatChanged(const QString &codec, int channels)

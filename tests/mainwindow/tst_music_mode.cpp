@@ -169,6 +169,9 @@ private slots:
         QCOMPARE(message->text(), QStringLiteral("셔플: 활성화"));
         QTest::keyClick(&window, Qt::Key_R);
         QTRY_VERIFY(view->isRepeatOn());
+        // The other keys' confirmations come over the view too, not over the hidden video.
+        QTest::keyClick(&window, Qt::Key_Down);
+        QTRY_COMPARE(message->kind(), int(OsdWidget::Volume));
 
         emit panel->trackSelected(int(panel->tracks().indexOf(QStringLiteral("track2.flac"))));
         QTRY_COMPARE_WITH_TIMEOUT(view->track().filePath, songs_.at(1), 10000);
