@@ -11,6 +11,7 @@ from outside: a small X11 probe (frame_probe.c) watches the screen centre for th
 colours.
 """
 import argparse
+import contextlib
 import datetime
 import http.client
 import json
@@ -544,12 +545,7 @@ def connect_remote(which, launch, timeout=20):
 def measure_seeks(programs, which, clip, targets, poll_s=0.005, timeout=5.0):
     """Latencies in ms from the request to the first poll that reports the target position; the
     same request-then-poll loop for both programs, only the transport differs."""
-    if which == "player" and port_in_use(REMOTE_PORT):
-        raise BenchError(f"port {REMOTE_PORT} is taken by another process")
-    launch = programs.start(which, clip, remote=True)
-    remote = None
-    try:
-        remote = connect_remote(which, launch)
+    with remote_session(programs, which, clip) as (_, remote):
         if remote is None:
             return None
         latencies = []
@@ -567,6 +563,19 @@ def measure_seeks(programs, which, clip, targets, poll_s=0.005, timeout=5.0):
                 time.sleep(poll_s)
             time.sleep(0.3)
         return latencies
+
+
+@contextlib.contextmanager
+def remote_session(programs, which, media):
+    """The program started on `media` with its control channel; yields the launch and its remote,
+    None when the channel never answered. Both are closed on the way out."""
+    if which.startswith("player") and port_in_use(REMOTE_PORT):
+        raise BenchError(f"port {REMOTE_PORT} is taken by another process")
+    launch = programs.start(which, media, remote=True)
+    remote = None
+    try:
+        remote = connect_remote(which, launch)
+        yield launch, remote
     finally:
         if isinstance(remote, MpvRemote):
             remote.close()
@@ -595,12 +604,7 @@ def measure_memory(args, chosen):
 
 
 def memory_run(programs, which, queue):
-    if which.startswith("player") and port_in_use(REMOTE_PORT):
-        raise BenchError(f"port {REMOTE_PORT} is taken by another process")
-    launch = programs.start(which, queue, remote=True)
-    remote = None
-    try:
-        remote = connect_remote(which, launch)
+    with remote_session(programs, which, queue) as (launch, remote):
         if remote is None:
             raise BenchError(f"{which}: its control channel never answered with a playing position")
         if isinstance(remote, PlayerRemote):
@@ -612,10 +616,6 @@ def memory_run(programs, which, queue):
         if launch.process.poll() is not None:
             raise BenchError(f"{which}: exited during the memory scenario")
         return {"samples": run.samples, "peak": run.peak, "unanswered": run.unanswered, "slowest": run.slowest}
-    finally:
-        if isinstance(remote, MpvRemote):
-            remote.close()
-        programs.finish(launch)
 
 
 def port_in_use(port):
