@@ -333,8 +333,8 @@ void MainWindow::reportUnopenable(const QString &path)
     const QFileInfo info(path);
     const QString name = info.fileName().isEmpty() ? path : info.fileName();
     shownOsd()->showMessage(info.isDir() ? QStringLiteral("폴더는 열 수 없습니다: %1").arg(name)
-                                   : QStringLiteral("파일을 찾을 수 없습니다: %1").arg(name),
-                      kErrorMessageMs);
+                                         : QStringLiteral("파일을 찾을 수 없습니다: %1").arg(name),
+                            kErrorMessageMs);
 }
 
 void MainWindow::onOpenFile()

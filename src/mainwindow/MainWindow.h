@@ -102,7 +102,6 @@ public slots:
     void switchToPlayerMode();
     void switchToOttMode();
     void switchToMusicMode();
-    void holdMusicView();
     void switchToVideoMode();
     void onMusicSeekRequested(double seconds);
     void onMusicVolumeChanged(int volume);
@@ -173,6 +172,8 @@ private:
     void appendToQueue(const QString &path);
     // The on-screen display over whichever view is on screen, for confirmations and errors.
     OsdWidget *shownOsd();
+    // The window grows to the music view's size, once it is shown.
+    void holdMusicView();
     void setEngineShuffle(bool on);
     void setEngineRepeat(bool on);
     template <typename Player>

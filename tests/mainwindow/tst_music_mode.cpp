@@ -117,9 +117,6 @@ private slots:
         QVERIFY(!compact->isVisible() && !window.isMusicMode());
     }
 
-    // Shuffled by key or by button, the queue shows in the same order in both lists, a row plays
-    // the song it names, and the mode shows on the buttons and on screen. "ON" off takes the
-    // equalizer out of the engine and keeps the sliders, through the next file.
     // A song given at start, before the window shows (as the player starts): the whole view, down
     // to the status line under the seek bar, is inside the window at the first-start size and in
     // a smaller window kept from an earlier run.
@@ -141,6 +138,9 @@ private slots:
         QTRY_VERIFY(window.rect().contains(QRect(status->mapTo(&window, QPoint()), status->size())));
     }
 
+    // Shuffled by key or by button, the queue shows in the same order in both lists, a row plays
+    // the song it names, and the mode shows on the buttons and on screen. "ON" off takes the
+    // equalizer out of the engine and keeps the sliders, through the next file.
     void listsAndButtonsFollowTheQueue()
     {
         MainWindow window;
